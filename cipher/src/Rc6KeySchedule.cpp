@@ -1,0 +1,42 @@
+// RC6 key schedule: the 44 round keys from a user key of b bytes.
+#include <algorithm>
+#include <bit>
+
+#include "cipher/Rc6.h"
+#include "cipher/SecureWipe.h"
+
+namespace cipher {
+namespace {
+
+constexpr std::uint32_t kP32 = 0xB7E15163;
+constexpr std::uint32_t kQ32 = 0x9E3779B9;
+constexpr std::size_t kMaxKeyWords = (kRc6MaxKeyBytes + 3) / 4;
+
+}  // namespace
+
+void Rc6ExpandKey(std::span<const std::uint8_t> Key, Rc6RoundKeys& S) noexcept {
+  const std::size_t b = std::min(Key.size(), kRc6MaxKeyBytes);
+  const std::size_t c = std::max<std::size_t>(1, (b + 3) / 4);
+
+  // Key bytes into words, least significant byte first; missing bytes are zero.
+  std::array<std::uint32_t, kMaxKeyWords> L{};
+  for (std::size_t n = 0; n < b; ++n) L[n / 4] |= static_cast<std::uint32_t>(Key[n]) << (8 * (n % 4));
+
+  S[0] = kP32;
+  for (std::size_t k = 1; k < kRc6RoundKeyWords; ++k) S[k] = S[k - 1] + kQ32;
+
+  std::uint32_t A = 0, B = 0;
+  std::size_t i = 0, j = 0;
+  const std::size_t v = 3 * std::max(c, kRc6RoundKeyWords);
+  for (std::size_t s = 0; s < v; ++s) {
+    A = S[i] = std::rotl(S[i] + A + B, 3);
+    B = L[j] = std::rotl(L[j] + A + B, static_cast<int>((A + B) & 31));
+    i = (i + 1) % kRc6RoundKeyWords;
+    j = (j + 1) % c;
+  }
+  SecureWipeObject(L);
+  SecureWipeObject(A);
+  SecureWipeObject(B);
+}
+
+}  // namespace cipher

@@ -1,0 +1,13 @@
+# Warning and sanitizer settings shared by every target of the project.
+add_library(quorin_compile_options INTERFACE)
+target_compile_options(quorin_compile_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wnull-dereference)
+if(QUORIN_WARNINGS_AS_ERRORS)
+  target_compile_options(quorin_compile_options INTERFACE -Werror)
+endif()
+if(QUORIN_SANITIZE)
+  set(_quorin_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_compile_options(quorin_compile_options INTERFACE ${_quorin_san})
+  target_link_options(quorin_compile_options INTERFACE ${_quorin_san})
+endif()

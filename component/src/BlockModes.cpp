@@ -1,0 +1,116 @@
+// The four chaining modes, the single-block operations and the CBC-MAC read-out.
+//
+// Every block the component processes passes through EncryptBlockMode or
+// DecryptBlockMode. The chaining register FIV is the only state carried from
+// one block to the next, so a run of blocks gives the same result however it
+// is split across calls. CFB and OFB use full 128-bit feedback and the forward
+// transform in both directions.
+#include <cstring>
+
+#include "Rc6.h"
+#include "framework/SysUtils.h"
+
+namespace Rc6 {
+inline namespace QUORIN_PACKAGE_NAMESPACE {
+namespace {
+
+void XorInto(TBlock& Target, const TBlock& Other) {
+  for (std::size_t k = 0; k < Target.size(); ++k) Target[k] ^= Other[k];
+}
+
+}  // namespace
+
+void TQuorin::EncryptBlockMode() {
+  switch (FCipherMode) {
+    case TCipherMode::ECB:
+      EncBlock();
+      break;
+    case TCipherMode::CBC:  // C = E(P xor V); V = C
+      XorInto(FBlock, FIV);
+      EncBlock();
+      FIV = FBlock;
+      break;
+    case TCipherMode::CFB:  // C = P xor E(V); V = C
+      FSave = FBlock;
+      FBlock = FIV;
+      EncBlock();
+      FIV = FBlock;
+      FBlock = FSave;
+      XorInto(FBlock, FIV);
+      FIV = FBlock;
+      break;
+    case TCipherMode::OFB:  // C = P xor E(V); V = E(V)
+      FSave = FBlock;
+      FBlock = FIV;
+      EncBlock();
+      FIV = FBlock;
+      FBlock = FSave;
+      XorInto(FBlock, FIV);
+      break;
+  }
+}
+
+void TQuorin::DecryptBlockMode() {
+  switch (FCipherMode) {
+    case TCipherMode::ECB:
+      DecBlock();
+      break;
+    case TCipherMode::CBC:  // P = D(C) xor V; V = C
+      FSave = FBlock;
+      DecBlock();
+      XorInto(FBlock, FIV);
+      FIV = FSave;
+      break;
+    case TCipherMode::CFB:  // P = C xor E(V); V = C
+      FSave = FBlock;
+      FBlock = FIV;
+      EncBlock();
+      FIV = FBlock;
+      FBlock = FSave;
+      XorInto(FBlock, FIV);
+      FIV = FSave;
+      break;
+    case TCipherMode::OFB:  // the same operation as encryption
+      EncryptBlockMode();
+      break;
+  }
+}
+
+std::int32_t TQuorin::EncryptBlock(const TBlock& In, TBlock& Out) {
+  if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
+  FBlock = In;
+  EncryptBlockMode();
+  Out = FBlock;
+  return TStatus::Ok;
+}
+
+std::int32_t TQuorin::DecryptBlock(const TBlock& In, TBlock& Out) {
+  if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
+  FBlock = In;
+  DecryptBlockMode();
+  Out = FBlock;
+  return TStatus::Ok;
+}
+
+#if QUORIN_HAS_CBCMAC
+std::int32_t TQuorin::CBCMACBlock(TBlock& Out) {
+  Out.fill(0);
+  if (FCipherMode != TCipherMode::CBC) return TStatus::NotCBC;
+  if (!FInitialised) return TStatus::NoKey;
+  if (!FIVLoaded) return TStatus::NoIV;
+  Out = FIV;
+  return TStatus::Ok;
+}
+
+std::int32_t TQuorin::CBCMACString(std::string& Out) {
+  TBlock mac;
+  const std::int32_t status = CBCMACBlock(mac);
+  Out.clear();
+  Out.reserve(2 * mac.size());
+  for (std::uint8_t b : mac) Out += framework::IntToHex(b, 2);
+  return status;
+}
+#endif
+
+}  // namespace QUORIN_PACKAGE_NAMESPACE
+}  // namespace Rc6

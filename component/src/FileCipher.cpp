@@ -1,0 +1,137 @@
+// File encryption and decryption through the framework's typed-file calls, in
+// 4096-byte chunks through the work buffer.
+//
+// Exceptions are caught only while binding the names and creating the output
+// (status -5); every other I/O failure leaves as framework::EInOutError. The
+// file records close their descriptors when they go out of scope, so every
+// path, status code or exception, closes what it opened.
+#include <sys/stat.h>
+
+#include <exception>
+
+#include "Padding.h"
+#include "Rc6.h"
+#include "framework/SysUtils.h"
+#include "framework/TypedFile.h"
+
+namespace Rc6 {
+inline namespace QUORIN_PACKAGE_NAMESPACE {
+namespace {
+
+using namespace framework;
+
+constexpr auto kChunk = static_cast<std::int32_t>(TQuorin::ChunkSize);
+
+// Whether the two names denote one file: the same name, or another path (a
+// link, "./", "..") to the same device and inode.
+bool SameFile(const std::string& InFile, const std::string& OutFile) {
+  if (InFile == OutFile) return true;
+  struct stat in {}, out {};
+  return ::stat(InFile.c_str(), &in) == 0 && ::stat(OutFile.c_str(), &out) == 0 &&
+         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
+bool Bind(TFileRec& F, const std::string& Name, std::uint16_t Mode) {
+  try {
+    Assign(F, Name);
+  } catch (const std::exception&) {
+    return false;
+  }
+  F.Mode = Mode;
+  return true;
+}
+
+bool CreateEmpty(const std::string& Name) {
+  try {
+    FileClose(FileCreate(Name));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
+}
+
+// Reads the next chunk; reports whether it was the last one.
+std::int32_t ReadChunk(TFileRec& In, std::uint8_t* Buffer, bool& AtEnd) {
+  std::int32_t n = 0;
+  BlockRead(In, Buffer, kChunk, n);
+  IOTest();
+  // A read returns fewer bytes than asked only at the end of the file.
+  AtEnd = n < kChunk || EofFile(In);
+  IOTest();
+  return n;
+}
+
+bool WriteChunk(TFileRec& Out, const std::uint8_t* Buffer, std::int32_t Count) {
+  std::int32_t written = 0;
+  BlockWrite(Out, Buffer, Count, written);
+  IOTest();
+  return written == Count;
+}
+
+void CloseBoth(TFileRec& In, TFileRec& Out) {
+  Close(In);
+  IOTest();
+  Close(Out);
+  IOTest();
+}
+
+}  // namespace
+
+std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& OutFile) {
+  if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
+  if (SameFile(InFile, OutFile)) return TStatus::SameFile;
+
+  TFileRec in, out;
+  if (!Bind(in, InFile, fmOpenRead)) return TStatus::FileError;
+  ResetFile(in, 1);
+  IOTest();
+  if (!CreateEmpty(OutFile)) return TStatus::FileError;
+  if (!Bind(out, OutFile, fmOpenWrite)) return TStatus::FileError;
+  ResetFile(out, 1);
+  IOTest();
+
+  for (bool atEnd = false; !atEnd;) {
+    std::int32_t n = ReadChunk(in, FBuffer.data(), atEnd);
+    if (atEnd) n = padding::Pad(FBuffer.data(), n);
+    if (const std::int32_t status = EncryptBuffer(n); status != TStatus::Ok) return status;
+    if (!WriteChunk(out, FBuffer.data(), n)) return TStatus::FileError;
+  }
+  CloseBoth(in, out);
+  return TStatus::Ok;
+}
+
+std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& OutFile) {
+  if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
+  if (SameFile(InFile, OutFile)) return TStatus::SameFile;
+
+  TFileRec in, out;
+  if (!Bind(in, InFile, fmOpenRead)) return TStatus::FileError;
+  ResetFile(in, 1);
+  IOTest();
+  // Refuse a ciphertext that cannot be whole blocks before the output is created.
+  const std::int64_t size = FileSizeOf(in);
+  IOTest();
+  if (size <= 0 || size % static_cast<std::int64_t>(BlockSize) != 0) return TStatus::BadCiphertext;
+  if (!CreateEmpty(OutFile)) return TStatus::FileError;
+  if (!Bind(out, OutFile, fmOpenWrite)) return TStatus::FileError;
+  ResetFile(out, 1);
+  IOTest();
+
+  for (bool atEnd = false; !atEnd;) {
+    std::int32_t n = ReadChunk(in, FBuffer.data(), atEnd);
+    // The size was checked, but the file may have changed since.
+    if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
+    if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
+    if (atEnd) {
+      const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
+      if (drop > n) return TStatus::BadPadding;
+      n -= drop;
+    }
+    if (!WriteChunk(out, FBuffer.data(), n)) return TStatus::FileError;
+  }
+  CloseBoth(in, out);
+  return TStatus::Ok;
+}
+
+}  // namespace QUORIN_PACKAGE_NAMESPACE
+}  // namespace Rc6

@@ -1,0 +1,31 @@
+#include "framework/SysUtils.h"
+
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include "PosixIo.h"
+
+namespace framework {
+
+std::string IntToHex(std::uint64_t Value, int Digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  int needed = 1;
+  for (std::uint64_t v = Value >> 4; v != 0; v >>= 4) ++needed;
+  const int width = Digits > needed ? Digits : needed;
+  std::string out(static_cast<std::size_t>(width), '0');
+  for (int i = width - 1; i >= 0 && Value != 0; --i, Value >>= 4)
+    out[static_cast<std::size_t>(i)] = kDigits[Value & 0xF];
+  return out;
+}
+
+int FileCreate(const std::string& FileName) {
+  if (FileName.empty() || FileName.find('\0') != std::string::npos) return -1;
+  return posixio::Open(FileName, O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+void FileClose(int Handle) {
+  if (Handle >= 0) ::close(Handle);
+}
+
+}  // namespace framework

@@ -1,0 +1,136 @@
+// Typed-file records over POSIX descriptors, with the pending error kept per thread.
+#include "framework/TypedFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "PosixIo.h"
+#include "framework/Exceptions.h"
+
+namespace framework {
+namespace {
+
+struct TPendingIOError {
+  int Code = 0;
+  std::string Message;
+};
+
+thread_local TPendingIOError pendingError;
+
+void Fail(const TFileRec& F, int Code, const char* Step) {
+  pendingError.Code = Code;
+  pendingError.Message =
+      std::string("I/O error ") + std::to_string(Code) + " (" + std::strerror(Code) + ") " + Step +
+      " '" + F.Name + "'";
+}
+
+int FlagsOf(std::uint16_t Mode) {
+  switch (Mode) {
+    case fmOpenRead: return O_RDONLY;
+    case fmOpenWrite: return O_WRONLY;
+    default: return O_RDWR;
+  }
+}
+
+bool IsOpen(const TFileRec& F, const char* Step) {
+  if (F.Handle >= 0) return true;
+  Fail(F, EBADF, Step);
+  return false;
+}
+
+}  // namespace
+
+TFileRec::~TFileRec() {
+  if (Handle >= 0) ::close(Handle);
+}
+
+void Assign(TFileRec& F, const std::string& Name) {
+  if (F.Handle >= 0) throw EInOutError(EBUSY, "cannot bind '" + Name + "': file record is open");
+  if (Name.empty() || Name.find('\0') != std::string::npos)
+    throw EInOutError(EINVAL, "invalid file name '" + Name + "'");
+  F.Name = Name;
+  F.RecSize = 0;
+}
+
+void ResetFile(TFileRec& F, std::int32_t RecSize) {
+  if (F.Handle >= 0) {
+    ::close(F.Handle);
+    F.Handle = -1;
+  }
+  if (RecSize != 1) return Fail(F, EINVAL, "opening");
+  const int fd = posixio::Open(F.Name, FlagsOf(F.Mode));
+  if (fd < 0) return Fail(F, errno, "opening");
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Fail(F, EISDIR, "opening");
+  }
+  F.Handle = fd;
+  F.RecSize = RecSize;
+}
+
+void BlockRead(TFileRec& F, void* Buffer, std::int32_t Count, std::int32_t& Result) {
+  Result = 0;
+  if (!IsOpen(F, "reading")) return;
+  if (Count <= 0) return;
+  const long n = posixio::ReadFully(F.Handle, Buffer, static_cast<std::size_t>(Count));
+  if (n < 0) return Fail(F, errno, "reading");
+  Result = static_cast<std::int32_t>(n);
+}
+
+void BlockWrite(TFileRec& F, const void* Buffer, std::int32_t Count, std::int32_t& Result) {
+  Result = 0;
+  if (!IsOpen(F, "writing")) return;
+  if (Count <= 0) return;
+  const long n = posixio::WriteFully(F.Handle, Buffer, static_cast<std::size_t>(Count));
+  if (n < 0) return Fail(F, errno, "writing");
+  Result = static_cast<std::int32_t>(n);
+}
+
+bool EofFile(TFileRec& F) {
+  if (!IsOpen(F, "testing end of")) return true;
+  const off_t pos = ::lseek(F.Handle, 0, SEEK_CUR);
+  struct stat st {};
+  if (pos < 0 || ::fstat(F.Handle, &st) != 0) {
+    Fail(F, errno, "testing end of");
+    return true;
+  }
+  return pos >= st.st_size;
+}
+
+std::int64_t FileSizeOf(TFileRec& F) {
+  if (!IsOpen(F, "sizing")) return 0;
+  struct stat st {};
+  if (::fstat(F.Handle, &st) != 0) {
+    Fail(F, errno, "sizing");
+    return 0;
+  }
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+void Close(TFileRec& F) {
+  if (!IsOpen(F, "closing")) return;
+  const int fd = F.Handle;
+  F.Handle = -1;
+  // The descriptor is released even when close reports an error; retrying would be unsafe.
+  if (::close(fd) != 0) Fail(F, errno, "closing");
+}
+
+void IOTest() {
+  if (pendingError.Code == 0) return;
+  TPendingIOError e = std::move(pendingError);
+  pendingError = {};
+  throw EInOutError(e.Code, e.Message);
+}
+
+int IOResult() {
+  const int code = pendingError.Code;
+  pendingError = {};
+  return code;
+}
+
+}  // namespace framework
