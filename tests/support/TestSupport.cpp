@@ -1,0 +1,105 @@
+#include "TestSupport.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+Bytes FromHex(const std::string& hex) {
+  if (hex.size() % 2 != 0) throw std::invalid_argument("odd hex length: " + hex);
+  Bytes out;
+  out.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+std::string ToHex(const std::uint8_t* data, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < size; ++i) {
+    out += kDigits[data[i] >> 4];
+    out += kDigits[data[i] & 15];
+  }
+  return out;
+}
+
+std::vector<std::vector<std::string>> ReadDataFile(const std::string& name) {
+  const std::string path = std::string(QUORIN_TEST_DATA_DIR) + "/" + name;
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot open test data " + path);
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::vector<std::string> row;
+    for (std::string f; fields >> f;) row.push_back(f);
+    if (!row.empty()) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+Bytes RandomBytes(std::mt19937_64& rng, std::size_t size) {
+  Bytes out(size);
+  for (auto& b : out) b = static_cast<std::uint8_t>(rng());
+  return out;
+}
+
+Rc6::TKeySize KeySizeFor(std::size_t keyBytes) {
+  switch (keyBytes) {
+    case 16: return Rc6::TKeySize::Small128;
+    case 24: return Rc6::TKeySize::Med192;
+    case 32: return Rc6::TKeySize::Large256;
+  }
+  throw std::invalid_argument("no KeySize for " + std::to_string(keyBytes) + " bytes");
+}
+
+const char* ModeName(Rc6::TCipherMode mode) {
+  switch (mode) {
+    case Rc6::TCipherMode::ECB: return "ECB";
+    case Rc6::TCipherMode::CBC: return "CBC";
+    case Rc6::TCipherMode::CFB: return "CFB";
+    case Rc6::TCipherMode::OFB: return "OFB";
+  }
+  return "?";
+}
+
+Rc6::TCipherMode ModeFromName(const std::string& name) {
+  for (Rc6::TCipherMode m : kAllModes)
+    if (name == ModeName(m)) return m;
+  throw std::invalid_argument("unknown mode " + name);
+}
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "quorin-test-XXXXXX").string();
+  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+int OpenDescriptorCount() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+}  // namespace testsupport
