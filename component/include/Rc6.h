@@ -30,6 +30,7 @@
 #include <string>
 
 #include "framework/Classes.h"
+#include "framework/SysUtils.h"  // EInOutError, raised by the file operations
 
 #define RC6_API __attribute__((visibility("default")))
 
