@@ -30,9 +30,10 @@ TEST(Armour, EncodeExamples) {
 TEST(Armour, DecodeExamples) {
   struct Case {
     std::string in, outHex;
-  } cases[] = {{"", ""},         {"z", ""},           {"zz", "ff"},       {"zk", "ff"},
-               {"zzz", "ffff"},  {"zzzz", "ffffff"},  {"z*z!", "fc0fc0"}, {"z+z+", "fc0fc0"},
-               {"MK7XN+", "61626364"}, {"A", ""},     {"AA", "30"},       {"aa", "9a"},
+  } cases[] = {{"", ""},           {"z", ""},          {"zz", "ff"},
+               {"zk", "ff"},       {"zzz", "ffff"},    {"zzzz", "ffffff"},
+               {"z*z!", "fc0fc0"}, {"z+z+", "fc0fc0"}, {"MK7XN+", "61626364"},
+               {"A", ""},          {"AA", "30"},       {"aa", "9a"},
                {"z\nzz", "fc0fff"}};
   for (const Case& c : cases) EXPECT_EQ(ToHex(Armour().DecodeString(c.in)), c.outHex) << c.in;
 }
@@ -45,12 +46,13 @@ TEST(Armour, EveryLengthRoundTripsAndHasTheExpectedSize) {
       for (std::size_t i = 0; i < len; i += 5) data[i] = 0, data[len - 1 - i] = 0;
     const std::string text = Armour().EncodeString(AsString(data));
     EXPECT_EQ(text.size(), (4 * len + 2) / 3) << len;
-    EXPECT_EQ(text.find_first_not_of(
-                  "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"),
-              std::string::npos);
+    EXPECT_EQ(
+        text.find_first_not_of("+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"),
+        std::string::npos);
     EXPECT_EQ(AsBytes(Armour().DecodeString(text)), data) << len;
   }
-  EXPECT_EQ(Armour().DecodeString(Armour().EncodeString(std::string(100, '\0'))), std::string(100, '\0'));
+  EXPECT_EQ(Armour().DecodeString(Armour().EncodeString(std::string(100, '\0'))),
+            std::string(100, '\0'));
 }
 
 TEST(Armour, BlockMultiplesGiveTheDocumentedLengths) {

@@ -48,11 +48,13 @@ void Fill(framework::TMemoryStream& m, const Bytes& data) {
   m.SetPosition(0);
 }
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+bool Exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 // A stream over memory that can be told to deliver or take fewer bytes than asked.
 class ShortStream : public framework::TMemoryStream {
-public:
+ public:
   int shortReadAt = -1, shortWriteAt = -1, reads = 0, writes = 0;
   std::int32_t Read(void* b, std::int32_t n) override {
     const std::int32_t got = TMemoryStream::Read(b, n);
@@ -258,7 +260,8 @@ TEST(Files, SameFileIsRefusedBeforeAnythingIsOpened) {
   ASSERT_EQ(::link(dir.File("f").c_str(), dir.File("hard").c_str()), 0);
   std::filesystem::create_symlink(dir.File("f"), dir.File("soft"));
   auto q = Make(TCipherMode::OFB);
-  for (const std::string& other : {dir.File("f"), dir.File("./f"), dir.File("hard"), dir.File("soft")}) {
+  for (const std::string& other :
+       {dir.File("f"), dir.File("./f"), dir.File("hard"), dir.File("soft")}) {
     EXPECT_EQ(q->EncryptFile(dir.File("f"), other), -10) << other;
     EXPECT_EQ(q->DecryptFile(other, dir.File("f")), -10) << other;
   }
@@ -274,8 +277,8 @@ TEST(Files, FinalByteRulesOfFilesAndStreams) {
     std::uint8_t last;
     std::int32_t status;
     std::size_t written;
-  } cases[] = {{1, 0, 0, 16},   {1, 16, 0, 0},   {2, 17, 0, 15},      {2, 32, 0, 0},
-               {2, 33, -9, 0},  {1, 255, -9, 0}, {257, 200, -9, 4096}, {257, 16, 0, 4096}};
+  } cases[] = {{1, 0, 0, 16},  {1, 16, 0, 0},   {2, 17, 0, 15},       {2, 32, 0, 0},
+               {2, 33, -9, 0}, {1, 255, -9, 0}, {257, 200, -9, 4096}, {257, 16, 0, 4096}};
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.chunks) + " blocks, last byte " + std::to_string(c.last));

@@ -62,7 +62,8 @@ TEST(Differential, OddKeyLengthsOfTheCoreAgreeWithLibtomcrypt) {
 // work buffer with the chain running on across chunks.
 TEST(Differential, ChainingModesAgreeWithLibtomcrypt) {
   std::mt19937_64 rng(7);
-  for (Rc6::TCipherMode mode : {Rc6::TCipherMode::CBC, Rc6::TCipherMode::CFB, Rc6::TCipherMode::OFB}) {
+  for (Rc6::TCipherMode mode :
+       {Rc6::TCipherMode::CBC, Rc6::TCipherMode::CFB, Rc6::TCipherMode::OFB}) {
     for (int keyBytes : {16, 24, 32}) {
       for (int round = 0; round < 20; ++round) {
         const Bytes key = RandomBytes(rng, static_cast<std::size_t>(keyBytes));

@@ -57,7 +57,8 @@ TEST(Owner, NamesAreIdentifiersUniqueWithinTheOwner) {
   a->SetName("Quorin1");
   EXPECT_EQ(owner.FindComponent("quorin1"), a);
   EXPECT_THROW(b->SetName("QUORIN1"), EComponentError);
-  for (const char* bad : {"1abc", "a b", "a-b", "ä"}) EXPECT_THROW(b->SetName(bad), EComponentError) << bad;
+  for (const char* bad : {"1abc", "a b", "a-b", "ä"})
+    EXPECT_THROW(b->SetName(bad), EComponentError) << bad;
   EXPECT_EQ(b->Name(), "");
   b->SetName("_Quorin2");
   a->SetName("Quorin1");  // renaming to its own name is fine
@@ -65,12 +66,13 @@ TEST(Owner, NamesAreIdentifiersUniqueWithinTheOwner) {
 }
 
 TComponentClass MakeClass(const std::string& name) {
-  return TComponentClass{name, &typeid(TComponent),
-                         [](TComponent* owner) { return new TComponent(owner); }, {}};
+  return TComponentClass{
+      name, &typeid(TComponent), [](TComponent* owner) { return new TComponent(owner); }, {}};
 }
 
 TEST(Registry, PalettePagesKeepRegistrationOrder) {
-  const TComponentClass one = MakeClass("TOne"), two = MakeClass("TTwo"), three = MakeClass("TThree");
+  const TComponentClass one = MakeClass("TOne"), two = MakeClass("TTwo"),
+                        three = MakeClass("TThree");
   RegisterComponents("PageA", {&one, &two});
   RegisterComponents("PageB", {&three});
   RegisterComponents("PageA", {&one});  // again: harmless
@@ -241,7 +243,7 @@ TEST(SysUtils, IntToHex) {
     std::uint64_t value;
     int digits;
     const char* expected;
-  } cases[] = {{0, 2, "00"},   {0x0F, 2, "0F"},     {0xAB, 2, "AB"},     {255, 2, "FF"},
+  } cases[] = {{0, 2, "00"},    {0x0F, 2, "0F"},   {0xAB, 2, "AB"},         {255, 2, "FF"},
                {0x1F, 1, "1F"}, {0x1FF, 2, "1FF"}, {0xBEEF, 8, "0000BEEF"}, {0, 0, "0"}};
   for (const Case& c : cases) EXPECT_EQ(IntToHex(c.value, c.digits), c.expected) << c.value;
 }

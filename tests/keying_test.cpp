@@ -100,7 +100,8 @@ TEST(Keying, LongKeysAreCut) {
   struct Case {
     TKeySize size;
     std::size_t keyLength, expectLength;
-  } cases[] = {{TKeySize::Small128, 24, 16}, {TKeySize::Small128, 32, 16}, {TKeySize::Med192, 32, 24}};
+  } cases[] = {
+      {TKeySize::Small128, 24, 16}, {TKeySize::Small128, 32, 16}, {TKeySize::Med192, 32, 24}};
   for (const Case& c : cases) {
     TQuorin q(nullptr);
     q.SetKeySize(c.size);
@@ -156,7 +157,8 @@ TEST(Keying, KeySetupRefusesTooShortArrayAndChangesNothing) {
   q.SetKeySize(TKeySize::Large256);
   q.InitialiseByte(key, 32);
   const Bytes before = EncThroughBlock(q, plain);
-  EXPECT_THROW(q.rc6_key_setup(std::span<const std::uint8_t>(key.data(), 31), 31), std::out_of_range);
+  EXPECT_THROW(q.rc6_key_setup(std::span<const std::uint8_t>(key.data(), 31), 31),
+               std::out_of_range);
   EXPECT_EQ(EncThroughBlock(q, plain), before);
 }
 
@@ -269,7 +271,8 @@ TEST(IVLoading, CopiesZeroExtendsAndFoldsLongIVs) {
       {"0123456789abcdef", "30313233343536373839616263646566"},
       {"0123456789abcdefX", "68313233343536373839616263646566"},  // '0' ^ 'X'
       {std::string(32, '\x5A'), "00000000000000000000000000000000"},
-      {std::string(33, '\x01'), "01000000000000000000000000000000"},  // three bytes fold onto byte 0
+      {std::string(33, '\x01'),
+       "01000000000000000000000000000000"},  // three bytes fold onto byte 0
   };
   for (const Case& c : cases) {
     TQuorin s(nullptr), b(nullptr);
@@ -396,9 +399,9 @@ TEST(CipherCore, RotationsUseTheLowFiveBits) {
   struct Case {
     std::int32_t amount;
     std::uint32_t left, right;
-  } cases[] = {{0, 0x80000001, 0x80000001},  {32, 0x80000001, 0x80000001},
-               {1, 0x00000003, 0xC0000000},  {33, 0x00000003, 0xC0000000},
-               {-1, 0xC0000000, 0x00000003}, {31, 0xC0000000, 0x00000003},
+  } cases[] = {{0, 0x80000001, 0x80000001},        {32, 0x80000001, 0x80000001},
+               {1, 0x00000003, 0xC0000000},        {33, 0x00000003, 0xC0000000},
+               {-1, 0xC0000000, 0x00000003},       {31, 0xC0000000, 0x00000003},
                {INT32_MIN, 0x80000001, 0x80000001}};
   TQuorin q(nullptr);
   for (const Case& c : cases) {

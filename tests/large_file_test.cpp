@@ -59,7 +59,8 @@ TEST(LargeFile, OneGiBRoundTripInBoundedMemory) {
   }
   EXPECT_EQ(marks, 2);
   // The operations stream through a fixed buffer: the peak grows by far less than the file.
-  EXPECT_LT(after - before, 16 * 1024) << "peak RSS grew from " << before << " to " << after << " KiB";
+  EXPECT_LT(after - before, 16 * 1024)
+      << "peak RSS grew from " << before << " to " << after << " KiB";
   RecordProperty("PeakRssKiB", std::to_string(after));
 }
 

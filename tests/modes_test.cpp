@@ -41,7 +41,8 @@ struct Keyed {
     Bytes out(in.size());
     for (std::size_t i = 0; i < in.size(); i += 16) {
       Rc6::TBlock o{};
-      const auto status = encrypt ? q.EncryptBlock(ToBlock(&in[i]), o) : q.DecryptBlock(ToBlock(&in[i]), o);
+      const auto status =
+          encrypt ? q.EncryptBlock(ToBlock(&in[i]), o) : q.DecryptBlock(ToBlock(&in[i]), o);
       EXPECT_EQ(status, 0);
       std::copy(o.begin(), o.end(), out.begin() + static_cast<long>(i));
     }
@@ -77,7 +78,7 @@ TEST(Modes, KnownAnswersFromAnIndependentImplementation) {
 }
 
 class ModeIdentities : public ::testing::TestWithParam<std::tuple<TCipherMode, Rc6::TKeySize>> {
-protected:
+ protected:
   void SetUp() override {
     std::mt19937_64 rng(static_cast<unsigned>(std::get<0>(GetParam())) * 3 +
                         static_cast<unsigned>(std::get<1>(GetParam())));
@@ -97,7 +98,8 @@ TEST_P(ModeIdentities, OneCallOfNBlocksEqualsNCallsOfOne) {
   for (std::size_t split = 16; split < plain.size(); split += 16) {
     Keyed c = Make();
     Bytes first = c.Buffer(Bytes(plain.begin(), plain.begin() + static_cast<long>(split)), true);
-    const Bytes second = c.Buffer(Bytes(plain.begin() + static_cast<long>(split), plain.end()), true);
+    const Bytes second =
+        c.Buffer(Bytes(plain.begin() + static_cast<long>(split), plain.end()), true);
     first.insert(first.end(), second.begin(), second.end());
     EXPECT_EQ(first, whole) << "split at " << split;
   }
@@ -118,7 +120,8 @@ TEST_P(ModeIdentities, DecryptingWithTheIVReloadedReturnsThePlaintext) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModesAndKeySizes, ModeIdentities,
-                         ::testing::Combine(::testing::ValuesIn(kAllModes), ::testing::ValuesIn(kAllKeySizes)),
+                         ::testing::Combine(::testing::ValuesIn(kAllModes),
+                                            ::testing::ValuesIn(kAllKeySizes)),
                          [](const auto& p) {
                            return std::string(ModeName(std::get<0>(p.param))) + "_" +
                                   std::to_string(16 + 8 * static_cast<int>(std::get<1>(p.param)));
@@ -130,9 +133,20 @@ TEST(Modes, RegistersAfterOneBlock) {
   const Bytes key = RandomBytes(rng, 16), V = RandomBytes(rng, 16), X = RandomBytes(rng, 16);
   cipher::Rc6RoundKeys S;
   cipher::Rc6ExpandKey(key, S);
-  auto E = [&](const Bytes& b) { Bytes o(16); cipher::Rc6EncryptBlocks(S, b.data(), o.data(), 1); return o; };
-  auto D = [&](const Bytes& b) { Bytes o(16); cipher::Rc6DecryptBlocks(S, b.data(), o.data(), 1); return o; };
-  auto Xor = [](Bytes a, const Bytes& b) { for (std::size_t i = 0; i < 16; ++i) a[i] ^= b[i]; return a; };
+  auto E = [&](const Bytes& b) {
+    Bytes o(16);
+    cipher::Rc6EncryptBlocks(S, b.data(), o.data(), 1);
+    return o;
+  };
+  auto D = [&](const Bytes& b) {
+    Bytes o(16);
+    cipher::Rc6DecryptBlocks(S, b.data(), o.data(), 1);
+    return o;
+  };
+  auto Xor = [](Bytes a, const Bytes& b) {
+    for (std::size_t i = 0; i < 16; ++i) a[i] ^= b[i];
+    return a;
+  };
 
   struct Case {
     TCipherMode mode;

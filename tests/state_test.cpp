@@ -22,13 +22,28 @@ struct Operation {
 
 std::vector<Operation> Operations() {
   return {
-      {"EncryptBlock", [](TQuorin& q, const TempDir&) { Rc6::TBlock o; return q.EncryptBlock({}, o); }},
-      {"DecryptBlock", [](TQuorin& q, const TempDir&) { Rc6::TBlock o; return q.DecryptBlock({}, o); }},
+      {"EncryptBlock",
+       [](TQuorin& q, const TempDir&) {
+         Rc6::TBlock o;
+         return q.EncryptBlock({}, o);
+       }},
+      {"DecryptBlock",
+       [](TQuorin& q, const TempDir&) {
+         Rc6::TBlock o;
+         return q.DecryptBlock({}, o);
+       }},
       {"EncryptBuffer", [](TQuorin& q, const TempDir&) { return q.EncryptBuffer(16); }},
       {"DecryptBuffer", [](TQuorin& q, const TempDir&) { return q.DecryptBuffer(16); }},
-      {"EncryptString", [](TQuorin& q, const TempDir&) { std::string o; return q.EncryptString("x", o); }},
+      {"EncryptString",
+       [](TQuorin& q, const TempDir&) {
+         std::string o;
+         return q.EncryptString("x", o);
+       }},
       {"DecryptString",
-       [](TQuorin& q, const TempDir&) { std::string o; return q.DecryptString(std::string(22, 'A'), o); }},
+       [](TQuorin& q, const TempDir&) {
+         std::string o;
+         return q.DecryptString(std::string(22, 'A'), o);
+       }},
       {"EncryptStream",
        [](TQuorin& q, const TempDir&) {
          framework::TMemoryStream s, d;
@@ -41,8 +56,10 @@ std::vector<Operation> Operations() {
          s.SetPosition(0);
          return q.DecryptStream(s, d);
        }},
-      {"EncryptFile", [](TQuorin& q, const TempDir& t) { return q.EncryptFile(t.File("p"), t.File("o")); }},
-      {"DecryptFile", [](TQuorin& q, const TempDir& t) { return q.DecryptFile(t.File("c"), t.File("o")); }},
+      {"EncryptFile",
+       [](TQuorin& q, const TempDir& t) { return q.EncryptFile(t.File("p"), t.File("o")); }},
+      {"DecryptFile",
+       [](TQuorin& q, const TempDir& t) { return q.DecryptFile(t.File("c"), t.File("o")); }},
   };
 }
 
@@ -50,7 +67,10 @@ TEST(States, KeyedOperationsGateOnKeyThenIV) {
   struct State {
     bool key, iv;
     std::int32_t ecb, chained;
-  } states[] = {{false, false, -1, -1}, {false, true, -1, -1}, {true, false, kRuns, -4}, {true, true, kRuns, kRuns}};
+  } states[] = {{false, false, -1, -1},
+                {false, true, -1, -1},
+                {true, false, kRuns, -4},
+                {true, true, kRuns, kRuns}};
   TempDir dir;
   WriteFileBytes(dir.File("p"), AsBytes("plain"));
   WriteFileBytes(dir.File("c"), Bytes(16, 0));
@@ -63,8 +83,8 @@ TEST(States, KeyedOperationsGateOnKeyThenIV) {
         if (s.iv) q.LoadIVString("iv");
         const std::int32_t expected = mode == TCipherMode::ECB ? s.ecb : s.chained;
         const std::int32_t got = op.call(q, dir);
-        SCOPED_TRACE(std::string(op.name) + " in " + ModeName(mode) + (s.key ? " with key" : " no key") +
-                     (s.iv ? " with IV" : " no IV"));
+        SCOPED_TRACE(std::string(op.name) + " in " + ModeName(mode) +
+                     (s.key ? " with key" : " no key") + (s.iv ? " with IV" : " no IV"));
         if (expected == kRuns)
           EXPECT_TRUE(got != -1 && got != -4) << got;
         else

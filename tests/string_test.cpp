@@ -54,10 +54,12 @@ TEST_P(StringRoundTrip, EveryLengthFrom0To100) {
 
 INSTANTIATE_TEST_SUITE_P(AllModes, StringRoundTrip,
                          ::testing::Combine(::testing::ValuesIn(kAllModes),
-                                            ::testing::Values(TStringMode::smEncode, TStringMode::smNormal)),
+                                            ::testing::Values(TStringMode::smEncode,
+                                                              TStringMode::smNormal)),
                          [](const auto& p) {
                            return std::string(ModeName(std::get<0>(p.param))) +
-                                  (std::get<1>(p.param) == TStringMode::smEncode ? "_armoured" : "_raw");
+                                  (std::get<1>(p.param) == TStringMode::smEncode ? "_armoured"
+                                                                                 : "_raw");
                          });
 
 TEST(Strings, ArmouredLengths) {
@@ -81,7 +83,8 @@ TEST(Strings, RawFormIsThePaddedPlaintextBlockByBlock) {
     std::string padded = plain + std::string(15, '\x0F');
     std::copy(padded.begin(), padded.end(), b->Buffer().begin());
     ASSERT_EQ(b->EncryptBuffer(32), 0);
-    EXPECT_EQ(AsBytes(cipher), Bytes(b->Buffer().begin(), b->Buffer().begin() + 32)) << ModeName(mode);
+    EXPECT_EQ(AsBytes(cipher), Bytes(b->Buffer().begin(), b->Buffer().begin() + 32))
+        << ModeName(mode);
     EXPECT_EQ(ChainRegister(*s), ChainRegister(*b)) << ModeName(mode);
   }
 }

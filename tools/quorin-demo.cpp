@@ -17,8 +17,8 @@ struct Vector {
 };
 
 constexpr Vector kVectors[] = {
-    {Rc6::TKeySize::Small128, "0123456789abcdef0112233445566778", "02132435465768798a9bacbdcedfe0f1",
-     "524e192f4715c6231f51f6367ea43f18"},
+    {Rc6::TKeySize::Small128, "0123456789abcdef0112233445566778",
+     "02132435465768798a9bacbdcedfe0f1", "524e192f4715c6231f51f6367ea43f18"},
     {Rc6::TKeySize::Med192, "0123456789abcdef0112233445566778899aabbccddeeff0",
      "02132435465768798a9bacbdcedfe0f1", "688329d019e505041e52e92af95291d4"},
     {Rc6::TKeySize::Large256, "0123456789abcdef0112233445566778899aabbccddeeff01032547698badcfe",
@@ -53,9 +53,9 @@ int main() {
     q.EncryptBlock(in, out);
     const std::string got = ToHex(out.data(), out.size());
     const std::string expected = FromHex(v.cipher);
-    const bool ok = std::equal(out.begin(), out.end(), expected.begin(), [](std::uint8_t a, char b) {
-      return a == static_cast<std::uint8_t>(b);
-    });
+    const bool ok =
+        std::equal(out.begin(), out.end(), expected.begin(),
+                   [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
     failures += ok ? 0 : 1;
     std::printf("%3zu-bit key: %s -> %s %s\n", 8 * (FromHex(v.key).size()), v.plain, got.c_str(),
                 ok ? "ok" : "MISMATCH");

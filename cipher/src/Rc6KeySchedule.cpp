@@ -20,7 +20,8 @@ void Rc6ExpandKey(std::span<const std::uint8_t> Key, Rc6RoundKeys& S) noexcept {
 
   // Key bytes into words, least significant byte first; missing bytes are zero.
   std::array<std::uint32_t, kMaxKeyWords> L{};
-  for (std::size_t n = 0; n < b; ++n) L[n / 4] |= static_cast<std::uint32_t>(Key[n]) << (8 * (n % 4));
+  for (std::size_t n = 0; n < b; ++n)
+    L[n / 4] |= static_cast<std::uint32_t>(Key[n]) << (8 * (n % 4));
 
   S[0] = kP32;
   for (std::size_t k = 1; k < kRc6RoundKeyWords; ++k) S[k] = S[k - 1] + kQ32;

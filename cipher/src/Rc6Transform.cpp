@@ -8,10 +8,14 @@ namespace cipher {
 namespace {
 
 // The rotation amount of a data-dependent rotation: the low five bits of a word.
-constexpr int Amount(std::uint32_t x) noexcept { return static_cast<int>(x & 31); }
+constexpr int Amount(std::uint32_t x) noexcept {
+  return static_cast<int>(x & 31);
+}
 
 // f(x) = (x * (2x + 1)) <<< 5, modulo 2^32.
-constexpr std::uint32_t Quad(std::uint32_t x) noexcept { return std::rotl(x * (2 * x + 1), 5); }
+constexpr std::uint32_t Quad(std::uint32_t x) noexcept {
+  return std::rotl(x * (2 * x + 1), 5);
+}
 
 }  // namespace
 

@@ -67,20 +67,23 @@ using TBlock = std::array<std::uint8_t, 16>;
 // The status codes the operations return.
 namespace TStatus {
 inline constexpr std::int32_t Ok = 0;
-inline constexpr std::int32_t NoKey = -1;             // no key set since creation or Burn
-inline constexpr std::int32_t EmptyKey = -2;          // key of length 0, or Count <= 0
-inline constexpr std::int32_t NoIV = -4;              // mode other than ECB and no IV loaded
-inline constexpr std::int32_t FileError = -5;         // binding a name or creating the output failed; short write
-inline constexpr std::int32_t NotCBC = -6;            // CBC-MAC read-out while the mode is not CBC
-inline constexpr std::int32_t BadCount = -7;          // buffer Count not a multiple of 16 in 16..4112
-inline constexpr std::int32_t BadCiphertext = -8;     // ciphertext not a whole, non-zero number of blocks
-inline constexpr std::int32_t BadPadding = -9;        // final decrypted byte exceeds the final chunk
-inline constexpr std::int32_t SameFile = -10;         // input and output are the same file
-inline constexpr std::int32_t ShortRead = -11;        // a source stream delivered fewer bytes than its size
+inline constexpr std::int32_t NoKey = -1;     // no key set since creation or Burn
+inline constexpr std::int32_t EmptyKey = -2;  // key of length 0, or Count <= 0
+inline constexpr std::int32_t NoIV = -4;      // mode other than ECB and no IV loaded
+inline constexpr std::int32_t FileError =
+    -5;  // binding a name or creating the output failed; short write
+inline constexpr std::int32_t NotCBC = -6;    // CBC-MAC read-out while the mode is not CBC
+inline constexpr std::int32_t BadCount = -7;  // buffer Count not a multiple of 16 in 16..4112
+inline constexpr std::int32_t BadCiphertext =
+    -8;                                         // ciphertext not a whole, non-zero number of blocks
+inline constexpr std::int32_t BadPadding = -9;  // final decrypted byte exceeds the final chunk
+inline constexpr std::int32_t SameFile = -10;   // input and output are the same file
+inline constexpr std::int32_t ShortRead =
+    -11;  // a source stream delivered fewer bytes than its size
 }  // namespace TStatus
 
 class RC6_API TQuorin : public framework::TComponent {
-public:
+ public:
   static constexpr std::size_t BlockSize = 16;
   static constexpr std::size_t ChunkSize = 4096;
   static constexpr std::size_t BufferSize = ChunkSize + BlockSize + 1;  // 4113
@@ -152,9 +155,13 @@ public:
   // nothing changed (checked after -1 and -4).
   std::int32_t EncryptBuffer(TBufferCount Count);
   std::int32_t DecryptBuffer(TBufferCount Count);
-  std::span<std::uint8_t, BufferSize> Buffer() { return FBuffer; }
+  std::span<std::uint8_t, BufferSize> Buffer() {
+    return FBuffer;
+  }
   // The work buffer's address once a buffer operation has run; null before.
-  std::uint8_t* BufferPtr() const { return FBufferPtr; }
+  std::uint8_t* BufferPtr() const {
+    return FBufferPtr;
+  }
 
 #if QUORIN_HAS_STREAMS
   // --- Streams, in chunks of 4096 bytes through the work buffer; one unbroken
@@ -182,7 +189,9 @@ public:
   std::int32_t DecryptFile(const std::string& InFile, const std::string& OutFile);
 
   // The working block that the chaining step and EncBlock/DecBlock transform in place.
-  std::span<std::uint8_t, BlockSize> Block() { return FBlock; }
+  std::span<std::uint8_t, BlockSize> Block() {
+    return FBlock;
+  }
 
   // --- Strings: count-byte padding, raw or armoured per StringMode. Source and
   // Dest may be the same string. 0, -1, -4; DecryptString also -8 when the raw
@@ -216,7 +225,7 @@ public:
   void EncBlock();
   void DecBlock();
 
-private:
+ private:
   // -1 without a key, -4 outside ECB without an IV, else 0.
   std::int32_t KeyStatus() const;
   std::int32_t KeyFromStaging(const std::uint8_t* Key, std::size_t Length, std::int32_t KeyLen);

@@ -11,9 +11,12 @@ namespace {
 
 std::size_t KeyBytes(TKeySize Size) {
   switch (Size) {
-    case TKeySize::Med192: return 24;
-    case TKeySize::Large256: return 32;
-    default: return 16;  // Small128, and any value outside the three sizes
+    case TKeySize::Med192:
+      return 24;
+    case TKeySize::Large256:
+      return 32;
+    default:
+      return 16;  // Small128, and any value outside the three sizes
   }
 }
 
@@ -25,7 +28,8 @@ void TQuorin::rc6_key_setup(std::span<const std::uint8_t> K, std::int32_t /*KeyL
   const std::size_t b = KeyBytes(FKeySize);
   if (K.size() < b)
     throw std::out_of_range("rc6_key_setup: key array of " + std::to_string(K.size()) +
-                            " bytes is shorter than the " + std::to_string(b) + " bytes KeySize needs");
+                            " bytes is shorter than the " + std::to_string(b) +
+                            " bytes KeySize needs");
   cipher::Rc6ExpandKey(K.first(b), FS);
 }
 
@@ -37,8 +41,12 @@ void TQuorin::rotr(std::int32_t& X, std::int32_t Amount) const {
   X = static_cast<std::int32_t>(std::rotr(static_cast<std::uint32_t>(X), Amount & 31));
 }
 #else
-void TQuorin::rotl(std::uint32_t& X, std::int32_t Amount) const { X = std::rotl(X, Amount & 31); }
-void TQuorin::rotr(std::uint32_t& X, std::int32_t Amount) const { X = std::rotr(X, Amount & 31); }
+void TQuorin::rotl(std::uint32_t& X, std::int32_t Amount) const {
+  X = std::rotl(X, Amount & 31);
+}
+void TQuorin::rotr(std::uint32_t& X, std::int32_t Amount) const {
+  X = std::rotr(X, Amount & 31);
+}
 #endif
 
 void TQuorin::rc6_block_encrypt(const TQuadWord& In, TQuadWord& Out) const {
@@ -51,9 +59,13 @@ void TQuorin::rc6_block_decrypt(const TQuadWord& In, TQuadWord& Out) const {
   Out = {w.A, w.B, w.C, w.D};
 }
 
-void TQuorin::EncBlock() { cipher::Rc6EncryptBlocks(FS, FBlock.data(), FBlock.data(), 1); }
+void TQuorin::EncBlock() {
+  cipher::Rc6EncryptBlocks(FS, FBlock.data(), FBlock.data(), 1);
+}
 
-void TQuorin::DecBlock() { cipher::Rc6DecryptBlocks(FS, FBlock.data(), FBlock.data(), 1); }
+void TQuorin::DecBlock() {
+  cipher::Rc6DecryptBlocks(FS, FBlock.data(), FBlock.data(), 1);
+}
 
 }  // namespace QUORIN_PACKAGE_NAMESPACE
 }  // namespace Rc6

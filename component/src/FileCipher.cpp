@@ -26,7 +26,8 @@ constexpr auto kChunk = static_cast<std::int32_t>(TQuorin::ChunkSize);
 // link, "./", "..") to the same device and inode.
 bool SameFile(const std::string& InFile, const std::string& OutFile) {
   if (InFile == OutFile) return true;
-  struct stat in {}, out {};
+  struct stat in {
+  }, out{};
   return ::stat(InFile.c_str(), &in) == 0 && ::stat(OutFile.c_str(), &out) == 0 &&
          in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }

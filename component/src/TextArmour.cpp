@@ -19,8 +19,12 @@ constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
 }
 constexpr std::array<std::uint8_t, 256> kDecodeTable = MakeDecodeTable();
 
-constexpr char Encode6(unsigned v) { return kEncodeTable[v & 63]; }
-constexpr unsigned Decode6(char c) { return kDecodeTable[static_cast<unsigned char>(c)]; }
+constexpr char Encode6(unsigned v) {
+  return kEncodeTable[v & 63];
+}
+constexpr unsigned Decode6(char c) {
+  return kDecodeTable[static_cast<unsigned char>(c)];
+}
 
 }  // namespace
 
@@ -68,7 +72,8 @@ std::string TQuorin::DecodeString(const std::string& S) const {
   // character and the bits that complete no byte are dropped.
   const std::size_t r = n - i;
   if (r >= 2) *o++ = static_cast<unsigned char>(Decode6(S[i]) << 2 | Decode6(S[i + 1]) >> 4);
-  if (r == 3) *o++ = static_cast<unsigned char>((Decode6(S[i + 1]) << 4 | Decode6(S[i + 2]) >> 2) & 0xFF);
+  if (r == 3)
+    *o++ = static_cast<unsigned char>((Decode6(S[i + 1]) << 4 | Decode6(S[i + 2]) >> 2) & 0xFF);
   return out;
 }
 

@@ -40,7 +40,8 @@ void RegisterComponents(const std::string& Page,
       throw EComponentError("a different class named " + c->ClassName + " is already registered");
   }
   auto& pages = Palette();
-  auto page = std::find_if(pages.begin(), pages.end(), [&](const TPalettePage& p) { return p.Name == Page; });
+  auto page = std::find_if(pages.begin(), pages.end(),
+                           [&](const TPalettePage& p) { return p.Name == Page; });
   if (page == pages.end()) page = pages.insert(pages.end(), TPalettePage{Page, {}});
   for (const TComponentClass* c : Classes)
     if (FindComponentClass(c->ClassName) == nullptr) page->Classes.push_back(c);
@@ -52,7 +53,9 @@ void UnregisterComponentClass(const TComponentClass* Class) {
   std::erase_if(pages, [](const TPalettePage& p) { return p.Classes.empty(); });
 }
 
-std::vector<TPalettePage> PalettePages() { return Palette(); }
+std::vector<TPalettePage> PalettePages() {
+  return Palette();
+}
 
 const TComponentClass* FindComponentClass(std::string_view ClassName) {
   for (const TPalettePage& p : Palette())

@@ -10,7 +10,9 @@ namespace framework {
 namespace {
 
 bool IsIdentifier(std::string_view s) {
-  auto isAlpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  auto isAlpha = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+  };
   auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
   if (s.empty() || !isAlpha(s.front())) return false;
   return std::all_of(s.begin(), s.end(), [&](char c) { return isAlpha(c) || isDigit(c); });
@@ -18,8 +20,8 @@ bool IsIdentifier(std::string_view s) {
 
 bool SameName(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace

@@ -7,18 +7,22 @@
 #include <cerrno>
 #include <cstring>
 
-#include "framework/Exceptions.h"
 #include "PosixIo.h"
+#include "framework/Exceptions.h"
 
 namespace framework {
 namespace {
 
 int OpenFlags(std::uint16_t Mode) {
   switch (Mode) {
-    case fmCreate: return O_RDWR | O_CREAT | O_TRUNC;
-    case fmOpenWrite: return O_WRONLY;
-    case fmOpenReadWrite: return O_RDWR;
-    default: return O_RDONLY;
+    case fmCreate:
+      return O_RDWR | O_CREAT | O_TRUNC;
+    case fmOpenWrite:
+      return O_WRONLY;
+    case fmOpenReadWrite:
+      return O_RDWR;
+    default:
+      return O_RDONLY;
   }
 }
 

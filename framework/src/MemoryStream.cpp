@@ -30,9 +30,15 @@ std::int32_t TMemoryStream::Write(const void* Buffer, std::int32_t Count) {
 std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
   std::int64_t base = 0;
   switch (Origin) {
-    case TSeekOrigin::soBeginning: base = 0; break;
-    case TSeekOrigin::soCurrent: base = FPosition; break;
-    case TSeekOrigin::soEnd: base = static_cast<std::int64_t>(FData.size()); break;
+    case TSeekOrigin::soBeginning:
+      base = 0;
+      break;
+    case TSeekOrigin::soCurrent:
+      base = FPosition;
+      break;
+    case TSeekOrigin::soEnd:
+      base = static_cast<std::int64_t>(FData.size());
+      break;
   }
   if (Offset < -base) throw EStreamError(0, "memory stream: seek before the start");
   FPosition = base + Offset;

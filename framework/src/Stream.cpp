@@ -12,8 +12,12 @@ std::int64_t TStream::GetSize() {
   return size;
 }
 
-std::int64_t TStream::Position() { return Seek(0, TSeekOrigin::soCurrent); }
+std::int64_t TStream::Position() {
+  return Seek(0, TSeekOrigin::soCurrent);
+}
 
-void TStream::SetPosition(std::int64_t Pos) { Seek(Pos, TSeekOrigin::soBeginning); }
+void TStream::SetPosition(std::int64_t Pos) {
+  Seek(Pos, TSeekOrigin::soBeginning);
+}
 
 }  // namespace framework

@@ -23,16 +23,18 @@ thread_local TPendingIOError pendingError;
 
 void Fail(const TFileRec& F, int Code, const char* Step) {
   pendingError.Code = Code;
-  pendingError.Message =
-      std::string("I/O error ") + std::to_string(Code) + " (" + std::strerror(Code) + ") " + Step +
-      " '" + F.Name + "'";
+  pendingError.Message = std::string("I/O error ") + std::to_string(Code) + " (" +
+                         std::strerror(Code) + ") " + Step + " '" + F.Name + "'";
 }
 
 int FlagsOf(std::uint16_t Mode) {
   switch (Mode) {
-    case fmOpenRead: return O_RDONLY;
-    case fmOpenWrite: return O_WRONLY;
-    default: return O_RDWR;
+    case fmOpenRead:
+      return O_RDONLY;
+    case fmOpenWrite:
+      return O_WRONLY;
+    default:
+      return O_RDWR;
   }
 }
 

@@ -4,7 +4,9 @@
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
 
-void Register() { framework::RegisterComponents("Vantrel", {&TQuorin::ComponentClass()}); }
+void Register() {
+  framework::RegisterComponents("Vantrel", {&TQuorin::ComponentClass()});
+}
 
 }  // namespace QUORIN_PACKAGE_NAMESPACE
 }  // namespace Rc6

@@ -50,19 +50,26 @@ Bytes RandomBytes(std::mt19937_64& rng, std::size_t size) {
 
 Rc6::TKeySize KeySizeFor(std::size_t keyBytes) {
   switch (keyBytes) {
-    case 16: return Rc6::TKeySize::Small128;
-    case 24: return Rc6::TKeySize::Med192;
-    case 32: return Rc6::TKeySize::Large256;
+    case 16:
+      return Rc6::TKeySize::Small128;
+    case 24:
+      return Rc6::TKeySize::Med192;
+    case 32:
+      return Rc6::TKeySize::Large256;
   }
   throw std::invalid_argument("no KeySize for " + std::to_string(keyBytes) + " bytes");
 }
 
 const char* ModeName(Rc6::TCipherMode mode) {
   switch (mode) {
-    case Rc6::TCipherMode::ECB: return "ECB";
-    case Rc6::TCipherMode::CBC: return "CBC";
-    case Rc6::TCipherMode::CFB: return "CFB";
-    case Rc6::TCipherMode::OFB: return "OFB";
+    case Rc6::TCipherMode::ECB:
+      return "ECB";
+    case Rc6::TCipherMode::CBC:
+      return "CBC";
+    case Rc6::TCipherMode::CFB:
+      return "CFB";
+    case Rc6::TCipherMode::OFB:
+      return "OFB";
   }
   return "?";
 }

@@ -16,12 +16,18 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes FromHex(const std::string& hex);
 std::string ToHex(const std::uint8_t* data, std::size_t size);
-inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+inline std::string ToHex(const Bytes& b) {
+  return ToHex(b.data(), b.size());
+}
 inline std::string ToHex(const std::string& s) {
   return ToHex(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
 }
-inline std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
-inline Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline std::string AsString(const Bytes& b) {
+  return std::string(b.begin(), b.end());
+}
+inline Bytes AsBytes(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
 
 // The lines of a whitespace-separated data file under tests/data, split into
 // fields; blank lines and lines starting with '#' are skipped.
@@ -39,7 +45,7 @@ inline constexpr Rc6::TKeySize kAllKeySizes[] = {Rc6::TKeySize::Small128, Rc6::T
 
 // A fresh folder under the system's temporary folder, removed with its contents on destruction.
 class TempDir {
-public:
+ public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -47,7 +53,7 @@ public:
   std::string File(const std::string& name) const { return (path_ / name).string(); }
   const std::filesystem::path& Path() const { return path_; }
 
-private:
+ private:
   std::filesystem::path path_;
 };
 

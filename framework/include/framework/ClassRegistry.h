@@ -33,7 +33,8 @@ struct FRAMEWORK_API TPropInfo {
 
 struct FRAMEWORK_API TComponentClass {
   std::string ClassName;
-  const std::type_info* Type = nullptr;  // typeid of the C++ class, to find the class of an instance
+  const std::type_info* Type =
+      nullptr;  // typeid of the C++ class, to find the class of an instance
   std::function<TComponent*(TComponent* AOwner)> Create;
   std::vector<TPropInfo> Properties;  // in published order
 

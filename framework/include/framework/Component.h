@@ -15,7 +15,7 @@
 namespace framework {
 
 class FRAMEWORK_API TComponent {
-public:
+ public:
   explicit TComponent(TComponent* AOwner);
   virtual ~TComponent();
 
@@ -36,7 +36,7 @@ public:
   // The owned component of that name (case-insensitive), or nullptr.
   TComponent* FindComponent(std::string_view AName) const;
 
-private:
+ private:
   void Insert(TComponent* Child);
   void Remove(TComponent* Child) noexcept;
 

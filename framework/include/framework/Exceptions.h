@@ -11,30 +11,30 @@ namespace framework {
 
 // Misuse of a component: an invalid or duplicate name, a bad form, an unknown class.
 class FRAMEWORK_API EComponentError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
 // A stream could not be read, written, positioned, opened or created.
 class FRAMEWORK_API EStreamError : public std::runtime_error {
-public:
+ public:
   EStreamError(int errorCode, const std::string& message);
   int ErrorCode;  // errno of the failed system call, 0 when none was involved
 };
 
 class FRAMEWORK_API EFOpenError : public EStreamError {
-public:
+ public:
   using EStreamError::EStreamError;
 };
 
 class FRAMEWORK_API EFCreateError : public EStreamError {
-public:
+ public:
   using EStreamError::EStreamError;
 };
 
 // A typed-file operation failed; raised by IOTest.
 class FRAMEWORK_API EInOutError : public std::runtime_error {
-public:
+ public:
   EInOutError(int errorCode, const std::string& message);
   int ErrorCode;  // errno of the failed system call
 };

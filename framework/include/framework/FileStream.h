@@ -13,10 +13,11 @@ namespace framework {
 inline constexpr std::uint16_t fmOpenRead = 0x0000;
 inline constexpr std::uint16_t fmOpenWrite = 0x0001;
 inline constexpr std::uint16_t fmOpenReadWrite = 0x0002;
-inline constexpr std::uint16_t fmCreate = 0xFFFF;  // create, or truncate an existing file; read and write
+inline constexpr std::uint16_t fmCreate =
+    0xFFFF;  // create, or truncate an existing file; read and write
 
 class FRAMEWORK_API TFileStream : public TStream {
-public:
+ public:
   // Throws EFCreateError (fmCreate) or EFOpenError naming the file and the reason.
   TFileStream(const std::string& FileName, std::uint16_t Mode);
   ~TFileStream() override;
@@ -29,7 +30,7 @@ public:
   const std::string& FileName() const { return FFileName; }
   int Handle() const { return FHandle; }
 
-private:
+ private:
   std::string FFileName;
   int FHandle;
 };

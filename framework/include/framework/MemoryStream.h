@@ -9,7 +9,7 @@
 namespace framework {
 
 class FRAMEWORK_API TMemoryStream : public TStream {
-public:
+ public:
   TMemoryStream() = default;
 
   std::int32_t Read(void* Buffer, std::int32_t Count) override;
@@ -23,7 +23,7 @@ public:
   // Empties the stream and moves the position to the start.
   void Clear();
 
-private:
+ private:
   std::vector<std::uint8_t> FData;
   std::int64_t FPosition = 0;
 };

@@ -10,7 +10,7 @@ namespace framework {
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class FRAMEWORK_API TStream {
-public:
+ public:
   TStream() = default;
   virtual ~TStream();
   TStream(const TStream&) = delete;

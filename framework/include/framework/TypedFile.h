@@ -23,7 +23,8 @@ struct FRAMEWORK_API TFileRec {
   TFileRec& operator=(const TFileRec&) = delete;
 
   std::string Name;
-  std::uint16_t Mode = fmOpenReadWrite;  // how ResetFile opens it: fmOpenRead, fmOpenWrite or fmOpenReadWrite
+  std::uint16_t Mode =
+      fmOpenReadWrite;  // how ResetFile opens it: fmOpenRead, fmOpenWrite or fmOpenReadWrite
   int Handle = -1;
   std::int32_t RecSize = 0;
 };
