@@ -29,15 +29,6 @@ std::unique_ptr<TQuorin> Make(TCipherMode mode) {
   return q;
 }
 
-Bytes ChainRegister(TQuorin& q) {
-  const auto mode = q.CipherMode();
-  q.SetCipherMode(TCipherMode::CBC);
-  Rc6::TBlock mac{};
-  q.CBCMACBlock(mac);
-  q.SetCipherMode(mode);
-  return Bytes(mac.begin(), mac.end());
-}
-
 Bytes StreamBytes(framework::TMemoryStream& m) {
   return Bytes(m.Memory(), m.Memory() + m.GetSize());
 }

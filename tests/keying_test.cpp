@@ -29,16 +29,6 @@ Bytes DecThroughBlock(TQuorin& q, const Bytes& cipher) {
   return Bytes(block.begin(), block.end());
 }
 
-// The chaining register, read through the CBC-MAC with the mode switched to CBC and back.
-Bytes ChainRegister(TQuorin& q) {
-  const auto mode = q.CipherMode();
-  q.SetCipherMode(Rc6::TCipherMode::CBC);
-  Rc6::TBlock mac{};
-  q.CBCMACBlock(mac);
-  q.SetCipherMode(mode);
-  return Bytes(mac.begin(), mac.end());
-}
-
 const Bytes kZeroBlock(16, 0);
 
 TEST(Keying, PublishedVectorsThroughEncBlockAndDecBlock) {

@@ -16,16 +16,6 @@ Rc6::TBlock ToBlock(const std::uint8_t* p) {
   return b;
 }
 
-// The chaining register, read through the CBC-MAC with the mode switched to CBC and back.
-Bytes ChainRegister(TQuorin& q) {
-  const auto mode = q.CipherMode();
-  q.SetCipherMode(TCipherMode::CBC);
-  Rc6::TBlock mac{};
-  EXPECT_EQ(q.CBCMACBlock(mac), 0);
-  q.SetCipherMode(mode);
-  return Bytes(mac.begin(), mac.end());
-}
-
 struct Keyed {
   Keyed(TCipherMode mode, Rc6::TKeySize size, const Bytes& key, const Bytes& ivBytes)
       : q(nullptr), iv(ivBytes) {

@@ -22,15 +22,6 @@ std::unique_ptr<TQuorin> Make(TCipherMode mode, TStringMode stringMode) {
   return q;
 }
 
-Bytes ChainRegister(TQuorin& q) {
-  const auto mode = q.CipherMode();
-  q.SetCipherMode(TCipherMode::CBC);
-  Rc6::TBlock mac{};
-  q.CBCMACBlock(mac);
-  q.SetCipherMode(mode);
-  return Bytes(mac.begin(), mac.end());
-}
-
 class StringRoundTrip : public ::testing::TestWithParam<std::tuple<TCipherMode, TStringMode>> {};
 
 TEST_P(StringRoundTrip, EveryLengthFrom0To100) {

@@ -80,6 +80,16 @@ Rc6::TCipherMode ModeFromName(const std::string& name) {
   throw std::invalid_argument("unknown mode " + name);
 }
 
+Bytes ChainRegister(Rc6::TQuorin& q) {
+  const auto mode = q.CipherMode();
+  q.SetCipherMode(Rc6::TCipherMode::CBC);
+  Rc6::TBlock mac{};
+  const std::int32_t status = q.CBCMACBlock(mac);
+  q.SetCipherMode(mode);
+  if (status != 0) throw std::logic_error("no key or IV: the chain register cannot be read");
+  return Bytes(mac.begin(), mac.end());
+}
+
 TempDir::TempDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "quorin-test-XXXXXX").string();
   if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

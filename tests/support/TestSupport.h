@@ -43,6 +43,10 @@ inline constexpr Rc6::TCipherMode kAllModes[] = {Rc6::TCipherMode::ECB, Rc6::TCi
 inline constexpr Rc6::TKeySize kAllKeySizes[] = {Rc6::TKeySize::Small128, Rc6::TKeySize::Med192,
                                                  Rc6::TKeySize::Large256};
 
+// The chaining register, read through the CBC-MAC with the mode switched to
+// CBC and back; changes nothing.
+Bytes ChainRegister(Rc6::TQuorin& q);
+
 // A fresh folder under the system's temporary folder, removed with its contents on destruction.
 class TempDir {
  public:
