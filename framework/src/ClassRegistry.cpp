@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <typeindex>
 
+#include "PackageRegistry.h"
 #include "framework/Exceptions.h"
 
 namespace framework {
@@ -43,8 +44,11 @@ void RegisterComponents(const std::string& Page,
   auto page = std::find_if(pages.begin(), pages.end(),
                            [&](const TPalettePage& p) { return p.Name == Page; });
   if (page == pages.end()) page = pages.insert(pages.end(), TPalettePage{Page, {}});
-  for (const TComponentClass* c : Classes)
-    if (FindComponentClass(c->ClassName) == nullptr) page->Classes.push_back(c);
+  for (const TComponentClass* c : Classes) {
+    if (FindComponentClass(c->ClassName) != nullptr) continue;
+    page->Classes.push_back(c);
+    NotePackageClass(c);
+  }
 }
 
 void UnregisterComponentClass(const TComponentClass* Class) {

@@ -66,6 +66,19 @@ TComponent* TComponent::FindComponent(std::string_view AName) const {
   return nullptr;
 }
 
+void TComponent::InsertComponent(TComponent* Child) {
+  if (Child->FOwner == this) return;
+  TComponent* clash = FindComponent(Child->FName);
+  if (clash != nullptr)
+    throw EComponentError("a component named '" + Child->FName + "' already exists");
+  if (Child->FOwner != nullptr) Child->FOwner->Remove(Child);
+  Insert(Child);
+}
+
+void TComponent::RemoveComponent(TComponent* Child) noexcept {
+  if (Child->FOwner == this) Remove(Child);
+}
+
 void TComponent::Insert(TComponent* Child) {
   FComponents.push_back(Child);
   Child->FOwner = this;

@@ -36,6 +36,12 @@ class FRAMEWORK_API TComponent {
   // The owned component of that name (case-insensitive), or nullptr.
   TComponent* FindComponent(std::string_view AName) const;
 
+  // Makes this component the owner of Child, taking it from its former owner.
+  // Throws EComponentError, changing nothing, when the name is taken here.
+  void InsertComponent(TComponent* Child);
+  // Gives up ownership of Child, which the caller must then free.
+  void RemoveComponent(TComponent* Child) noexcept;
+
  private:
   void Insert(TComponent* Child);
   void Remove(TComponent* Child) noexcept;

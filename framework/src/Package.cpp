@@ -1,0 +1,108 @@
+// The package loader over dlopen/dlclose, and the design-time install step.
+#include "framework/Package.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "PackageRegistry.h"
+
+namespace framework {
+namespace {
+
+// The package whose register procedures are running, to attribute the classes they register.
+TPackage* installing = nullptr;
+
+std::string DlError() {
+  const char* e = dlerror();
+  return e != nullptr ? e : "unknown error";
+}
+
+}  // namespace
+
+void InitializeUnits(const TPackageInfoTable& Info) {
+  for (std::size_t i = 0; i < Info.UnitCount; ++i)
+    if (Info.Units[i].Init != nullptr) Info.Units[i].Init();
+}
+
+void FinalizeUnits(const TPackageInfoTable& Info) {
+  for (std::size_t i = Info.UnitCount; i-- > 0;)
+    if (Info.Units[i].Finit != nullptr) Info.Units[i].Finit();
+}
+
+std::vector<std::string> SupportedFrameworks() { return {"framework 4.0", "framework 3.5"}; }
+
+std::unique_ptr<TPackage> LoadPackage(const std::string& Path) {
+  void* handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) throw EPackageError("cannot load package '" + Path + "': " + DlError());
+  auto fail = [&](const std::string& why) {
+    dlclose(handle);
+    throw EPackageError("'" + Path + "' is not a usable package: " + why);
+  };
+  auto entry = [&](const char* name) {
+    void* sym = dlsym(handle, name);
+    if (sym == nullptr) fail(std::string("entry point ") + name + " is missing");
+    return sym;
+  };
+  // Casting an object pointer from dlsym to a function pointer is what POSIX prescribes.
+  const auto getInfo = reinterpret_cast<TGetPackageInfoTableProc>(entry(kGetPackageInfoTableEntry));
+  const auto initialize = reinterpret_cast<TPackageProc>(entry(kInitializeEntry));
+  const auto finalize = reinterpret_cast<TPackageProc>(entry(kFinalizeEntry));
+  const TPackageInfoTable* info = getInfo();
+  if (info == nullptr || info->Name == nullptr || info->RequiredFramework == nullptr)
+    fail("its package information is empty");
+  const auto supported = SupportedFrameworks();
+  if (std::find(supported.begin(), supported.end(), info->RequiredFramework) == supported.end())
+    fail(std::string("it requires ") + info->RequiredFramework);
+
+  std::unique_ptr<TPackage> package(new TPackage);
+  package->FPath = Path;
+  package->FHandle = handle;
+  package->FInfo = info;
+  initialize();
+  package->FFinalize = finalize;  // from now on the destructor finalises and unloads
+  return package;
+}
+
+void InstallPackage(TPackage& Package) {
+  if (Package.FInstalled) return;
+  Package.FInstalled = true;
+  installing = &Package;
+  try {
+    for (std::size_t i = 0; i < Package.FInfo->UnitCount; ++i)
+      if (Package.FInfo->Units[i].Register != nullptr) Package.FInfo->Units[i].Register();
+  } catch (...) {
+    installing = nullptr;
+    Package.Uninstall();
+    throw;
+  }
+  installing = nullptr;
+}
+
+void TPackage::Uninstall() noexcept {
+  for (const TComponentClass* c : FClasses) UnregisterComponentClass(c);
+  FClasses.clear();
+  FInstalled = false;
+}
+
+void UnloadPackage(std::unique_ptr<TPackage> Package) { Package.reset(); }
+
+TPackage::~TPackage() {
+  Uninstall();
+  if (FFinalize != nullptr) FFinalize();
+  if (FHandle != nullptr) dlclose(FHandle);
+}
+
+std::span<const std::uint8_t> TPackage::FindResource(const std::string& Name) const {
+  for (std::size_t i = 0; i < FInfo->ResourceCount; ++i)
+    if (Name == FInfo->Resources[i].Name) return {FInfo->Resources[i].Data, FInfo->Resources[i].Size};
+  return {};
+}
+
+// Called by RegisterComponents for every class it puts on the palette.
+void NotePackageClass(const TComponentClass* Class) {
+  if (installing != nullptr) installing->FClasses.push_back(Class);
+}
+
+}  // namespace framework
