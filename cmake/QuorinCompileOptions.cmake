@@ -2,7 +2,7 @@
 add_library(quorin_compile_options INTERFACE)
 target_compile_options(quorin_compile_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wnull-dereference)
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align)
 if(QUORIN_WARNINGS_AS_ERRORS)
   target_compile_options(quorin_compile_options INTERFACE -Werror)
 endif()

@@ -348,3 +348,28 @@ TEST(Streams, PositionsAreKeptAsTheCallerSetThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// This program never calls Register: the palette is empty, and the component
+// works in full all the same.
+TEST(WithoutRegistration, TheComponentWorksInFull) {
+  EXPECT_TRUE(framework::PalettePages().empty());
+  EXPECT_EQ(framework::FindComponentClass("TQuorin"), nullptr);
+  auto q = Make(TCipherMode::CBC);
+  std::string cipher, plain;
+  ASSERT_EQ(q->EncryptString("works without the palette", cipher), 0);
+  std::string mac;
+  ASSERT_EQ(q->CBCMACString(mac), 0);
+  q->LoadIVString(kIV);
+  ASSERT_EQ(q->DecryptString(cipher, plain), 0);
+  EXPECT_EQ(plain, "works without the palette");
+  framework::TMemoryStream src, dst;
+  Fill(src, Bytes(5000, 2));
+  EXPECT_EQ(q->EncryptStream(src, dst), 0);
+  TempDir dir;
+  WriteFileBytes(dir.File("p"), Bytes(10, 1));
+  EXPECT_EQ(q->EncryptFile(dir.File("p"), dir.File("c")), 0);
+}
+
+}  // namespace
