@@ -4,6 +4,7 @@
 #include "framework/ClassRegistry.h"
 #include "framework/Component.h"
 #include "framework/FileStream.h"
+#include "framework/HandleStream.h"
 #include "framework/MemoryStream.h"
 #include "framework/Stream.h"
 #include "framework/TypedFile.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Stream.h"
+#include "framework/HandleStream.h"
 
 namespace framework {
 
@@ -13,26 +13,16 @@ namespace framework {
 inline constexpr std::uint16_t fmOpenRead = 0x0000;
 inline constexpr std::uint16_t fmOpenWrite = 0x0001;
 inline constexpr std::uint16_t fmOpenReadWrite = 0x0002;
-inline constexpr std::uint16_t fmCreate =
-    0xFFFF;  // create, or truncate an existing file; read and write
+// Create, or truncate an existing file; read and write.
+inline constexpr std::uint16_t fmCreate = 0xFFFF;
 
-class FRAMEWORK_API TFileStream : public TStream {
+class FRAMEWORK_API TFileStream : public THandleStream {
  public:
   // Throws EFCreateError (fmCreate) or EFOpenError naming the file and the reason.
   TFileStream(const std::string& FileName, std::uint16_t Mode);
   ~TFileStream() override;
 
-  // Both throw EStreamError on a system error; Read returns fewer bytes only at the end.
-  std::int32_t Read(void* Buffer, std::int32_t Count) override;
-  std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-  std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
-  const std::string& FileName() const { return FFileName; }
-  int Handle() const { return FHandle; }
-
- private:
-  std::string FFileName;
-  int FHandle;
+  const std::string& FileName() const { return FName; }
 };
 
 }  // namespace framework
