@@ -1,0 +1,20 @@
+// The quorin subcommands. Each returns the process exit code or throws
+// UsageError (2) or CommandError (1).
+#pragma once
+
+#include "Options.h"
+
+namespace quorin {
+
+int Encrypt(const CipherOptions& options);
+int Decrypt(const CipherOptions& options);
+int Mac(const CipherOptions& options);
+int Encode(const CipherOptions& options);
+int Decode(const CipherOptions& options);
+int SelfTest();
+int Version();
+
+// What a status code of the component means to someone at the command line.
+std::string StatusMessage(std::int32_t status, const std::string& input);
+
+}  // namespace quorin

@@ -1,0 +1,24 @@
+// The options of the cipher commands, as parsed from the command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Rc6.h"
+
+namespace quorin {
+
+struct CipherOptions {
+  Rc6::TCipherMode mode = Rc6::TCipherMode::CBC;
+  std::optional<int> keyBits;  // -s; unset: from the key's length
+  std::string keyFile, keyHex, keyEnv = "QUORIN_KEY";
+  std::string ivHex, ivFile;
+  bool armour = false;
+  std::string input = "-";
+  std::string output = "-";
+  bool outputGiven = false;  // -o was on the command line
+  bool force = false;
+  std::optional<bool> progress;  // --progress / --no-progress; unset: when useful
+};
+
+}  // namespace quorin

@@ -1,0 +1,134 @@
+// quorin: encrypt and decrypt files, streams and text with RC6 from the command line.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#include "Commands.h"
+#include "Errors.h"
+
+namespace {
+
+using quorin::CipherOptions;
+
+constexpr const char* kDescription = R"(Encrypts and decrypts with the RC6 block cipher (RC6-32/20).
+
+Examples:
+  export QUORIN_KEY='a key of 16 to 32 bytes'   # or --key-file FILE
+  IV=000102030405060708090a0b0c0d0e0f           # a fresh IV for every message
+  quorin encrypt --iv-hex $IV -o report.pdf.rc6 report.pdf
+  quorin decrypt --iv-hex $IV -o report.pdf report.pdf.rc6
+  echo 'meet at noon' | quorin encrypt -a --iv-hex $IV > note.txt
+  quorin decrypt -a --iv-hex $IV note.txt
+  quorin encrypt -m ofb -s 256 --key-file key.bin --iv-file iv.bin < in > out
+  quorin mac --key-file key.bin data.bin          # CBC-MAC, 32 hex digits
+  quorin encode < bytes.bin > text.txt            # radix-64 armour only
+  quorin selftest
+
+The ciphertext has no header: decrypt with the same key, -s, -m and IV.
+Exit codes: 0 success, 1 the operation failed, 2 usage error.
+)";
+
+constexpr const char* kCipherFooter = R"(
+Examples:
+  quorin encrypt --key-file key.bin --iv-hex 000102030405060708090a0b0c0d0e0f -o out.rc6 in.dat
+  quorin decrypt --key-file key.bin --iv-hex 000102030405060708090a0b0c0d0e0f -o in.dat out.rc6
+  quorin encrypt -a -m ecb --key-file key.bin < message.txt
+
+The key comes from --key-file, --key-hex or the environment (QUORIN_KEY).
+The output replaces OUT only when the command succeeds; -f allows replacing
+an existing OUT. Raw ciphertext is not written to a terminal unless -o - asks.)";
+
+void AddInputOutput(CLI::App* cmd, CipherOptions& o) {
+  cmd->add_option("INPUT", o.input, "input file; '-' or none: standard input");
+  cmd->add_option("-o,--output", o.output, "output file; '-': standard output (the default)");
+  cmd->add_flag("-f,--force", o.force, "overwrite an existing output file");
+}
+
+void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
+  if (withMode)
+    cmd->add_option_function<std::string>(
+           "-m,--mode",
+           [&o](const std::string& name) {
+             static const std::map<std::string, Rc6::TCipherMode> modes{{"ecb", Rc6::TCipherMode::ECB},
+                                                                       {"cbc", Rc6::TCipherMode::CBC},
+                                                                       {"cfb", Rc6::TCipherMode::CFB},
+                                                                       {"ofb", Rc6::TCipherMode::OFB}};
+             o.mode = modes.at(name);
+           },
+           "chaining mode: ecb, cbc (default), cfb or ofb")
+        ->transform(CLI::IsMember({"ecb", "cbc", "cfb", "ofb"}, CLI::ignore_case));
+  cmd->add_option("-s,--key-size", o.keyBits,
+                  "key size in bits: 128, 192 or 256; default: the key's length if it is 16, 24 or 32 bytes, else 128. "
+                  "Shorter keys are zero-extended, longer ones cut")
+      ->check(CLI::IsMember({128, 192, 256}));
+  cmd->add_option("--key-file", o.keyFile, "read the key from FILE, as raw bytes (a trailing newline counts)");
+  cmd->add_option("--key-env", o.keyEnv, "read the key from environment variable NAME (default QUORIN_KEY)");
+  cmd->add_option("--key-hex", o.keyHex,
+                  "the key in hex on the command line; other users can see it in the process list");
+  cmd->add_option("--iv-hex", o.ivHex, "the IV in hex (16 bytes); needed by cbc, cfb and ofb");
+  cmd->add_option("--iv-file", o.ivFile, "read the IV from FILE, as raw bytes");
+}
+
+void AddProgress(CLI::App* cmd, CipherOptions& o) {
+  cmd->add_flag_function(
+      "--progress", [&o](std::int64_t) { o.progress = true; }, "always show progress on standard error");
+  cmd->add_flag_function(
+      "--no-progress", [&o](std::int64_t) { o.progress = false; },
+      "never show progress (default: shown for inputs of 64 MiB or more when standard error is a terminal)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{kDescription, "quorin"};
+  app.require_subcommand(1);
+  app.get_formatter()->column_width(34);
+  CipherOptions o;
+
+  auto* encrypt = app.add_subcommand("encrypt", "encrypt INPUT (count-byte padded, no header)");
+  auto* decrypt = app.add_subcommand("decrypt", "decrypt INPUT");
+  for (auto* cmd : {encrypt, decrypt}) {
+    AddKeyOptions(cmd, o, true);
+    cmd->add_flag("-a,--armour,--armor", o.armour, "ciphertext as radix-64 text (read whole into memory)");
+    AddInputOutput(cmd, o);
+    AddProgress(cmd, o);
+    cmd->footer(kCipherFooter);
+  }
+  auto* mac = app.add_subcommand("mac", "CBC-MAC of INPUT as 32 hex digits (zero IV unless one is given)");
+  AddKeyOptions(mac, o, false);
+  AddInputOutput(mac, o);
+  AddProgress(mac, o);
+  auto* encode = app.add_subcommand("encode", "radix-64 armour of INPUT's bytes, without encryption");
+  AddInputOutput(encode, o);
+  auto* decode = app.add_subcommand("decode", "the bytes of radix-64 text");
+  AddInputOutput(decode, o);
+  auto* selftest = app.add_subcommand("selftest", "check the cipher against the published RC6 vectors");
+  auto* version = app.add_subcommand("version", "print the version");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
+  }
+  for (auto* cmd : {encrypt, decrypt, mac, encode, decode})
+    if (cmd->count("--output") > 0) o.outputGiven = true;
+
+  try {
+    if (*encrypt) return quorin::Encrypt(o);
+    if (*decrypt) return quorin::Decrypt(o);
+    if (*mac) return quorin::Mac(o);
+    if (*encode) return quorin::Encode(o);
+    if (*decode) return quorin::Decode(o);
+    if (*selftest) return quorin::SelfTest();
+    if (*version) return quorin::Version();
+  } catch (const quorin::UsageError& e) {
+    std::fprintf(stderr, "quorin: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quorin: %s\n", e.what());
+    return 1;
+  }
+  return 2;
+}
