@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The quorin tool, run as a user would: every subcommand, pipes, refusals,
+# error messages with their exit codes, and agreement with the library.
+# Usage: quorin_test.sh QUORIN INTEROP_HELPER
+set -u
+Q=$1 H=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+passes=0 failures=0
+ok() { echo "ok   $1"; passes=$((passes + 1)); }
+bad() { echo "FAIL $1"; failures=$((failures + 1)); }
+check() { local what=$1; shift; if "$@"; then ok "$what"; else bad "$what"; fi; }
+# expect CODE "description" command...: the exit code, with stderr kept in err.txt
+expect() {
+  local code=$1 what=$2; shift 2
+  "$@" >out.txt 2>err.txt
+  local got=$?
+  if [ "$got" -eq "$code" ]; then ok "$what (exit $code)"; else bad "$what: exit $got, expected $code: $(cat err.txt)"; fi
+}
+said() { check "$1 says '$2'" grep -q -- "$2" err.txt; }
+
+KEY=000102030405060708090a0b0c0d0e0f1011121314151617
+IV=f0e0d0c0b0a090807060504030201000
+export QUORIN_KEY='sixteen byte key'
+head -c 100000 /dev/urandom >plain.bin
+printf 'short text\n' >plain.txt
+
+for m in ecb cbc cfb ofb; do
+  "$Q" encrypt -m "$m" --key-hex "$KEY" --iv-hex "$IV" -o "c.$m" plain.bin 2>/dev/null &&
+    "$Q" decrypt -m "$m" --key-hex "$KEY" --iv-hex "$IV" -o "p.$m" "c.$m" 2>/dev/null
+  check "file round trip in $m" cmp -s plain.bin "p.$m"
+  check "ciphertext in $m is padded to whole blocks" test "$(stat -c %s "c.$m")" -eq 100016
+done
+check "modes give different ciphertexts" bash -c '! cmp -s c.cbc c.ofb'
+
+"$Q" encrypt --iv-hex "$IV" <plain.txt | "$Q" decrypt --iv-hex "$IV" >piped.txt
+check "stdin to stdout through a pipe" cmp -s plain.txt piped.txt
+"$Q" encrypt --iv-hex "$IV" -o - - <plain.txt >explicit.bin
+check "'-' names stdin and stdout" test "$(stat -c %s explicit.bin)" -eq 16
+
+: | "$Q" encrypt --iv-hex "$IV" -o empty.bin
+check "empty input gives one block" test "$(stat -c %s empty.bin)" -eq 16
+"$Q" decrypt --iv-hex "$IV" -o empty.out empty.bin
+check "and decrypts to an empty file" test -f empty.out -a ! -s empty.out
+
+"$Q" encrypt -a --iv-hex "$IV" -o armoured.txt plain.txt
+check "armoured output is one line of the alphabet" grep -qxE '[-+0-9A-Za-z]+' armoured.txt
+"$H" encrypt-string CBC "$(printf %s "$QUORIN_KEY" | od -An -tx1 | tr -d ' \n')" "$IV" <plain.txt >library.txt
+check "armoured output is EncryptString's text plus a newline" bash -c 'diff <(tr -d "\n" <armoured.txt) library.txt >/dev/null'
+"$Q" decrypt -a --iv-hex "$IV" library.txt >back.txt
+check "EncryptString output decrypts with decrypt -a" cmp -s plain.txt back.txt
+
+"$H" encrypt-file OFB "$KEY" "$IV" plain.bin library.bin
+"$Q" decrypt -m ofb --key-hex "$KEY" --iv-hex "$IV" -o fromlib.bin library.bin
+check "decrypt reads what EncryptFile wrote" cmp -s plain.bin fromlib.bin
+check "and encrypt writes the same bytes" cmp -s library.bin c.ofb
+
+"$Q" mac --key-hex "$KEY" plain.bin >mac.txt
+check "mac prints 32 hex digits" grep -qxE '[0-9A-F]{32}' mac.txt
+check "mac agrees with the library" bash -c "[ \"\$(cat mac.txt)\" = \"\$('$H' mac '$KEY' plain.bin)\" ]"
+
+"$Q" encode plain.bin | "$Q" decode >decoded.bin
+check "encode then decode returns the bytes" cmp -s plain.bin decoded.bin
+check "encode of 'a' is ME" bash -c "[ \"\$(printf a | '$Q' encode)\" = ME ]"
+expect 0 "selftest passes" "$Q" selftest
+check "selftest lists the vectors" grep -q "published vector" out.txt
+expect 0 "version" "$Q" version
+check "version names 1.11" grep -q "1.11" out.txt
+
+# Refusals and errors.
+printf 'precious' >existing
+expect 1 "existing output without -f" "$Q" encrypt --iv-hex "$IV" -o existing plain.txt
+said "refusal" "pass -f"
+check "the existing output is untouched" grep -qx precious existing
+expect 0 "existing output with -f" "$Q" encrypt -f --iv-hex "$IV" -o existing plain.txt
+expect 2 "missing IV in cbc" "$Q" encrypt -o x1 plain.txt
+said "missing IV" "--iv-hex"
+expect 2 "empty key" env QUORIN_KEY= "$Q" encrypt -m ecb -o x2 plain.txt
+said "empty key" "key is empty"
+expect 2 "no key at all" env -u QUORIN_KEY "$Q" encrypt -m ecb -o x3 plain.txt
+said "no key" "--key-file"
+expect 2 "bad hex" "$Q" encrypt -m ecb --key-hex 12zz -o x4 plain.txt
+said "bad hex" "hex digits"
+expect 0 "short key works" "$Q" encrypt -m ecb --key-hex 0011 -o x5 plain.txt
+said "short key" "extended with zero bytes"
+expect 0 "long key works" "$Q" encrypt -m ecb -s 128 --key-hex "$KEY" -o x6 plain.txt
+said "long key" "only its first 16"
+expect 1 "wrong-length ciphertext" "$Q" decrypt --iv-hex "$IV" -o x7 plain.txt
+said "wrong length" "not whole 16-byte blocks"
+check "a failed decryption leaves no output" test ! -e x7
+head -c 32 /dev/zero >zeros.bin
+expect 1 "invalid padding" "$Q" decrypt -m ecb --key-hex "$KEY" -o x8 zeros.bin
+said "invalid padding" "padding is invalid"
+check "a failed decryption leaves no output (padding)" test ! -e x8
+check "no temporary files are left behind" bash -c '! ls -A | grep -q quorin-'
+expect 1 "same file in and out" "$Q" encrypt -f --iv-hex "$IV" -o plain.txt plain.txt
+said "same file" "same file"
+ln -s plain.txt link.txt
+expect 1 "same file through a link" "$Q" encrypt -f --iv-hex "$IV" -o link.txt plain.txt
+expect 1 "missing input" "$Q" encrypt --iv-hex "$IV" -o x9 no-such-file
+said "missing input" "no-such-file"
+expect 2 "unknown mode" "$Q" encrypt -m xts plain.txt
+expect 2 "no subcommand" "$Q"
+
+# A terminal on stdout: raw ciphertext is refused unless asked for.
+if command -v script >/dev/null; then
+  script -qec "'$Q' encrypt --iv-hex $IV plain.txt; echo code=\$?" /dev/null >tty.txt 2>&1
+  check "raw ciphertext to a terminal is refused (2)" grep -q "code=2" tty.txt
+  check "the refusal names -a and -o -" grep -q -- "-o -" tty.txt
+  script -qec "'$Q' encrypt -a --iv-hex $IV plain.txt; echo code=\$?" /dev/null >tty.txt 2>&1
+  check "armoured text to a terminal is fine" grep -q "code=0" tty.txt
+fi
+
+"$Q" encrypt --progress --iv-hex "$IV" -o prog.bin plain.bin 2>progress.txt
+check "--progress shows percent and speed" grep -q "MiB/s" progress.txt
+"$Q" encrypt --iv-hex "$IV" -o noprog.bin plain.bin 2>progress.txt
+check "no progress line when stderr is not a terminal" test ! -s progress.txt
+
+echo "checks: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
