@@ -38,8 +38,10 @@ std::vector<std::string> Palette() {
   return out;
 }
 
-std::uint32_t Le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24; }
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t Le32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8); }
 
 TEST(Packages, EachRegistersOneClassOnItsPageAndUnloadsCleanly) {
   for (const PackageCase& c : kPackages) {

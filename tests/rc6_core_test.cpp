@@ -2,6 +2,8 @@
 // agreeing with the single-word transforms.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "TestSupport.h"
 #include "cipher/Rc6.h"
 
@@ -53,6 +55,38 @@ TEST(Rc6Core, ManyBlocksEqualOneAtATimeInPlaceOrNot) {
     cipher::Rc6DecryptBlocks(S, inPlace.data(), inPlace.data(), blocks);
     EXPECT_EQ(inPlace, plain) << blocks;
   }
+}
+
+// Long ECB known answers from an independent implementation, split at every
+// block count so that every mix of wide batches and tail blocks is taken.
+TEST(Rc6Core, LongKnownAnswersSplitAnywhere) {
+  int rows = 0;
+  for (const auto& row : ReadDataFile("rc6-modes.vec")) {
+    if (row[0] != "ECB") continue;
+    ++rows;
+    const Bytes key = FromHex(row[2]), plain = FromHex(row[4]), expected = FromHex(row[5]);
+    cipher::Rc6RoundKeys S;
+    cipher::Rc6ExpandKey(key, S);
+    const std::size_t blocks = plain.size() / 16;
+    for (std::size_t split = 0; split <= blocks; ++split) {
+      Bytes out(plain.size());
+      cipher::Rc6EncryptBlocks(S, plain.data(), out.data(), split);
+      cipher::Rc6EncryptBlocks(S, plain.data() + 16 * split, out.data() + 16 * split, blocks - split);
+      ASSERT_EQ(out, expected) << "split at " << split;
+      cipher::Rc6DecryptBlocks(S, out.data(), out.data(), split);
+      cipher::Rc6DecryptBlocks(S, out.data() + 16 * split, out.data() + 16 * split, blocks - split);
+      ASSERT_EQ(out, plain) << "split at " << split;
+    }
+  }
+  EXPECT_EQ(rows, 6);
+}
+
+TEST(Rc6Core, KernelFollowsTheCpuMask) {
+  const char* mask = std::getenv("QUORIN_CPU_DISABLE");
+  if (mask != nullptr && std::string(mask).find("avx2") != std::string::npos)
+    EXPECT_STREQ(cipher::Rc6KernelName(), "portable");
+  else
+    RecordProperty("kernel", cipher::Rc6KernelName());
 }
 
 TEST(Rc6Core, BlockPackingIsLittleEndian) {

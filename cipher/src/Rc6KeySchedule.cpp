@@ -32,8 +32,9 @@ void Rc6ExpandKey(std::span<const std::uint8_t> Key, Rc6RoundKeys& S) noexcept {
   for (std::size_t s = 0; s < v; ++s) {
     A = S[i] = std::rotl(S[i] + A + B, 3);
     B = L[j] = std::rotl(L[j] + A + B, static_cast<int>((A + B) & 31));
-    i = (i + 1) % kRc6RoundKeyWords;
-    j = (j + 1) % c;
+    // Wrap-around by comparison: a division per step would dominate the schedule.
+    if (++i == kRc6RoundKeyWords) i = 0;
+    if (++j == c) j = 0;
   }
   SecureWipeObject(L);
   SecureWipeObject(A);

@@ -226,6 +226,11 @@ class RC6_API TQuorin : public framework::TComponent {
   void DecBlock();
 
  private:
+  // Blocks consecutive 16-byte blocks at Data through the chaining step, in
+  // place, leaving the working block and the chain as block-by-block steps
+  // would. Runs of independent blocks go through the multi-block cipher kernel.
+  void EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks);
+  void DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks);
   // -1 without a key, -4 outside ECB without an IV, else 0.
   std::int32_t KeyStatus() const;
   std::int32_t KeyFromStaging(const std::uint8_t* Key, std::size_t Length, std::int32_t KeyLen);

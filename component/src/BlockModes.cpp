@@ -5,9 +5,12 @@
 // one block to the next, so a run of blocks gives the same result however it
 // is split across calls. CFB and OFB use full 128-bit feedback and the forward
 // transform in both directions.
+#include <algorithm>
 #include <cstring>
 
 #include "Rc6.h"
+#include "cipher/Rc6.h"
+#include "cipher/SecureWipe.h"
 #include "framework/SysUtils.h"
 
 namespace Rc6 {
@@ -17,6 +20,9 @@ namespace {
 void XorInto(TBlock& Target, const TBlock& Other) {
   for (std::size_t k = 0; k < Target.size(); ++k) Target[k] ^= Other[k];
 }
+
+// Blocks handed to the multi-block kernel at a time by the chained decryptions.
+constexpr std::size_t kBatchBlocks = 32;
 
 }  // namespace
 
@@ -74,6 +80,59 @@ void TQuorin::DecryptBlockMode() {
       EncryptBlockMode();
       break;
   }
+}
+
+void TQuorin::EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
+  if (Blocks == 0) return;
+  if (FCipherMode == TCipherMode::ECB) {
+    cipher::Rc6EncryptBlocks(FS, Data, Data, Blocks);
+    std::memcpy(FBlock.data(), Data + BlockSize * (Blocks - 1), BlockSize);
+    return;
+  }
+  // CBC, CFB and OFB encryption: each block needs the one before.
+  for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
+    std::memcpy(FBlock.data(), Data, BlockSize);
+    EncryptBlockMode();
+    std::memcpy(Data, FBlock.data(), BlockSize);
+  }
+}
+
+void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
+  if (Blocks == 0) return;
+  switch (FCipherMode) {
+    case TCipherMode::ECB:
+      cipher::Rc6DecryptBlocks(FS, Data, Data, Blocks);
+      break;
+    case TCipherMode::CBC:  // P[i] = D(C[i]) xor C[i-1]
+    case TCipherMode::CFB: {  // P[i] = C[i] xor E(C[i-1])
+      const bool cbc = FCipherMode == TCipherMode::CBC;
+      std::array<std::uint8_t, kBatchBlocks * BlockSize> work;
+      for (std::size_t done = 0; done < Blocks;) {
+        const std::size_t n = std::min(kBatchBlocks, Blocks - done);
+        std::uint8_t* p = Data + BlockSize * done;
+        if (cbc) {
+          cipher::Rc6DecryptBlocks(FS, p, work.data(), n);
+        } else {
+          std::memcpy(work.data(), FIV.data(), BlockSize);
+          std::memcpy(work.data() + BlockSize, p, BlockSize * (n - 1));
+          cipher::Rc6EncryptBlocks(FS, work.data(), work.data(), n);
+        }
+        for (std::size_t j = 0; j < n; ++j, p += BlockSize) {
+          std::memcpy(FSave.data(), p, BlockSize);  // C[i]
+          for (std::size_t k = 0; k < BlockSize; ++k)
+            p[k] = static_cast<std::uint8_t>(work[BlockSize * j + k] ^ (cbc ? FIV[k] : FSave[k]));
+          FIV = FSave;
+        }
+        done += n;
+      }
+      cipher::SecureWipeObject(work);
+      break;
+    }
+    case TCipherMode::OFB:  // the same as encryption
+      EncryptBlocksMode(Data, Blocks);
+      return;
+  }
+  std::memcpy(FBlock.data(), Data + BlockSize * (Blocks - 1), BlockSize);
 }
 
 std::int32_t TQuorin::EncryptBlock(const TBlock& In, TBlock& Out) {

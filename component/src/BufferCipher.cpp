@@ -1,7 +1,6 @@
 // The work buffer operations: the first Count bytes of the buffer, in place,
-// block by block through the chaining step.
-#include <cstring>
-
+// block by block through the chaining step. (In the 1.10 feature set Count is
+// the caller's variable; it is only ever read.)
 #include "Rc6.h"
 
 namespace Rc6 {
@@ -18,12 +17,7 @@ std::int32_t TQuorin::EncryptBuffer(TBufferCount Count) {
   if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
   if (const std::int32_t status = CheckBufferCount(Count); status != TStatus::Ok) return status;
   FBufferPtr = FBuffer.data();
-  for (std::int32_t i = 0; i <= Count - static_cast<std::int32_t>(BlockSize);
-       i += static_cast<std::int32_t>(BlockSize)) {
-    std::memcpy(FBlock.data(), FBuffer.data() + i, BlockSize);
-    EncryptBlockMode();
-    std::memcpy(FBufferPtr + i, FBlock.data(), BlockSize);
-  }
+  EncryptBlocksMode(FBufferPtr, static_cast<std::size_t>(Count) / BlockSize);
   return TStatus::Ok;
 }
 
@@ -31,12 +25,7 @@ std::int32_t TQuorin::DecryptBuffer(TBufferCount Count) {
   if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
   if (const std::int32_t status = CheckBufferCount(Count); status != TStatus::Ok) return status;
   FBufferPtr = FBuffer.data();
-  for (std::int32_t i = 0; i <= Count - static_cast<std::int32_t>(BlockSize);
-       i += static_cast<std::int32_t>(BlockSize)) {
-    std::memcpy(FBlock.data(), FBuffer.data() + i, BlockSize);
-    DecryptBlockMode();
-    std::memcpy(FBufferPtr + i, FBlock.data(), BlockSize);
-  }
+  DecryptBlocksMode(FBufferPtr, static_cast<std::size_t>(Count) / BlockSize);
   return TStatus::Ok;
 }
 

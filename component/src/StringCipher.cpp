@@ -15,11 +15,7 @@ std::int32_t TQuorin::EncryptString(const std::string& Source, std::string& Dest
   const std::size_t p = BlockSize - L % BlockSize;  // 1..16
   std::string W(L + p, static_cast<char>(p));
   std::memcpy(W.data(), Source.data(), L);
-  for (std::size_t i = 0; i < W.size(); i += BlockSize) {
-    std::memcpy(FBlock.data(), W.data() + i, BlockSize);
-    EncryptBlockMode();
-    std::memcpy(W.data() + i, FBlock.data(), BlockSize);
-  }
+  EncryptBlocksMode(reinterpret_cast<std::uint8_t*>(W.data()), W.size() / BlockSize);
   if (FStringMode == TStringMode::smEncode)
     Dest = EncodeString(W);
   else
@@ -37,11 +33,7 @@ std::int32_t TQuorin::DecryptString(const std::string& Source, std::string& Dest
   else
     P.assign(Source.data(), Source.size());
   if (P.empty() || P.size() % BlockSize != 0) return TStatus::BadCiphertext;
-  for (std::size_t i = 0; i < P.size(); i += BlockSize) {
-    std::memcpy(FBlock.data(), P.data() + i, BlockSize);
-    DecryptBlockMode();
-    std::memcpy(P.data() + i, FBlock.data(), BlockSize);
-  }
+  DecryptBlocksMode(reinterpret_cast<std::uint8_t*>(P.data()), P.size() / BlockSize);
   // Only the last byte is looked at: 1..16 drops that many bytes, any other
   // value exactly one.
   const auto v = static_cast<std::uint8_t>(P.back());

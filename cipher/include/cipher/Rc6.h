@@ -32,12 +32,18 @@ void Rc6ExpandKey(std::span<const std::uint8_t> Key, Rc6RoundKeys& S) noexcept;
 Rc6Words Rc6EncryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept;
 Rc6Words Rc6DecryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept;
 
-// Process Blocks consecutive 16-byte blocks independently (no chaining).
-// In and Out may be the same buffer; partial overlap is not allowed.
+// Process Blocks consecutive 16-byte blocks independently (no chaining), with
+// the widest kernel the processor supports (AVX2, eight blocks at a time) and
+// the portable kernel for the rest. In and Out may be the same buffer; partial
+// overlap is not allowed.
 void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                       std::size_t Blocks) noexcept;
 void Rc6DecryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                       std::size_t Blocks) noexcept;
+
+// The kernel in use: "avx2" or "portable". QUORIN_CPU_DISABLE=avx2 in the
+// environment forces the portable one.
+const char* Rc6KernelName() noexcept;
 
 // Little-endian packing of a 16-byte block.
 Rc6Words Rc6LoadBlock(const std::uint8_t* Block) noexcept;

@@ -1,0 +1,58 @@
+// The RC6-32/20 rounds on one block, for the portable kernel. Four rounds are
+// written out with the registers renamed instead of rotated, so that no words
+// move between rounds.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#include "cipher/Rc6.h"
+
+namespace cipher::rounds {
+
+// The rounds must be inlined into the kernels for the words to stay in registers.
+#define QUORIN_INLINE inline __attribute__((always_inline))
+
+// f(x) = (x * (2x + 1)) <<< 5, modulo 2^32.
+constexpr std::uint32_t Quad(std::uint32_t x) noexcept { return std::rotl(x * (2 * x + 1), 5); }
+// A data-dependent rotation uses the low five bits of a word.
+constexpr int Amount(std::uint32_t x) noexcept { return static_cast<int>(x & 31); }
+
+QUORIN_INLINE void Round(std::uint32_t& A, std::uint32_t B, std::uint32_t& C, std::uint32_t D, std::uint32_t k0,
+                         std::uint32_t k1) noexcept {
+  const std::uint32_t t = Quad(B), u = Quad(D);
+  A = std::rotl(A ^ t, Amount(u)) + k0;
+  C = std::rotl(C ^ u, Amount(t)) + k1;
+}
+
+QUORIN_INLINE void InverseRound(std::uint32_t& A, std::uint32_t B, std::uint32_t& C, std::uint32_t D,
+                                std::uint32_t k0, std::uint32_t k1) noexcept {
+  const std::uint32_t t = Quad(B), u = Quad(D);
+  C = std::rotr(C - k1, Amount(t)) ^ u;
+  A = std::rotr(A - k0, Amount(u)) ^ t;
+}
+
+QUORIN_INLINE Rc6Words Encrypt(const Rc6RoundKeys& S, Rc6Words w) noexcept {
+  std::uint32_t A = w.A, B = w.B + S[0], C = w.C, D = w.D + S[1];
+  for (std::size_t i = 1; i <= kRc6Rounds; i += 4) {
+    Round(A, B, C, D, S[2 * i], S[2 * i + 1]);
+    Round(B, C, D, A, S[2 * i + 2], S[2 * i + 3]);
+    Round(C, D, A, B, S[2 * i + 4], S[2 * i + 5]);
+    Round(D, A, B, C, S[2 * i + 6], S[2 * i + 7]);
+  }
+  return {A + S[42], B, C + S[43], D};
+}
+
+QUORIN_INLINE Rc6Words Decrypt(const Rc6RoundKeys& S, Rc6Words w) noexcept {
+  std::uint32_t A = w.A - S[42], B = w.B, C = w.C - S[43], D = w.D;
+  for (std::size_t i = kRc6Rounds; i >= 4; i -= 4) {
+    InverseRound(D, A, B, C, S[2 * i], S[2 * i + 1]);
+    InverseRound(C, D, A, B, S[2 * i - 2], S[2 * i - 1]);
+    InverseRound(B, C, D, A, S[2 * i - 4], S[2 * i - 3]);
+    InverseRound(A, B, C, D, S[2 * i - 6], S[2 * i - 5]);
+  }
+  return {A, B - S[0], C, D - S[1]};
+}
+
+}  // namespace cipher::rounds
