@@ -89,12 +89,27 @@ void TQuorin::EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
     std::memcpy(FBlock.data(), Data + BlockSize * (Blocks - 1), BlockSize);
     return;
   }
-  // CBC, CFB and OFB encryption: each block needs the one before.
+  // CBC, CFB and OFB encryption: each block needs the one before, so the chain
+  // stays in registers from block to block and only its end is stored.
+  const auto xorWords = [](cipher::Rc6Words a, const cipher::Rc6Words& b) {
+    return cipher::Rc6Words{a.A ^ b.A, a.B ^ b.B, a.C ^ b.C, a.D ^ b.D};
+  };
+  cipher::Rc6Words chain = cipher::Rc6LoadBlock(FIV.data()), plain{}, out{};
   for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
-    std::memcpy(FBlock.data(), Data, BlockSize);
-    EncryptBlockMode();
-    std::memcpy(Data, FBlock.data(), BlockSize);
+    plain = cipher::Rc6LoadBlock(Data);
+    if (FCipherMode == TCipherMode::CBC) {  // C = E(P xor V); V = C
+      out = chain = cipher::Rc6EncryptWords(FS, xorWords(plain, chain));
+    } else {  // C = P xor E(V); CFB: V = C, OFB: V = E(V)
+      const cipher::Rc6Words stream = cipher::Rc6EncryptWords(FS, chain);
+      out = xorWords(plain, stream);
+      chain = FCipherMode == TCipherMode::CFB ? out : stream;
+    }
+    cipher::Rc6StoreBlock(out, Data);
   }
+  cipher::Rc6StoreBlock(chain, FIV.data());
+  cipher::Rc6StoreBlock(out, FBlock.data());
+  if (FCipherMode != TCipherMode::CBC) cipher::Rc6StoreBlock(plain, FSave.data());
+  cipher::SecureWipeObject(plain);
 }
 
 void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
