@@ -51,14 +51,17 @@ bool CreateEmpty(const std::string& Name) {
   return true;
 }
 
-// Reads the next chunk; reports whether it was the last one.
+// Reads the next chunk; reports whether it was the last one. The end is
+// tested once, right after the read: the chunk that reaches it is the one that
+// gets the padding, even if the file changes size meanwhile.
 std::int32_t ReadChunk(TFileRec& In, std::uint8_t* Buffer, bool& AtEnd) {
   std::int32_t n = 0;
   BlockRead(In, Buffer, kChunk, n);
   IOTest();
-  // A read returns fewer bytes than asked only at the end of the file.
-  AtEnd = n < kChunk || EofFile(In);
+  AtEnd = EofFile(In);
   IOTest();
+  // A read returns fewer bytes than asked only at the end of the file.
+  if (n < kChunk) AtEnd = true;
   return n;
 }
 
