@@ -78,6 +78,8 @@ TEST_F(Forms, BadTextIsRefusedWholeNamingTheLine) {
       {good + "object Q2: TQuorin\n  KeySize = Med192\n", 5, "'end' missing"},
       {good + "object Quorin1: TQuorin\nend\n", 4, "Quorin1"},
       {good + "object 9lives: TQuorin\nend\n", 4, "not a valid component name"},
+      {good + "object : TQuorin\nend\n", 4, "needs a name"},
+      {good + "object Twin: TQuorin\nend\nobject twin: TQuorin\nend\n", 6, "already exists"},
   };
   for (const Case& c : cases) {
     TComponent form(nullptr);

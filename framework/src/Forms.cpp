@@ -47,6 +47,7 @@ std::vector<TObjectText> Parse(const std::string& Text) {
       const auto colon = line.find(':');
       const std::string name = Trim(line.substr(7, colon - 7));
       const std::string className = Trim(line.substr(colon + 1));
+      if (name.empty()) throw EFormError(lineNo, "an object needs a name: 'object Name: " + className + "'");
       const TComponentClass* cls = FindComponentClass(className);
       if (cls == nullptr) throw EFormError(lineNo, "unknown class '" + className + "'");
       objects.push_back({lineNo, name, cls, {}});
