@@ -27,22 +27,28 @@ bool UseAvx2() {
 
 const char* Rc6KernelName() noexcept { return UseAvx2() ? "avx2" : "portable"; }
 
-void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
+namespace {
+
+using Kernel = void (*)(const Rc6RoundKeys&, const std::uint8_t*, std::uint8_t*, std::size_t) noexcept;
+
+void Run(Kernel wide, Kernel portable, const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+         std::size_t Blocks) noexcept {
   if (UseAvx2() && Blocks >= kernels::kAvx2Batch) {
-    const std::size_t wide = Blocks - Blocks % kernels::kAvx2Batch;
-    kernels::EncryptAvx2(S, In, Out, wide);
-    In += 16 * wide, Out += 16 * wide, Blocks -= wide;
+    const std::size_t batched = Blocks - Blocks % kernels::kAvx2Batch;
+    wide(S, In, Out, batched);
+    In += kRc6BlockBytes * batched, Out += kRc6BlockBytes * batched, Blocks -= batched;
   }
-  kernels::EncryptPortable(S, In, Out, Blocks);
+  portable(S, In, Out, Blocks);
+}
+
+}  // namespace
+
+void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
+  Run(kernels::EncryptAvx2, kernels::EncryptPortable, S, In, Out, Blocks);
 }
 
 void Rc6DecryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
-  if (UseAvx2() && Blocks >= kernels::kAvx2Batch) {
-    const std::size_t wide = Blocks - Blocks % kernels::kAvx2Batch;
-    kernels::DecryptAvx2(S, In, Out, wide);
-    In += 16 * wide, Out += 16 * wide, Blocks -= wide;
-  }
-  kernels::DecryptPortable(S, In, Out, Blocks);
+  Run(kernels::DecryptAvx2, kernels::DecryptPortable, S, In, Out, Blocks);
 }
 
 }  // namespace cipher
