@@ -30,8 +30,12 @@ void Buffer(benchmark::State& state, bool encrypt) {
   state.SetLabel(kModeNames[state.range(0)]);
   state.SetBytesProcessed(state.iterations() * kChunk);
 }
-void Component_EncryptBuffer(benchmark::State& state) { Buffer(state, true); }
-void Component_DecryptBuffer(benchmark::State& state) { Buffer(state, false); }
+void Component_EncryptBuffer(benchmark::State& state) {
+  Buffer(state, true);
+}
+void Component_DecryptBuffer(benchmark::State& state) {
+  Buffer(state, false);
+}
 BENCHMARK(Component_EncryptBuffer)->DenseRange(0, 3);
 BENCHMARK(Component_DecryptBuffer)->DenseRange(0, 3);
 

@@ -12,7 +12,8 @@ void Libtomcrypt_EncryptBlocks(benchmark::State& state) {
   rc6_setup(kKey.data(), 32, 20, &skey);
   std::vector<std::uint8_t> data(kChunk, 1);
   for (auto _ : state) {
-    for (std::size_t i = 0; i < kChunk; i += 16) rc6_ecb_encrypt(data.data() + i, data.data() + i, &skey);
+    for (std::size_t i = 0; i < kChunk; i += 16)
+      rc6_ecb_encrypt(data.data() + i, data.data() + i, &skey);
     benchmark::DoNotOptimize(data.data());
   }
   SetBytes(state);
@@ -24,7 +25,8 @@ void Libtomcrypt_DecryptBlocks(benchmark::State& state) {
   rc6_setup(kKey.data(), 32, 20, &skey);
   std::vector<std::uint8_t> data(kChunk, 1);
   for (auto _ : state) {
-    for (std::size_t i = 0; i < kChunk; i += 16) rc6_ecb_decrypt(data.data() + i, data.data() + i, &skey);
+    for (std::size_t i = 0; i < kChunk; i += 16)
+      rc6_ecb_decrypt(data.data() + i, data.data() + i, &skey);
     benchmark::DoNotOptimize(data.data());
   }
   SetBytes(state);

@@ -35,8 +35,8 @@ TEST(CrossBuild, EachDecryptsWhatTheOtherEncrypts) {
       for (int stringMode = 0; stringMode < 2; ++stringMode) {
         const cross110::Settings s{static_cast<int>(mode), keySize, stringMode,
                                    "cross build key with some length", "cross iv"};
-        SCOPED_TRACE(std::string(ModeName(mode)) + " key size " + std::to_string(keySize) + " string mode " +
-                     std::to_string(stringMode));
+        SCOPED_TRACE(std::string(ModeName(mode)) + " key size " + std::to_string(keySize) +
+                     " string mode " + std::to_string(stringMode));
         // Strings, raw or armoured as the string mode says.
         std::string by110, by111, back;
         ASSERT_EQ(cross110::EncryptString(s, plain, by110), 0);
@@ -60,7 +60,9 @@ TEST(CrossBuild, EachDecryptsWhatTheOtherEncrypts) {
         Rc6::TBlock in{}, out{};
         std::copy_n(plain.begin(), 16, in.begin());
         ASSERT_EQ(cross110::EncryptBlock(s, plain.substr(0, 16), block110), 0);
-        ASSERT_EQ(Make111(s)->DecryptBlock(*reinterpret_cast<const Rc6::TBlock*>(block110.data()), out), 0);
+        ASSERT_EQ(
+            Make111(s)->DecryptBlock(*reinterpret_cast<const Rc6::TBlock*>(block110.data()), out),
+            0);
         EXPECT_EQ(out, in);
         ASSERT_EQ(Make111(s)->EncryptBlock(in, out), 0);
         std::string back110;
@@ -86,8 +88,10 @@ TEST(CrossBuild, SignedRotationsGiveTheUnsignedResults) {
       std::uint32_t l = x, r = x;
       q.rotl(l, amount);
       q.rotr(r, amount);
-      EXPECT_EQ(static_cast<std::uint32_t>(cross110::Rotl(static_cast<std::int32_t>(x), amount)), l);
-      EXPECT_EQ(static_cast<std::uint32_t>(cross110::Rotr(static_cast<std::int32_t>(x), amount)), r);
+      EXPECT_EQ(static_cast<std::uint32_t>(cross110::Rotl(static_cast<std::int32_t>(x), amount)),
+                l);
+      EXPECT_EQ(static_cast<std::uint32_t>(cross110::Rotr(static_cast<std::int32_t>(x), amount)),
+                r);
     }
   }
 }

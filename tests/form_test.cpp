@@ -11,7 +11,7 @@ using Rc6::TQuorin;
 namespace {
 
 class Forms : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { Rc6::Register(); }
   void TearDown() override { framework::UnregisterComponentClass(&TQuorin::ComponentClass()); }
 };
@@ -72,7 +72,8 @@ TEST_F(Forms, BadTextIsRefusedWholeNamingTheLine) {
   } cases[] = {
       {good + "object Q2: TNoSuchClass\nend\n", 4, "unknown class 'TNoSuchClass'"},
       {good + "object Q2: TQuorin\n  Colour = Red\nend\n", 5, "no property 'Colour'"},
-      {good + "object Q2: TQuorin\n  KeySize = Huge512\nend\n", 5, "'Huge512' is not a value of TKeySize"},
+      {good + "object Q2: TQuorin\n  KeySize = Huge512\nend\n", 5,
+       "'Huge512' is not a value of TKeySize"},
       {good + "object Q2: TQuorin\n  CipherMode\nend\n", 5, "expected 'Property = Value'"},
       {good + "Q2: TQuorin\n", 4, "expected 'object Name: ClassName'"},
       {good + "object Q2: TQuorin\n  KeySize = Med192\n", 5, "'end' missing"},
@@ -91,14 +92,16 @@ TEST_F(Forms, BadTextIsRefusedWholeNamingTheLine) {
     } catch (const framework::EFormError& e) {
       EXPECT_EQ(e.Line, c.line) << e.what();
       EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line)), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line)), std::string::npos)
+          << e.what();
     }
     EXPECT_EQ(form.ComponentCount(), 1) << "nothing half-built is left behind";
   }
   TComponent form(nullptr);
   new TQuorin(&form);
   form.Components(0)->SetName("Existing");
-  EXPECT_THROW(framework::ReadFormText(form, "object Existing: TQuorin\nend\n"), framework::EFormError);
+  EXPECT_THROW(framework::ReadFormText(form, "object Existing: TQuorin\nend\n"),
+               framework::EFormError);
 }
 
 TEST_F(Forms, UnnamedOrUnregisteredComponentsCannotBeWritten) {

@@ -171,9 +171,11 @@ TEST(Modes, ManyBlocksAtOnceLeaveTheRegistersOfSingleSteps) {
   for (TCipherMode mode : kAllModes) {
     for (bool encrypt : {true, false}) {
       for (std::size_t blocks : {1u, 2u, 7u, 8u, 9u, 31u, 32u, 33u, 100u, 257u}) {
-        SCOPED_TRACE(std::string(ModeName(mode)) + (encrypt ? " encrypt " : " decrypt ") + std::to_string(blocks));
+        SCOPED_TRACE(std::string(ModeName(mode)) + (encrypt ? " encrypt " : " decrypt ") +
+                     std::to_string(blocks));
         const Bytes data = RandomBytes(rng, 16 * blocks);
-        Keyed many(mode, Rc6::TKeySize::Med192, key, iv), single(mode, Rc6::TKeySize::Med192, key, iv);
+        Keyed many(mode, Rc6::TKeySize::Med192, key, iv),
+            single(mode, Rc6::TKeySize::Med192, key, iv);
         EXPECT_EQ(many.Buffer(data, encrypt), single.Blocks(data, encrypt));
         EXPECT_EQ(Bytes(many.q.Block().begin(), many.q.Block().end()),
                   Bytes(single.q.Block().begin(), single.q.Block().end()));

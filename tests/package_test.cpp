@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <set>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "framework/Classes.h"
@@ -39,9 +39,12 @@ std::vector<std::string> Palette() {
 }
 
 std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
 }
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8); }
+std::uint16_t Le16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8);
+}
 
 TEST(Packages, EachRegistersOneClassOnItsPageAndUnloadsCleanly) {
   for (const PackageCase& c : kPackages) {
@@ -50,7 +53,8 @@ TEST(Packages, EachRegistersOneClassOnItsPageAndUnloadsCleanly) {
     EXPECT_STREQ(package->Info().Name, c.name);
     EXPECT_STREQ(package->Info().Version, c.version);
     EXPECT_STREQ(package->Info().RequiredFramework, c.framework);
-    EXPECT_EQ(package->Info().Flags & (pfDesignOnly | pfRunOnly), 0u) << "serves design and run time";
+    EXPECT_EQ(package->Info().Flags & (pfDesignOnly | pfRunOnly), 0u)
+        << "serves design and run time";
     EXPECT_TRUE(Palette().empty()) << "loading alone registers nothing";
 
     InstallPackage(*package);

@@ -71,7 +71,8 @@ TEST(Rc6Core, LongKnownAnswersSplitAnywhere) {
     for (std::size_t split = 0; split <= blocks; ++split) {
       Bytes out(plain.size());
       cipher::Rc6EncryptBlocks(S, plain.data(), out.data(), split);
-      cipher::Rc6EncryptBlocks(S, plain.data() + 16 * split, out.data() + 16 * split, blocks - split);
+      cipher::Rc6EncryptBlocks(S, plain.data() + 16 * split, out.data() + 16 * split,
+                               blocks - split);
       ASSERT_EQ(out, expected) << "split at " << split;
       cipher::Rc6DecryptBlocks(S, out.data(), out.data(), split);
       cipher::Rc6DecryptBlocks(S, out.data() + 16 * split, out.data() + 16 * split, blocks - split);

@@ -50,14 +50,17 @@ void NewForm(const std::string& file, const std::string& className, const std::s
   c->SetName(name);
   for (const std::string& s : settings) {
     const auto eq = s.find('=');
-    if (eq == std::string::npos) throw CLI::ValidationError("--set", "expected Property=Value, got '" + s + "'");
+    if (eq == std::string::npos)
+      throw CLI::ValidationError("--set", "expected Property=Value, got '" + s + "'");
     const TPropInfo* prop = cls->FindProperty(s.substr(0, eq));
-    if (prop == nullptr) throw std::runtime_error(className + " has no property '" + s.substr(0, eq) + "'");
+    if (prop == nullptr)
+      throw std::runtime_error(className + " has no property '" + s.substr(0, eq) + "'");
     const int ordinal = prop->EnumValue(s.substr(eq + 1));
     if (ordinal < 0) {
       std::string values;
       for (const auto& v : prop->EnumNames) values += (values.empty() ? "" : ", ") + v;
-      throw std::runtime_error("'" + s.substr(eq + 1) + "' is not a value of " + prop->TypeName + " (" + values + ")");
+      throw std::runtime_error("'" + s.substr(eq + 1) + "' is not a value of " + prop->TypeName +
+                               " (" + values + ")");
     }
     prop->SetOrd(*c, ordinal);
   }
@@ -79,7 +82,8 @@ int main(int argc, char** argv) {
       "Examples:\n"
       "  quorin-palette list lib/libtamberlo.so\n"
       "  quorin-palette bitmap lib/libtamberlo.so TQuorin.bmp\n"
-      "  quorin-palette form-new lib/libtamberlo.so form.txt --set CipherMode=CBC --set KeySize=Large256\n"
+      "  quorin-palette form-new lib/libtamberlo.so form.txt --set CipherMode=CBC --set "
+      "KeySize=Large256\n"
       "  quorin-palette form-show lib/libtamberlo.so form.txt\n",
       "quorin-palette"};
   app.require_subcommand(1);
@@ -91,7 +95,8 @@ int main(int argc, char** argv) {
   auto* bitmap = app.add_subcommand("bitmap", "write a class's palette bitmap to a .bmp file");
   bitmap->add_option("package", package, "path of the package (.so)")->required();
   bitmap->add_option("out", out, "the .bmp file to write")->required();
-  bitmap->add_option("--class", className, "the class whose bitmap to write")->capture_default_str();
+  bitmap->add_option("--class", className, "the class whose bitmap to write")
+      ->capture_default_str();
   auto* formNew = app.add_subcommand("form-new", "create a form holding one component and save it");
   formNew->add_option("package", package, "path of the package (.so)")->required();
   formNew->add_option("form", form, "the form file to write")->required();

@@ -16,16 +16,19 @@ namespace {
 // Rotations by the low five bits of each lane of s (already masked). A shift
 // by 32 gives 0 in AVX2, so a rotation by 0 is exact.
 QUORIN_AVX2 inline __m256i Rotl(__m256i x, __m256i s) {
-  return _mm256_or_si256(_mm256_sllv_epi32(x, s), _mm256_srlv_epi32(x, _mm256_sub_epi32(_mm256_set1_epi32(32), s)));
+  return _mm256_or_si256(_mm256_sllv_epi32(x, s),
+                         _mm256_srlv_epi32(x, _mm256_sub_epi32(_mm256_set1_epi32(32), s)));
 }
 
 QUORIN_AVX2 inline __m256i Rotr(__m256i x, __m256i s) {
-  return _mm256_or_si256(_mm256_srlv_epi32(x, s), _mm256_sllv_epi32(x, _mm256_sub_epi32(_mm256_set1_epi32(32), s)));
+  return _mm256_or_si256(_mm256_srlv_epi32(x, s),
+                         _mm256_sllv_epi32(x, _mm256_sub_epi32(_mm256_set1_epi32(32), s)));
 }
 
 // f(x) = (x * (2x + 1)) <<< 5
 QUORIN_AVX2 inline __m256i Quad(__m256i x) {
-  const __m256i y = _mm256_mullo_epi32(x, _mm256_add_epi32(_mm256_add_epi32(x, x), _mm256_set1_epi32(1)));
+  const __m256i y =
+      _mm256_mullo_epi32(x, _mm256_add_epi32(_mm256_add_epi32(x, x), _mm256_set1_epi32(1)));
   return _mm256_or_si256(_mm256_slli_epi32(y, 5), _mm256_srli_epi32(y, 27));
 }
 
@@ -33,14 +36,16 @@ QUORIN_AVX2 inline __m256i Key(const Rc6RoundKeys& S, std::size_t k) {
   return _mm256_set1_epi32(static_cast<int>(S[k]));
 }
 
-QUORIN_AVX2 inline void Round(__m256i& A, __m256i B, __m256i& C, __m256i D, __m256i k0, __m256i k1) {
+QUORIN_AVX2 inline void Round(__m256i& A, __m256i B, __m256i& C, __m256i D, __m256i k0,
+                              __m256i k1) {
   const __m256i m = _mm256_set1_epi32(31);
   const __m256i t = Quad(B), u = Quad(D);
   A = _mm256_add_epi32(Rotl(_mm256_xor_si256(A, t), _mm256_and_si256(u, m)), k0);
   C = _mm256_add_epi32(Rotl(_mm256_xor_si256(C, u), _mm256_and_si256(t, m)), k1);
 }
 
-QUORIN_AVX2 inline void InverseRound(__m256i& A, __m256i B, __m256i& C, __m256i D, __m256i k0, __m256i k1) {
+QUORIN_AVX2 inline void InverseRound(__m256i& A, __m256i B, __m256i& C, __m256i D, __m256i k0,
+                                     __m256i k1) {
   const __m256i m = _mm256_set1_epi32(31);
   const __m256i t = Quad(B), u = Quad(D);
   C = _mm256_xor_si256(Rotr(_mm256_sub_epi32(C, k1), _mm256_and_si256(t, m)), u);
@@ -55,8 +60,10 @@ QUORIN_AVX2 inline __m256i LoadPair(const std::uint8_t* in, int lo) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
 }
 
-QUORIN_AVX2 inline void Load(const std::uint8_t* in, __m256i& A, __m256i& B, __m256i& C, __m256i& D) {
-  const __m256i v0 = LoadPair(in, 0), v1 = LoadPair(in, 1), v2 = LoadPair(in, 2), v3 = LoadPair(in, 3);
+QUORIN_AVX2 inline void Load(const std::uint8_t* in, __m256i& A, __m256i& B, __m256i& C,
+                             __m256i& D) {
+  const __m256i v0 = LoadPair(in, 0), v1 = LoadPair(in, 1), v2 = LoadPair(in, 2),
+                v3 = LoadPair(in, 3);
   const __m256i t0 = _mm256_unpacklo_epi32(v0, v1), t1 = _mm256_unpackhi_epi32(v0, v1);
   const __m256i t2 = _mm256_unpacklo_epi32(v2, v3), t3 = _mm256_unpackhi_epi32(v2, v3);
   A = _mm256_unpacklo_epi64(t0, t2);
@@ -68,11 +75,12 @@ QUORIN_AVX2 inline void Load(const std::uint8_t* in, __m256i& A, __m256i& B, __m
 QUORIN_AVX2 inline void Store(std::uint8_t* out, __m256i A, __m256i B, __m256i C, __m256i D) {
   const __m256i t0 = _mm256_unpacklo_epi32(A, B), t1 = _mm256_unpackhi_epi32(A, B);
   const __m256i t2 = _mm256_unpacklo_epi32(C, D), t3 = _mm256_unpackhi_epi32(C, D);
-  const __m256i v[4] = {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2), _mm256_unpacklo_epi64(t1, t3),
-                        _mm256_unpackhi_epi64(t1, t3)};
+  const __m256i v[4] = {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2),
+                        _mm256_unpacklo_epi64(t1, t3), _mm256_unpackhi_epi64(t1, t3)};
   for (int j = 0; j < 4; ++j) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), _mm256_castsi256_si128(v[j]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * (j + 4)), _mm256_extracti128_si256(v[j], 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * (j + 4)),
+                     _mm256_extracti128_si256(v[j], 1));
   }
 }
 
@@ -80,7 +88,8 @@ QUORIN_AVX2 inline void Store(std::uint8_t* out, __m256i A, __m256i B, __m256i C
 
 QUORIN_AVX2 void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                              std::size_t Blocks) noexcept {
-  for (; Blocks >= kAvx2Batch; Blocks -= kAvx2Batch, In += 16 * kAvx2Batch, Out += 16 * kAvx2Batch) {
+  for (; Blocks >= kAvx2Batch;
+       Blocks -= kAvx2Batch, In += 16 * kAvx2Batch, Out += 16 * kAvx2Batch) {
     __m256i A, B, C, D;
     Load(In, A, B, C, D);
     B = _mm256_add_epi32(B, Key(S, 0));
@@ -99,7 +108,8 @@ QUORIN_AVX2 void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std:
 
 QUORIN_AVX2 void DecryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                              std::size_t Blocks) noexcept {
-  for (; Blocks >= kAvx2Batch; Blocks -= kAvx2Batch, In += 16 * kAvx2Batch, Out += 16 * kAvx2Batch) {
+  for (; Blocks >= kAvx2Batch;
+       Blocks -= kAvx2Batch, In += 16 * kAvx2Batch, Out += 16 * kAvx2Batch) {
     __m256i A, B, C, D;
     Load(In, A, B, C, D);
     C = _mm256_sub_epi32(C, Key(S, 43));

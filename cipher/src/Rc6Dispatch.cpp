@@ -25,14 +25,17 @@ bool UseAvx2() {
 
 }  // namespace
 
-const char* Rc6KernelName() noexcept { return UseAvx2() ? "avx2" : "portable"; }
+const char* Rc6KernelName() noexcept {
+  return UseAvx2() ? "avx2" : "portable";
+}
 
 namespace {
 
-using Kernel = void (*)(const Rc6RoundKeys&, const std::uint8_t*, std::uint8_t*, std::size_t) noexcept;
+using Kernel = void (*)(const Rc6RoundKeys&, const std::uint8_t*, std::uint8_t*,
+                        std::size_t) noexcept;
 
-void Run(Kernel wide, Kernel portable, const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
-         std::size_t Blocks) noexcept {
+void Run(Kernel wide, Kernel portable, const Rc6RoundKeys& S, const std::uint8_t* In,
+         std::uint8_t* Out, std::size_t Blocks) noexcept {
   if (UseAvx2() && Blocks >= kernels::kAvx2Batch) {
     const std::size_t batched = Blocks - Blocks % kernels::kAvx2Batch;
     wide(S, In, Out, batched);
@@ -43,11 +46,13 @@ void Run(Kernel wide, Kernel portable, const Rc6RoundKeys& S, const std::uint8_t
 
 }  // namespace
 
-void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
+void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                      std::size_t Blocks) noexcept {
   Run(kernels::EncryptAvx2, kernels::EncryptPortable, S, In, Out, Blocks);
 }
 
-void Rc6DecryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
+void Rc6DecryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                      std::size_t Blocks) noexcept {
   Run(kernels::DecryptAvx2, kernels::DecryptPortable, S, In, Out, Blocks);
 }
 

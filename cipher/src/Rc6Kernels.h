@@ -10,13 +10,17 @@
 namespace cipher::kernels {
 
 // Any number of blocks, any processor.
-void EncryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept;
-void DecryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept;
+void EncryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                     std::size_t Blocks) noexcept;
+void DecryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                     std::size_t Blocks) noexcept;
 
 // Eight blocks at a time with AVX2; Blocks must be a multiple of 8. Only
 // called when the processor has AVX2.
 inline constexpr std::size_t kAvx2Batch = 8;
-void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept;
-void DecryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept;
+void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                 std::size_t Blocks) noexcept;
+void DecryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                 std::size_t Blocks) noexcept;
 
 }  // namespace cipher::kernels

@@ -15,19 +15,23 @@ namespace cipher::rounds {
 #define QUORIN_INLINE inline __attribute__((always_inline))
 
 // f(x) = (x * (2x + 1)) <<< 5, modulo 2^32.
-constexpr std::uint32_t Quad(std::uint32_t x) noexcept { return std::rotl(x * (2 * x + 1), 5); }
+constexpr std::uint32_t Quad(std::uint32_t x) noexcept {
+  return std::rotl(x * (2 * x + 1), 5);
+}
 // A data-dependent rotation uses the low five bits of a word.
-constexpr int Amount(std::uint32_t x) noexcept { return static_cast<int>(x & 31); }
+constexpr int Amount(std::uint32_t x) noexcept {
+  return static_cast<int>(x & 31);
+}
 
-QUORIN_INLINE void Round(std::uint32_t& A, std::uint32_t B, std::uint32_t& C, std::uint32_t D, std::uint32_t k0,
-                         std::uint32_t k1) noexcept {
+QUORIN_INLINE void Round(std::uint32_t& A, std::uint32_t B, std::uint32_t& C, std::uint32_t D,
+                         std::uint32_t k0, std::uint32_t k1) noexcept {
   const std::uint32_t t = Quad(B), u = Quad(D);
   A = std::rotl(A ^ t, Amount(u)) + k0;
   C = std::rotl(C ^ u, Amount(t)) + k1;
 }
 
-QUORIN_INLINE void InverseRound(std::uint32_t& A, std::uint32_t B, std::uint32_t& C, std::uint32_t D,
-                                std::uint32_t k0, std::uint32_t k1) noexcept {
+QUORIN_INLINE void InverseRound(std::uint32_t& A, std::uint32_t B, std::uint32_t& C,
+                                std::uint32_t D, std::uint32_t k0, std::uint32_t k1) noexcept {
   const std::uint32_t t = Quad(B), u = Quad(D);
   C = std::rotr(C - k1, Amount(t)) ^ u;
   A = std::rotr(A - k0, Amount(u)) ^ t;

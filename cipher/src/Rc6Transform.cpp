@@ -5,9 +5,13 @@
 
 namespace cipher {
 
-Rc6Words Rc6EncryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept { return rounds::Encrypt(S, In); }
+Rc6Words Rc6EncryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept {
+  return rounds::Encrypt(S, In);
+}
 
-Rc6Words Rc6DecryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept { return rounds::Decrypt(S, In); }
+Rc6Words Rc6DecryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept {
+  return rounds::Decrypt(S, In);
+}
 
 Rc6Words Rc6LoadBlock(const std::uint8_t* Block) noexcept {
   return {LoadLE32(Block), LoadLE32(Block + 4), LoadLE32(Block + 8), LoadLE32(Block + 12)};
@@ -22,12 +26,14 @@ void Rc6StoreBlock(const Rc6Words& W, std::uint8_t* Block) noexcept {
 
 namespace kernels {
 
-void EncryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
+void EncryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                     std::size_t Blocks) noexcept {
   for (; Blocks > 0; --Blocks, In += kRc6BlockBytes, Out += kRc6BlockBytes)
     Rc6StoreBlock(rounds::Encrypt(S, Rc6LoadBlock(In)), Out);
 }
 
-void DecryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) noexcept {
+void DecryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                     std::size_t Blocks) noexcept {
   for (; Blocks > 0; --Blocks, In += kRc6BlockBytes, Out += kRc6BlockBytes)
     Rc6StoreBlock(rounds::Decrypt(S, Rc6LoadBlock(In)), Out);
 }

@@ -118,7 +118,7 @@ void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
     case TCipherMode::ECB:
       cipher::Rc6DecryptBlocks(FS, Data, Data, Blocks);
       break;
-    case TCipherMode::CBC:  // P[i] = D(C[i]) xor C[i-1]
+    case TCipherMode::CBC:    // P[i] = D(C[i]) xor C[i-1]
     case TCipherMode::CFB: {  // P[i] = C[i] xor E(C[i-1])
       const bool cbc = FCipherMode == TCipherMode::CBC;
       std::array<std::uint8_t, kBatchBlocks * BlockSize> work;

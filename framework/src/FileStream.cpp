@@ -15,10 +15,14 @@ namespace {
 
 int OpenFlags(std::uint16_t Mode) {
   switch (Mode) {
-    case fmCreate: return O_RDWR | O_CREAT | O_TRUNC;
-    case fmOpenWrite: return O_WRONLY;
-    case fmOpenReadWrite: return O_RDWR;
-    default: return O_RDONLY;
+    case fmCreate:
+      return O_RDWR | O_CREAT | O_TRUNC;
+    case fmOpenWrite:
+      return O_WRONLY;
+    case fmOpenReadWrite:
+      return O_RDWR;
+    default:
+      return O_RDONLY;
   }
 }
 
@@ -28,7 +32,8 @@ int OpenOrThrow(const std::string& FileName, std::uint16_t Mode) {
     if (creating) throw EFCreateError(err, "cannot create file '" + FileName + "': " + why);
     throw EFOpenError(err, "cannot open file '" + FileName + "': " + why);
   };
-  if (FileName.find('\0') != std::string::npos) return fail(EINVAL, "the name contains a zero byte");
+  if (FileName.find('\0') != std::string::npos)
+    return fail(EINVAL, "the name contains a zero byte");
   const int fd = posixio::Open(FileName, OpenFlags(Mode));
   if (fd < 0) return fail(errno, std::strerror(errno));
   return fd;
@@ -39,6 +44,8 @@ int OpenOrThrow(const std::string& FileName, std::uint16_t Mode) {
 TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode)
     : THandleStream(OpenOrThrow(FileName, Mode), FileName) {}
 
-TFileStream::~TFileStream() { ::close(FHandle); }
+TFileStream::~TFileStream() {
+  ::close(FHandle);
+}
 
 }  // namespace framework

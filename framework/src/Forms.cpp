@@ -47,7 +47,8 @@ std::vector<TObjectText> Parse(const std::string& Text) {
       const auto colon = line.find(':');
       const std::string name = Trim(line.substr(7, colon - 7));
       const std::string className = Trim(line.substr(colon + 1));
-      if (name.empty()) throw EFormError(lineNo, "an object needs a name: 'object Name: " + className + "'");
+      if (name.empty())
+        throw EFormError(lineNo, "an object needs a name: 'object Name: " + className + "'");
       const TComponentClass* cls = FindComponentClass(className);
       if (cls == nullptr) throw EFormError(lineNo, "unknown class '" + className + "'");
       objects.push_back({lineNo, name, cls, {}});
@@ -87,8 +88,10 @@ std::string WriteFormText(const TComponent& Owner) {
   for (int i = 0; i < Owner.ComponentCount(); ++i) {
     const TComponent& c = *Owner.Components(i);
     const TComponentClass* cls = ClassOf(c);
-    if (cls == nullptr) throw EComponentError("component " + std::to_string(i) + " has no registered class");
-    if (c.Name().empty()) throw EComponentError("a " + cls->ClassName + " without a name cannot be stored");
+    if (cls == nullptr)
+      throw EComponentError("component " + std::to_string(i) + " has no registered class");
+    if (c.Name().empty())
+      throw EComponentError("a " + cls->ClassName + " without a name cannot be stored");
     out += "object " + c.Name() + ": " + cls->ClassName + "\n";
     for (const TPropInfo& p : cls->Properties) {
       const int ordinal = p.GetOrd(c);
@@ -124,14 +127,16 @@ void ReadFormText(TComponent& Owner, const std::string& Text) {
 void SaveForm(const TComponent& Owner, const std::string& FileName) {
   const std::string text = WriteFormText(Owner);
   TFileStream out(FileName, fmCreate);
-  if (out.Write(text.data(), static_cast<std::int32_t>(text.size())) != static_cast<std::int32_t>(text.size()))
+  if (out.Write(text.data(), static_cast<std::int32_t>(text.size())) !=
+      static_cast<std::int32_t>(text.size()))
     throw EStreamError(0, "short write to '" + FileName + "'");
 }
 
 void LoadForm(TComponent& Owner, const std::string& FileName) {
   TFileStream in(FileName, fmOpenRead);
   std::string text(static_cast<std::size_t>(in.GetSize()), '\0');
-  if (in.Read(text.data(), static_cast<std::int32_t>(text.size())) != static_cast<std::int32_t>(text.size()))
+  if (in.Read(text.data(), static_cast<std::int32_t>(text.size())) !=
+      static_cast<std::int32_t>(text.size()))
     throw EStreamError(0, "short read from '" + FileName + "'");
   ReadFormText(Owner, text);
 }

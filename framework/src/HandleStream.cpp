@@ -11,7 +11,8 @@
 
 namespace framework {
 
-THandleStream::THandleStream(int AHandle, std::string Name) : FHandle(AHandle), FName(std::move(Name)) {}
+THandleStream::THandleStream(int AHandle, std::string Name)
+    : FHandle(AHandle), FName(std::move(Name)) {}
 
 std::int32_t THandleStream::Read(void* Buffer, std::int32_t Count) {
   if (Count <= 0) return 0;

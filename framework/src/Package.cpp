@@ -31,7 +31,9 @@ void FinalizeUnits(const TPackageInfoTable& Info) {
     if (Info.Units[i].Finit != nullptr) Info.Units[i].Finit();
 }
 
-std::vector<std::string> SupportedFrameworks() { return {"framework 4.0", "framework 3.5"}; }
+std::vector<std::string> SupportedFrameworks() {
+  return {"framework 4.0", "framework 3.5"};
+}
 
 std::unique_ptr<TPackage> LoadPackage(const std::string& Path) {
   void* handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -86,7 +88,9 @@ void TPackage::Uninstall() noexcept {
   FInstalled = false;
 }
 
-void UnloadPackage(std::unique_ptr<TPackage> Package) { Package.reset(); }
+void UnloadPackage(std::unique_ptr<TPackage> Package) {
+  Package.reset();
+}
 
 TPackage::~TPackage() {
   Uninstall();
@@ -96,7 +100,8 @@ TPackage::~TPackage() {
 
 std::span<const std::uint8_t> TPackage::FindResource(const std::string& Name) const {
   for (std::size_t i = 0; i < FInfo->ResourceCount; ++i)
-    if (Name == FInfo->Resources[i].Name) return {FInfo->Resources[i].Data, FInfo->Resources[i].Size};
+    if (Name == FInfo->Resources[i].Name)
+      return {FInfo->Resources[i].Data, FInfo->Resources[i].Size};
   return {};
 }
 

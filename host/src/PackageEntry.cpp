@@ -17,9 +17,10 @@ constexpr framework::TPackageResource kResources[] = {
 };
 
 constexpr framework::TPackageInfoTable kPackageInfo = {
-    QUORIN_PACKAGE_NAME,  QUORIN_PACKAGE_VERSION, QUORIN_REQUIRED_FRAMEWORK,
-    framework::pfNeverBuild, std::size(kUnits),  kUnits,
-    std::size(kResources),   kResources,
+    QUORIN_PACKAGE_NAME,       QUORIN_PACKAGE_VERSION,
+    QUORIN_REQUIRED_FRAMEWORK, framework::pfNeverBuild,
+    std::size(kUnits),         kUnits,
+    std::size(kResources),     kResources,
 };
 
 }  // namespace
@@ -27,7 +28,13 @@ constexpr framework::TPackageInfoTable kPackageInfo = {
 // Called through the package loader; they use kPackageInfo directly rather
 // than each other, so that two packages loaded together never mix.
 extern "C" {
-RC6_API const framework::TPackageInfoTable* GetPackageInfoTable() { return &kPackageInfo; }
-RC6_API void Initialize() { framework::InitializeUnits(kPackageInfo); }
-RC6_API void Finalize() { framework::FinalizeUnits(kPackageInfo); }
+RC6_API const framework::TPackageInfoTable* GetPackageInfoTable() {
+  return &kPackageInfo;
+}
+RC6_API void Initialize() {
+  framework::InitializeUnits(kPackageInfo);
+}
+RC6_API void Finalize() {
+  framework::FinalizeUnits(kPackageInfo);
+}
 }

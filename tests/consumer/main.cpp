@@ -14,7 +14,7 @@ int main() {
   if (q.EncryptString("installed and working", cipher) != 0) return 1;
   q.LoadIVString("an IV of 16 byte");
   if (q.DecryptString(cipher, plain) != 0 || plain != "installed and working") return 1;
-  std::printf("TQuorin %s: %s -> %s -> %s\n", q.GetVersion().c_str(), "installed and working", cipher.c_str(),
-              plain.c_str());
+  std::printf("TQuorin %s: %s -> %s -> %s\n", q.GetVersion().c_str(), "installed and working",
+              cipher.c_str(), plain.c_str());
   return 0;
 }

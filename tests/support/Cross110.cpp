@@ -29,7 +29,9 @@ Rc6::TBlock ToBlock(const std::string& s) {
 
 }  // namespace
 
-std::string Version() { return Rc6::TQuorin(nullptr).GetVersion(); }
+std::string Version() {
+  return Rc6::TQuorin(nullptr).GetVersion();
+}
 
 std::int32_t EncryptString(const Settings& s, const std::string& in, std::string& out) {
   return Make(s)->EncryptString(in, out);

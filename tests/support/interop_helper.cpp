@@ -31,12 +31,14 @@ int main(int argc, char** argv) {
   }
   q.LoadIVString(AsString(FromHex(args[3])));
   if (args[0] == "encrypt-string") {
-    const std::string plain((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    const std::string plain((std::istreambuf_iterator<char>(std::cin)),
+                            std::istreambuf_iterator<char>());
     std::string out;
     if (q.EncryptString(plain, out) != 0) return 1;
     std::cout << out;
     return 0;
   }
-  if (args[0] == "encrypt-file" && args.size() == 6) return q.EncryptFile(args[4], args[5]) == 0 ? 0 : 1;
+  if (args[0] == "encrypt-file" && args.size() == 6)
+    return q.EncryptFile(args[4], args[5]) == 0 ? 0 : 1;
   return 2;
 }

@@ -45,7 +45,8 @@ int RunBulk(const CipherOptions& o, bool encrypt) {
   } else {
     auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
     ProgressStream source(in.Stream(), ShowProgress(o, in.Stream()));
-    Check(encrypt ? q->EncryptStream(source, out.Stream()) : q->DecryptStream(source, out.Stream()), in.Name());
+    Check(encrypt ? q->EncryptStream(source, out.Stream()) : q->DecryptStream(source, out.Stream()),
+          in.Name());
   }
   out.Commit();
   return 0;
@@ -63,23 +64,36 @@ class NullStream : public framework::TStream {
 
 std::string StatusMessage(std::int32_t status, const std::string& input) {
   switch (status) {
-    case -1: return "no key was set";
-    case -2: return "the key is empty";
-    case -4: return "this mode needs an IV: pass --iv-hex or --iv-file";
-    case -5: return "the output could not be written completely (disk full?)";
+    case -1:
+      return "no key was set";
+    case -2:
+      return "the key is empty";
+    case -4:
+      return "this mode needs an IV: pass --iv-hex or --iv-file";
+    case -5:
+      return "the output could not be written completely (disk full?)";
     case -8:
-      return input + " is not whole 16-byte blocks of ciphertext: it was cut short, is not ciphertext, or is armoured "
-                     "text (then pass -a)";
+      return input +
+             " is not whole 16-byte blocks of ciphertext: it was cut short, is not ciphertext, or "
+             "is armoured "
+             "text (then pass -a)";
     case -9:
-      return "decryption of " + input + " failed: its padding is invalid. Check the key, -s, -m and the IV";
-    case -10: return "INPUT and OUT are the same file: write the output to another file";
-    case -11: return input + " changed or ended while it was read";
+      return "decryption of " + input +
+             " failed: its padding is invalid. Check the key, -s, -m and the IV";
+    case -10:
+      return "INPUT and OUT are the same file: write the output to another file";
+    case -11:
+      return input + " changed or ended while it was read";
   }
   return "the operation failed with status " + std::to_string(status);
 }
 
-int Encrypt(const CipherOptions& o) { return RunBulk(o, true); }
-int Decrypt(const CipherOptions& o) { return RunBulk(o, false); }
+int Encrypt(const CipherOptions& o) {
+  return RunBulk(o, true);
+}
+int Decrypt(const CipherOptions& o) {
+  return RunBulk(o, false);
+}
 
 int Mac(const CipherOptions& options) {
   CipherOptions o = options;
@@ -115,7 +129,8 @@ int Decode(const CipherOptions& o) {
 }
 
 int Version() {
-  std::printf("quorin %s (RC6-32/20; ECB, CBC, CFB, OFB)\n", Rc6::TQuorin(nullptr).GetVersion().c_str());
+  std::printf("quorin %s (RC6-32/20; ECB, CBC, CFB, OFB)\n",
+              Rc6::TQuorin(nullptr).GetVersion().c_str());
   return 0;
 }
 

@@ -26,10 +26,13 @@ extern "C" void RemoveTempAndDie(int sig) {
   std::raise(sig);
 }
 
-std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string SystemError(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }
@@ -44,19 +47,24 @@ int OpenSpool() {
     fd = ::mkstemp(templ.data());
     if (fd >= 0) ::unlink(templ.c_str());
   }
-  if (fd < 0) throw CommandError(SystemError("cannot make a temporary file in " + folder + " for standard input"));
+  if (fd < 0)
+    throw CommandError(
+        SystemError("cannot make a temporary file in " + folder + " for standard input"));
   return fd;
 }
 
 }  // namespace
 
-void Note(const std::string& message) { std::fprintf(stderr, "quorin: note: %s\n", message.c_str()); }
+void Note(const std::string& message) {
+  std::fprintf(stderr, "quorin: note: %s\n", message.c_str());
+}
 
 Input::Input(const std::string& path) {
   if (path != "-") {
     name_ = path;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw CommandError("'" + path + "' is a folder, not a file");
+    if (std::filesystem::is_directory(path, ec))
+      throw CommandError("'" + path + "' is a folder, not a file");
     try {
       stream_ = std::make_unique<framework::TFileStream>(path, framework::fmOpenRead);
     } catch (const framework::EStreamError& e) {
@@ -91,7 +99,9 @@ std::string Input::ReadAll() {
   std::string data(static_cast<std::size_t>(s.GetSize() - s.Position()), '\0');
   std::size_t done = 0;
   while (done < data.size()) {
-    const auto n = s.Read(data.data() + done, static_cast<std::int32_t>(std::min<std::size_t>(data.size() - done, 1 << 20)));
+    const auto n =
+        s.Read(data.data() + done,
+               static_cast<std::int32_t>(std::min<std::size_t>(data.size() - done, 1 << 20)));
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
@@ -104,19 +114,24 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const std:
     : path_(path), force_(force) {
   if (path == "-") {
     if (!binaryToTerminalAllowed && !outputGiven && ::isatty(STDOUT_FILENO))
-      throw UsageError("refusing to write binary output to the terminal: redirect it, pass -o FILE, use -a for text, "
-                       "or force it with -o -");
+      throw UsageError(
+          "refusing to write binary output to the terminal: redirect it, pass -o FILE, use -a for "
+          "text, "
+          "or force it with -o -");
     name_ = "standard output";
     stream_ = std::make_unique<framework::THandleStream>(STDOUT_FILENO, name_);
     return;
   }
   name_ = path;
   if (inputPath != "-" && (inputPath == path || SameFile(inputPath, path)))
-    throw CommandError("INPUT and OUT are the same file ('" + path + "'): write the output to another file");
+    throw CommandError("INPUT and OUT are the same file ('" + path +
+                       "'): write the output to another file");
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw CommandError("'" + path + "' is a folder: name a file with -o");
+  if (std::filesystem::is_directory(path, ec))
+    throw CommandError("'" + path + "' is a folder: name a file with -o");
   if (!force && std::filesystem::exists(path, ec))
-    throw CommandError("'" + path + "' exists: pass -f to overwrite it, or choose another name with -o");
+    throw CommandError("'" + path +
+                       "' exists: pass -f to overwrite it, or choose another name with -o");
 
   // The temporary file sits in OUT's folder so that the final rename cannot cross file systems.
   const std::filesystem::path target(path);
@@ -160,7 +175,8 @@ void Output::Commit() {
   // Without -f the rename must not replace a file that appeared meanwhile.
   const unsigned flags = force_ ? 0 : RENAME_NOREPLACE;
   if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, path_.c_str(), flags) != 0) {
-    if (errno == EEXIST) throw CommandError("'" + path_ + "' appeared meanwhile: pass -f to overwrite it");
+    if (errno == EEXIST)
+      throw CommandError("'" + path_ + "' appeared meanwhile: pass -f to overwrite it");
     throw CommandError(SystemError("cannot move the output into place as '" + path_ + "'"));
   }
   tempPath_.clear();

@@ -25,12 +25,15 @@ Rc6::TBlock ToBlock(const std::string& s) {
 bool VectorPasses(const PublishedVector& v) {
   Rc6::TQuorin q(nullptr);
   const std::string key = FromHex(v.key);
-  q.SetKeySize(key.size() == 24 ? Rc6::TKeySize::Med192 : key.size() == 32 ? Rc6::TKeySize::Large256
-                                                                           : Rc6::TKeySize::Small128);
+  q.SetKeySize(key.size() == 24   ? Rc6::TKeySize::Med192
+               : key.size() == 32 ? Rc6::TKeySize::Large256
+                                  : Rc6::TKeySize::Small128);
   if (q.InitialiseString(key) != 0) return false;
   Rc6::TBlock out{};
-  const bool enc = q.EncryptBlock(ToBlock(FromHex(v.plain)), out) == 0 && out == ToBlock(FromHex(v.cipher));
-  const bool dec = q.DecryptBlock(ToBlock(FromHex(v.cipher)), out) == 0 && out == ToBlock(FromHex(v.plain));
+  const bool enc =
+      q.EncryptBlock(ToBlock(FromHex(v.plain)), out) == 0 && out == ToBlock(FromHex(v.cipher));
+  const bool dec =
+      q.DecryptBlock(ToBlock(FromHex(v.cipher)), out) == 0 && out == ToBlock(FromHex(v.plain));
   return enc && dec;
 }
 
@@ -60,7 +63,8 @@ bool RoundTripPasses(Rc6::TCipherMode mode) {
   if (q.EncryptStream(src, mid) != 0) return false;
   q.LoadIVString("selftest iv");
   mid.SetPosition(0);
-  return q.DecryptStream(mid, back) == 0 && back.GetSize() == static_cast<std::int64_t>(plain.size()) &&
+  return q.DecryptStream(mid, back) == 0 &&
+         back.GetSize() == static_cast<std::int64_t>(plain.size()) &&
          std::string(reinterpret_cast<const char*>(back.Memory()), plain.size()) == plain;
 }
 
@@ -77,7 +81,8 @@ int SelfTest() {
                                 std::string(v.key.substr(0, 8)) + "...");
   const char* names[] = {"ECB", "CBC", "CFB", "OFB"};
   for (int m = 0; m < 4; ++m)
-    report(RoundTripPasses(static_cast<Rc6::TCipherMode>(m)), std::string("round trip in ") + names[m]);
+    report(RoundTripPasses(static_cast<Rc6::TCipherMode>(m)),
+           std::string("round trip in ") + names[m]);
   std::printf("selftest: %d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;
 }

@@ -51,20 +51,24 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
     cmd->add_option_function<std::string>(
            "-m,--mode",
            [&o](const std::string& name) {
-             static const std::map<std::string, Rc6::TCipherMode> modes{{"ecb", Rc6::TCipherMode::ECB},
-                                                                       {"cbc", Rc6::TCipherMode::CBC},
-                                                                       {"cfb", Rc6::TCipherMode::CFB},
-                                                                       {"ofb", Rc6::TCipherMode::OFB}};
+             static const std::map<std::string, Rc6::TCipherMode> modes{
+                 {"ecb", Rc6::TCipherMode::ECB},
+                 {"cbc", Rc6::TCipherMode::CBC},
+                 {"cfb", Rc6::TCipherMode::CFB},
+                 {"ofb", Rc6::TCipherMode::OFB}};
              o.mode = modes.at(name);
            },
            "chaining mode: ecb, cbc (default), cfb or ofb")
         ->transform(CLI::IsMember({"ecb", "cbc", "cfb", "ofb"}, CLI::ignore_case));
   cmd->add_option("-s,--key-size", o.keyBits,
-                  "key size in bits: 128, 192 or 256; default: the key's length if it is 16, 24 or 32 bytes, else 128. "
+                  "key size in bits: 128, 192 or 256; default: the key's length if it is 16, 24 or "
+                  "32 bytes, else 128. "
                   "Shorter keys are zero-extended, longer ones cut")
       ->check(CLI::IsMember({128, 192, 256}));
-  cmd->add_option("--key-file", o.keyFile, "read the key from FILE, as raw bytes (a trailing newline counts)");
-  cmd->add_option("--key-env", o.keyEnv, "read the key from environment variable NAME (default QUORIN_KEY)");
+  cmd->add_option("--key-file", o.keyFile,
+                  "read the key from FILE, as raw bytes (a trailing newline counts)");
+  cmd->add_option("--key-env", o.keyEnv,
+                  "read the key from environment variable NAME (default QUORIN_KEY)");
   cmd->add_option("--key-hex", o.keyHex,
                   "the key in hex on the command line; other users can see it in the process list");
   cmd->add_option("--iv-hex", o.ivHex, "the IV in hex (16 bytes); needed by cbc, cfb and ofb");
@@ -73,10 +77,12 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
 
 void AddProgress(CLI::App* cmd, CipherOptions& o) {
   cmd->add_flag_function(
-      "--progress", [&o](std::int64_t) { o.progress = true; }, "always show progress on standard error");
+      "--progress", [&o](std::int64_t) { o.progress = true; },
+      "always show progress on standard error");
   cmd->add_flag_function(
       "--no-progress", [&o](std::int64_t) { o.progress = false; },
-      "never show progress (default: shown for inputs of 64 MiB or more when standard error is a terminal)");
+      "never show progress (default: shown for inputs of 64 MiB or more when standard error is a "
+      "terminal)");
 }
 
 }  // namespace
@@ -91,20 +97,24 @@ int main(int argc, char** argv) {
   auto* decrypt = app.add_subcommand("decrypt", "decrypt INPUT");
   for (auto* cmd : {encrypt, decrypt}) {
     AddKeyOptions(cmd, o, true);
-    cmd->add_flag("-a,--armour,--armor", o.armour, "ciphertext as radix-64 text (read whole into memory)");
+    cmd->add_flag("-a,--armour,--armor", o.armour,
+                  "ciphertext as radix-64 text (read whole into memory)");
     AddInputOutput(cmd, o);
     AddProgress(cmd, o);
     cmd->footer(kCipherFooter);
   }
-  auto* mac = app.add_subcommand("mac", "CBC-MAC of INPUT as 32 hex digits (zero IV unless one is given)");
+  auto* mac =
+      app.add_subcommand("mac", "CBC-MAC of INPUT as 32 hex digits (zero IV unless one is given)");
   AddKeyOptions(mac, o, false);
   AddInputOutput(mac, o);
   AddProgress(mac, o);
-  auto* encode = app.add_subcommand("encode", "radix-64 armour of INPUT's bytes, without encryption");
+  auto* encode =
+      app.add_subcommand("encode", "radix-64 armour of INPUT's bytes, without encryption");
   AddInputOutput(encode, o);
   auto* decode = app.add_subcommand("decode", "the bytes of radix-64 text");
   AddInputOutput(decode, o);
-  auto* selftest = app.add_subcommand("selftest", "check the cipher against the published RC6 vectors");
+  auto* selftest =
+      app.add_subcommand("selftest", "check the cipher against the published RC6 vectors");
   auto* version = app.add_subcommand("version", "print the version");
 
   try {

@@ -21,7 +21,7 @@
 namespace framework {
 
 class FRAMEWORK_API EFormError : public EComponentError {
-public:
+ public:
   EFormError(int Line, const std::string& Message);
   int Line;  // 1-based; 0 when the error concerns no line
 };

@@ -67,13 +67,13 @@ FRAMEWORK_API void FinalizeUnits(const TPackageInfoTable& Info);
 
 // A package could not be loaded, or is not a package.
 class FRAMEWORK_API EPackageError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
 // A loaded package. Created by LoadPackage, ended by UnloadPackage.
 class FRAMEWORK_API TPackage {
-public:
+ public:
   ~TPackage();
   TPackage(const TPackage&) = delete;
   TPackage& operator=(const TPackage&) = delete;
@@ -86,7 +86,7 @@ public:
   // The named resource's bytes, or an empty span.
   std::span<const std::uint8_t> FindResource(const std::string& Name) const;
 
-private:
+ private:
   friend FRAMEWORK_API std::unique_ptr<TPackage> LoadPackage(const std::string&);
   friend FRAMEWORK_API void InstallPackage(TPackage&);
   friend void NotePackageClass(const TComponentClass*);
