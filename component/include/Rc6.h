@@ -67,19 +67,26 @@ using TBlock = std::array<std::uint8_t, 16>;
 // The status codes the operations return.
 namespace TStatus {
 inline constexpr std::int32_t Ok = 0;
-inline constexpr std::int32_t NoKey = -1;     // no key set since creation or Burn
-inline constexpr std::int32_t EmptyKey = -2;  // key of length 0, or Count <= 0
-inline constexpr std::int32_t NoIV = -4;      // mode other than ECB and no IV loaded
-inline constexpr std::int32_t FileError =
-    -5;  // binding a name or creating the output failed; short write
-inline constexpr std::int32_t NotCBC = -6;    // CBC-MAC read-out while the mode is not CBC
-inline constexpr std::int32_t BadCount = -7;  // buffer Count not a multiple of 16 in 16..4112
-inline constexpr std::int32_t BadCiphertext =
-    -8;                                         // ciphertext not a whole, non-zero number of blocks
-inline constexpr std::int32_t BadPadding = -9;  // final decrypted byte exceeds the final chunk
-inline constexpr std::int32_t SameFile = -10;   // input and output are the same file
-inline constexpr std::int32_t ShortRead =
-    -11;  // a source stream delivered fewer bytes than its size
+// No key set since creation or Burn.
+inline constexpr std::int32_t NoKey = -1;
+// A key of length 0, or a Count of 0 or less.
+inline constexpr std::int32_t EmptyKey = -2;
+// A mode other than ECB and no IV loaded.
+inline constexpr std::int32_t NoIV = -4;
+// Binding a file name or creating the output failed, or a write stored fewer bytes than asked.
+inline constexpr std::int32_t FileError = -5;
+// CBC-MAC read-out while the mode is not CBC.
+inline constexpr std::int32_t NotCBC = -6;
+// A buffer Count that is not a multiple of 16 in 16..4112.
+inline constexpr std::int32_t BadCount = -7;
+// Ciphertext that is not a whole, non-zero number of 16-byte blocks.
+inline constexpr std::int32_t BadCiphertext = -8;
+// The final decrypted byte exceeds the length of the final chunk.
+inline constexpr std::int32_t BadPadding = -9;
+// Input and output are the same file.
+inline constexpr std::int32_t SameFile = -10;
+// A source stream delivered fewer bytes than its size promised.
+inline constexpr std::int32_t ShortRead = -11;
 }  // namespace TStatus
 
 class RC6_API TQuorin : public framework::TComponent {
