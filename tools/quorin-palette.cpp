@@ -76,7 +76,7 @@ void ShowForm(const std::string& file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   CLI::App app{
       "Shows what a component package puts on the palette.\n\n"
       "Examples:\n"
@@ -123,4 +123,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {  // anything the command line library itself throws
+    std::fprintf(stderr, "quorin-palette: %s\n", e.what());
+    return 1;
+  }
 }

@@ -54,7 +54,7 @@ QUORIN_AVX2 inline void InverseRound(__m256i& A, __m256i B, __m256i& C, __m256i 
 
 // Eight blocks into the four word vectors: a 4 x 4 transpose in each 128-bit lane,
 // with blocks 0-3 in the low lanes and 4-7 in the high lanes. Blocks are little-endian.
-QUORIN_AVX2 inline __m256i LoadPair(const std::uint8_t* in, int lo) {
+QUORIN_AVX2 inline __m256i LoadPair(const std::uint8_t* in, std::size_t lo) {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * lo));
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * (lo + 4)));
   return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
@@ -77,7 +77,7 @@ QUORIN_AVX2 inline void Store(std::uint8_t* out, __m256i A, __m256i B, __m256i C
   const __m256i t2 = _mm256_unpacklo_epi32(C, D), t3 = _mm256_unpackhi_epi32(C, D);
   const __m256i v[4] = {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2),
                         _mm256_unpacklo_epi64(t1, t3), _mm256_unpackhi_epi64(t1, t3)};
-  for (int j = 0; j < 4; ++j) {
+  for (std::size_t j = 0; j < 4; ++j) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), _mm256_castsi256_si128(v[j]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * (j + 4)),
                      _mm256_extracti128_si256(v[j], 1));

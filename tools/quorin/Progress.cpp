@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace quorin {
@@ -44,7 +45,7 @@ void ProgressStream::Show(bool final) {
   const double percent =
       total_ > 0 ? 100.0 * static_cast<double>(done_) / static_cast<double>(total_) : 100.0;
   const double left = speed > 0 ? (static_cast<double>(total_ - done_) / (1 << 20)) / speed : 0;
-  const auto leftSeconds = static_cast<long>(left + 0.5);
+  const long leftSeconds = std::lround(left);
   std::fprintf(stderr, "\r%5.1f%%  %8.1f MiB/s  %ld:%02ld left ", percent, speed, leftSeconds / 60,
                leftSeconds % 60);
   if (final) std::fprintf(stderr, "\n");

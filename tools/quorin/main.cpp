@@ -87,7 +87,7 @@ void AddProgress(CLI::App* cmd, CipherOptions& o) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   CLI::App app{kDescription, "quorin"};
   app.require_subcommand(1);
   app.get_formatter()->column_width(34);
@@ -141,4 +141,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 2;
+}
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {  // anything the command line library itself throws
+    std::fprintf(stderr, "quorin: %s\n", e.what());
+    return 1;
+  }
 }
