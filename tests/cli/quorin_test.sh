@@ -50,6 +50,8 @@ check "armoured output is one line of the alphabet" grep -qxE '[-+0-9A-Za-z]+' a
 check "armoured output is EncryptString's text plus a newline" bash -c 'diff <(tr -d "\n" <armoured.txt) library.txt >/dev/null'
 "$Q" decrypt -a --iv-hex "$IV" library.txt >back.txt
 check "EncryptString output decrypts with decrypt -a" cmp -s plain.txt back.txt
+fold -w 10 library.txt | "$Q" decrypt -a --iv-hex "$IV" >back.txt
+check "wrapped armour decrypts too" cmp -s plain.txt back.txt
 
 "$H" encrypt-file OFB "$KEY" "$IV" plain.bin library.bin
 "$Q" decrypt -m ofb --key-hex "$KEY" --iv-hex "$IV" -o fromlib.bin library.bin

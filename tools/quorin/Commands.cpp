@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include <cstdio>
+#include <string>
 
 #include "Errors.h"
 #include "Files.h"
@@ -14,12 +15,11 @@ void Check(std::int32_t status, const std::string& input) {
   if (status != 0) throw CommandError(StatusMessage(status, input));
 }
 
-// Armoured text may come with line ends and spaces around it.
-std::string TrimText(std::string s) {
-  const auto last = s.find_last_not_of(" \t\r\n");
-  s.erase(last == std::string::npos ? 0 : last + 1);
-  const auto first = s.find_first_not_of(" \t\r\n");
-  return first == std::string::npos ? std::string() : s.substr(first);
+// Armoured text may come wrapped, with line ends and spaces; none of them is
+// in the armour's alphabet, so they are dropped before decoding.
+std::string WithoutWhitespace(std::string s) {
+  std::erase_if(s, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+  return s;
 }
 
 bool ShowProgress(const CipherOptions& o, framework::TStream& in) {
@@ -39,7 +39,7 @@ int RunBulk(const CipherOptions& o, bool encrypt) {
       Check(q->EncryptString(in.ReadAll(), result), in.Name());
       result += '\n';
     } else {
-      Check(q->DecryptString(TrimText(in.ReadAll()), result), in.Name());
+      Check(q->DecryptString(WithoutWhitespace(in.ReadAll()), result), in.Name());
     }
     out.Write(result);
   } else {
@@ -123,7 +123,7 @@ int Encode(const CipherOptions& o) {
 int Decode(const CipherOptions& o) {
   Input in(o.input);
   Output out(o.output, o.outputGiven, o.force, o.input, false);
-  out.Write(Rc6::TQuorin(nullptr).DecodeString(TrimText(in.ReadAll())));
+  out.Write(Rc6::TQuorin(nullptr).DecodeString(WithoutWhitespace(in.ReadAll())));
   out.Commit();
   return 0;
 }
