@@ -11,13 +11,7 @@ using Rc6::TQuorin;
 namespace {
 
 std::unique_ptr<TQuorin> Make111(const cross110::Settings& s) {
-  auto q = std::make_unique<TQuorin>(nullptr);
-  q->SetCipherMode(static_cast<Rc6::TCipherMode>(s.mode));
-  q->SetKeySize(static_cast<Rc6::TKeySize>(s.keySize));
-  q->SetStringMode(static_cast<Rc6::TStringMode>(s.stringMode));
-  q->InitialiseString(s.key);
-  q->LoadIVString(s.iv);
-  return q;
+  return cross110::Configured<TQuorin>(s);
 }
 
 TEST(CrossBuild, VersionsDiffer) {

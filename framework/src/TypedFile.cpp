@@ -129,10 +129,4 @@ void IOTest() {
   throw EInOutError(e.Code, e.Message);
 }
 
-int IOResult() {
-  const int code = pendingError.Code;
-  pendingError = {};
-  return code;
-}
-
 }  // namespace framework

@@ -12,13 +12,7 @@ namespace cross110 {
 namespace {
 
 std::unique_ptr<Rc6::TQuorin> Make(const Settings& s) {
-  auto q = std::make_unique<Rc6::TQuorin>(nullptr);
-  q->SetCipherMode(static_cast<Rc6::TCipherMode>(s.mode));
-  q->SetKeySize(static_cast<Rc6::TKeySize>(s.keySize));
-  q->SetStringMode(static_cast<Rc6::TStringMode>(s.stringMode));
-  q->InitialiseString(s.key);
-  q->LoadIVString(s.iv);
-  return q;
+  return Configured<Rc6::TQuorin>(s);
 }
 
 Rc6::TBlock ToBlock(const std::string& s) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace cross110 {
@@ -13,6 +14,18 @@ struct Settings {
   int stringMode;  // TStringMode ordinal
   std::string key, iv;
 };
+
+// A component of either feature set, with the settings' mode, sizes, key and IV.
+template <typename Quorin>
+std::unique_ptr<Quorin> Configured(const Settings& s) {
+  auto q = std::make_unique<Quorin>(nullptr);
+  q->SetCipherMode(static_cast<decltype(q->CipherMode())>(s.mode));
+  q->SetKeySize(static_cast<decltype(q->KeySize())>(s.keySize));
+  q->SetStringMode(static_cast<decltype(q->StringMode())>(s.stringMode));
+  q->InitialiseString(s.key);
+  q->LoadIVString(s.iv);
+  return q;
+}
 
 std::string Version();
 std::int32_t EncryptString(const Settings& s, const std::string& in, std::string& out);

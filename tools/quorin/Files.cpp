@@ -55,10 +55,6 @@ int OpenSpool() {
 
 }  // namespace
 
-void Note(const std::string& message) {
-  std::fprintf(stderr, "quorin: note: %s\n", message.c_str());
-}
-
 Input::Input(const std::string& path) {
   if (path != "-") {
     name_ = path;

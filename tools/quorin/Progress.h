@@ -18,7 +18,6 @@ class ProgressStream : public framework::TStream {
   std::int32_t Write(const void* buffer, std::int32_t count) override;
   std::int64_t Seek(std::int64_t offset, framework::TSeekOrigin origin) override;
 
-  std::int64_t BytesRead() const { return done_; }
   // Whether a progress line is worth showing by default for an input of this size.
   static bool Useful(std::int64_t size);
 

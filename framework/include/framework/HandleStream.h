@@ -21,7 +21,6 @@ class FRAMEWORK_API THandleStream : public TStream {
   std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
 
   int Handle() const { return FHandle; }
-  const std::string& StreamName() const { return FName; }
 
  protected:
   int FHandle;

@@ -47,7 +47,5 @@ FRAMEWORK_API void Close(TFileRec& F);
 
 // Raises EInOutError if the last typed-file call of this thread failed, and clears the error.
 FRAMEWORK_API void IOTest();
-// Returns the errno of the last failed typed-file call of this thread (0 if none), and clears it.
-FRAMEWORK_API int IOResult();
 
 }  // namespace framework
