@@ -7,6 +7,7 @@
 // path, status code or exception, closes what it opened.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <exception>
 
 #include "Padding.h"
@@ -42,13 +43,30 @@ bool Bind(TFileRec& F, const std::string& Name, std::uint16_t Mode) {
   return true;
 }
 
-bool CreateEmpty(const std::string& Name) {
+// Creates OutFile empty (or truncates it), binds and opens it. A new output
+// is readable by its owner only, since it may receive plaintext; an existing
+// one keeps its rights. When the creation failed, the exception that leaves
+// the opening names the creation's error, its real cause.
+std::int32_t OpenOutput(TFileRec& Out, const std::string& Name) {
+  int createError = 0;
   try {
-    FileClose(FileCreate(Name));
+    const int handle = FileCreate(Name, 0600);
+    if (handle < 0) createError = errno;
+    FileClose(handle);
   } catch (const std::exception&) {
-    return false;
+    return TStatus::FileError;
   }
-  return true;
+  if (!Bind(Out, Name, fmOpenWrite)) return TStatus::FileError;
+  ResetFile(Out, 1);
+  if (createError != 0 && Out.Handle < 0) {
+    try {
+      IOTest();
+    } catch (const EInOutError&) {
+      throw EInOutError(createError, IOErrorMessage(createError, "creating", Name));
+    }
+  }
+  IOTest();
+  return TStatus::Ok;
 }
 
 // Reads the next chunk; reports whether it was the last one. The end is
@@ -89,10 +107,7 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (!Bind(in, InFile, fmOpenRead)) return TStatus::FileError;
   ResetFile(in, 1);
   IOTest();
-  if (!CreateEmpty(OutFile)) return TStatus::FileError;
-  if (!Bind(out, OutFile, fmOpenWrite)) return TStatus::FileError;
-  ResetFile(out, 1);
-  IOTest();
+  if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
   for (bool atEnd = false; !atEnd;) {
     std::int32_t n = ReadChunk(in, FBuffer.data(), atEnd);
@@ -116,10 +131,7 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
   const std::int64_t size = FileSizeOf(in);
   IOTest();
   if (size <= 0 || size % static_cast<std::int64_t>(BlockSize) != 0) return TStatus::BadCiphertext;
-  if (!CreateEmpty(OutFile)) return TStatus::FileError;
-  if (!Bind(out, OutFile, fmOpenWrite)) return TStatus::FileError;
-  ResetFile(out, 1);
-  IOTest();
+  if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
   for (bool atEnd = false; !atEnd;) {
     std::int32_t n = ReadChunk(in, FBuffer.data(), atEnd);

@@ -17,6 +17,11 @@ std::vector<TPalettePage>& Palette() {
 
 }  // namespace
 
+std::recursive_mutex& RegistryMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
 std::string TPropInfo::EnumName(int Ordinal) const {
   if (Ordinal < 0 || static_cast<std::size_t>(Ordinal) >= EnumNames.size()) return {};
   return EnumNames[static_cast<std::size_t>(Ordinal)];
@@ -35,6 +40,7 @@ const TPropInfo* TComponentClass::FindProperty(std::string_view PropName) const 
 
 void RegisterComponents(const std::string& Page,
                         std::initializer_list<const TComponentClass*> Classes) {
+  const std::lock_guard lock(RegistryMutex());
   for (const TComponentClass* c : Classes) {
     const TComponentClass* known = FindComponentClass(c->ClassName);
     if (known != nullptr && known != c)
@@ -52,16 +58,19 @@ void RegisterComponents(const std::string& Page,
 }
 
 void UnregisterComponentClass(const TComponentClass* Class) {
+  const std::lock_guard lock(RegistryMutex());
   auto& pages = Palette();
   for (TPalettePage& p : pages) std::erase(p.Classes, Class);
   std::erase_if(pages, [](const TPalettePage& p) { return p.Classes.empty(); });
 }
 
 std::vector<TPalettePage> PalettePages() {
+  const std::lock_guard lock(RegistryMutex());
   return Palette();
 }
 
 const TComponentClass* FindComponentClass(std::string_view ClassName) {
+  const std::lock_guard lock(RegistryMutex());
   for (const TPalettePage& p : Palette())
     for (const TComponentClass* c : p.Classes)
       if (c->ClassName == ClassName) return c;
@@ -69,6 +78,7 @@ const TComponentClass* FindComponentClass(std::string_view ClassName) {
 }
 
 const TComponentClass* ClassOf(const TComponent& Instance) {
+  const std::lock_guard lock(RegistryMutex());
   const std::type_index type(typeid(Instance));
   for (const TPalettePage& p : Palette())
     for (const TComponentClass* c : p.Classes)

@@ -36,6 +36,7 @@ std::vector<std::string> SupportedFrameworks() {
 }
 
 std::unique_ptr<TPackage> LoadPackage(const std::string& Path) {
+  const std::lock_guard lock(RegistryMutex());
   void* handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) throw EPackageError("cannot load package '" + Path + "': " + DlError());
   auto fail = [&](const std::string& why) {
@@ -68,6 +69,7 @@ std::unique_ptr<TPackage> LoadPackage(const std::string& Path) {
 }
 
 void InstallPackage(TPackage& Package) {
+  const std::lock_guard lock(RegistryMutex());
   if (Package.FInstalled) return;
   Package.FInstalled = true;
   installing = &Package;
@@ -83,6 +85,7 @@ void InstallPackage(TPackage& Package) {
 }
 
 void TPackage::Uninstall() noexcept {
+  const std::lock_guard lock(RegistryMutex());
   for (const TComponentClass* c : FClasses) UnregisterComponentClass(c);
   FClasses.clear();
   FInstalled = false;
@@ -93,6 +96,7 @@ void UnloadPackage(std::unique_ptr<TPackage> Package) {
 }
 
 TPackage::~TPackage() {
+  const std::lock_guard lock(RegistryMutex());
   Uninstall();
   if (FFinalize != nullptr) FFinalize();
   if (FHandle != nullptr) dlclose(FHandle);

@@ -7,10 +7,10 @@
 
 namespace framework::posixio {
 
-int Open(const std::string& Name, int Flags) {
+int Open(const std::string& Name, int Flags, unsigned Rights) {
   int fd;
   do {
-    fd = ::open(Name.c_str(), Flags | O_CLOEXEC, 0666);
+    fd = ::open(Name.c_str(), Flags | O_CLOEXEC, static_cast<mode_t>(Rights));
   } while (fd < 0 && errno == EINTR);
   return fd;
 }

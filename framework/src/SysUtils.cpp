@@ -4,6 +4,9 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "PosixIo.h"
 
 namespace framework {
@@ -19,9 +22,17 @@ std::string IntToHex(std::uint64_t Value, int Digits) {
   return out;
 }
 
-int FileCreate(const std::string& FileName) {
-  if (FileName.empty() || FileName.find('\0') != std::string::npos) return -1;
-  return posixio::Open(FileName, O_WRONLY | O_CREAT | O_TRUNC);
+int FileCreate(const std::string& FileName, unsigned Rights) {
+  if (FileName.empty() || FileName.find('\0') != std::string::npos) {
+    errno = EINVAL;
+    return -1;
+  }
+  return posixio::Open(FileName, O_WRONLY | O_CREAT | O_TRUNC, Rights);
+}
+
+std::string IOErrorMessage(int Code, const std::string& Step, const std::string& FileName) {
+  return "I/O error " + std::to_string(Code) + " (" + std::strerror(Code) + ") " + Step + " '" +
+         FileName + "'";
 }
 
 void FileClose(int Handle) {

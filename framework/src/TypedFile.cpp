@@ -10,6 +10,7 @@
 
 #include "PosixIo.h"
 #include "framework/Exceptions.h"
+#include "framework/SysUtils.h"
 
 namespace framework {
 namespace {
@@ -23,8 +24,7 @@ thread_local TPendingIOError pendingError;
 
 void Fail(const TFileRec& F, int Code, const char* Step) {
   pendingError.Code = Code;
-  pendingError.Message = std::string("I/O error ") + std::to_string(Code) + " (" +
-                         std::strerror(Code) + ") " + Step + " '" + F.Name + "'";
+  pendingError.Message = IOErrorMessage(Code, Step, F.Name);
 }
 
 int FlagsOf(std::uint16_t Mode) {

@@ -93,7 +93,7 @@ said "wrong length" "not whole 16-byte blocks"
 check "a failed decryption leaves no output" test ! -e x7
 head -c 32 /dev/zero >zeros.bin
 expect 1 "invalid padding" "$Q" decrypt -m ecb --key-hex "$KEY" -o x8 zeros.bin
-said "invalid padding" "padding is invalid"
+said "invalid padding" "the key, IV, mode or key size is wrong, or the file is damaged"
 check "a failed decryption leaves no output (padding)" test ! -e x8
 check "no temporary files are left behind" bash -c '! ls -A | grep -q quorin-'
 expect 1 "same file in and out" "$Q" encrypt -f --iv-hex "$IV" -o plain.txt plain.txt

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <string>
 
+#include "Armour.h"
 #include "Errors.h"
 #include "Files.h"
 #include "KeyMaterial.h"
 #include "Progress.h"
+#include "Pump.h"
 
 namespace quorin {
 namespace {
@@ -15,50 +17,33 @@ void Check(std::int32_t status, const std::string& input) {
   if (status != 0) throw CommandError(StatusMessage(status, input));
 }
 
-// Armoured text may come wrapped, with line ends and spaces; none of them is
-// in the armour's alphabet, so they are dropped before decoding.
-std::string WithoutWhitespace(std::string s) {
-  std::erase_if(s, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-  return s;
-}
-
-bool ShowProgress(const CipherOptions& o, framework::TStream& in) {
-  if (o.progress.has_value()) return *o.progress;
-  return ProgressStream::Useful(in.GetSize() - in.Position());
-}
-
 int RunBulk(const CipherOptions& o, bool encrypt) {
   const KeyMaterial key = LoadKeyMaterial(o, false);
   Input in(o.input);
-  const bool armour = o.armour;
-  Output out(o.output, o.outputGiven, o.force, o.input, !encrypt || armour);
-  if (armour) {
+  Output out(o.output, o.outputGiven, o.force, &in, !encrypt || o.armour);
+  if (o.armour) {
     auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smEncode);
-    std::string result;
     if (encrypt) {
+      std::string result;
       Check(q->EncryptString(in.ReadAll(), result), in.Name());
-      result += '\n';
+      out.Write(result + "\n");
     } else {
-      Check(q->DecryptString(WithoutWhitespace(in.ReadAll()), result), in.Name());
+      const std::string ciphertext = DecodeArmour(in.ReadAll(), in.Name());
+      MemorySource source(ciphertext);
+      Progress progress(std::nullopt, false);
+      DecryptAll(*q, source, out, progress, in.Name());
     }
-    out.Write(result);
   } else {
     auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
-    ProgressStream source(in.Stream(), ShowProgress(o, in.Stream()));
-    Check(encrypt ? q->EncryptStream(source, out.Stream()) : q->DecryptStream(source, out.Stream()),
-          in.Name());
+    Progress progress(in.Remaining(), o.progress);
+    if (encrypt)
+      EncryptAll(*q, in, out, progress);
+    else
+      DecryptAll(*q, in, out, progress, in.Name());
   }
   out.Commit();
   return 0;
 }
-
-// Counts and drops what is written to it.
-class NullStream : public framework::TStream {
- public:
-  std::int32_t Read(void*, std::int32_t) override { return 0; }
-  std::int32_t Write(const void*, std::int32_t count) override { return count; }
-  std::int64_t Seek(std::int64_t, framework::TSeekOrigin) override { return 0; }
-};
 
 }  // namespace
 
@@ -75,8 +60,7 @@ std::string StatusMessage(std::int32_t status, const std::string& input) {
     case -8:
       return input +
              " is not whole 16-byte blocks of ciphertext: it was cut short, is not ciphertext, or "
-             "is armoured "
-             "text (then pass -a)";
+             "is armoured text (then pass -a)";
     case -9:
       return "decryption of " + input +
              " failed: its padding is invalid. Check the key, -s, -m and the IV";
@@ -100,11 +84,11 @@ int Mac(const CipherOptions& options) {
   o.mode = Rc6::TCipherMode::CBC;
   const KeyMaterial key = LoadKeyMaterial(o, true);  // without an IV, the standard zero IV
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, o.input, true);
+  Output out(o.output, o.outputGiven, o.force, &in, true);
   auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
-  NullStream sink;
-  ProgressStream source(in.Stream(), ShowProgress(o, in.Stream()));
-  Check(q->EncryptStream(source, sink), in.Name());
+  NullSink sink;
+  Progress progress(in.Remaining(), o.progress);
+  EncryptAll(*q, in, sink, progress);
   std::string mac;
   Check(q->CBCMACString(mac), in.Name());
   out.Write(mac + "\n");
@@ -114,7 +98,7 @@ int Mac(const CipherOptions& options) {
 
 int Encode(const CipherOptions& o) {
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, o.input, true);
+  Output out(o.output, o.outputGiven, o.force, &in, true);
   out.Write(Rc6::TQuorin(nullptr).EncodeString(in.ReadAll()) + "\n");
   out.Commit();
   return 0;
@@ -122,8 +106,8 @@ int Encode(const CipherOptions& o) {
 
 int Decode(const CipherOptions& o) {
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, o.input, false);
-  out.Write(Rc6::TQuorin(nullptr).DecodeString(WithoutWhitespace(in.ReadAll())));
+  Output out(o.output, o.outputGiven, o.force, &in, false);
+  out.Write(DecodeArmour(in.ReadAll(), in.Name()));
   out.Commit();
   return 0;
 }

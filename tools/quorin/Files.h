@@ -1,52 +1,92 @@
-// The input and output of a command: files or standard input and output.
+// The input and output of a command: files, devices, pipes, or standard
+// input and output, read and written through plain descriptors.
 //
-// The output goes to a temporary file beside OUT, which replaces OUT only when
-// the command succeeds, so a failed run never leaves a half-written or
-// truncated output behind.
+// A regular output file is built in an unnamed temporary file in OUT's folder
+// (O_TMPFILE) and linked into place only when the command succeeds, so a
+// failed or killed run leaves neither a half-written OUT nor a stray
+// temporary file. Devices, FIFOs and other special files are written directly.
 #pragma once
 
-#include <memory>
-#include <string>
+#include <sys/types.h>
 
-#include "framework/Classes.h"
-#include "framework/SysUtils.h"
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 namespace quorin {
 
-// A readable, sizeable stream for INPUT ("-": standard input, spooled to a
-// temporary file when it is a pipe or terminal).
-class Input {
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Fills buffer with up to count bytes; fewer only at the end of the input.
+  virtual std::size_t Read(std::uint8_t* buffer, std::size_t count) = 0;
+};
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Writes all count bytes or throws CommandError.
+  virtual void Write(const std::uint8_t* data, std::size_t count) = 0;
+};
+
+// Makes sure descriptors 0, 1 and 2 are open (on /dev/null if they were
+// closed), so that no file the tool opens can take their place, and
+// remembers which were closed. Called once at start.
+void SecureStandardDescriptors();
+
+// INPUT: a file, a device or FIFO, or standard input ("-"), read from its
+// current offset.
+class Input : public ByteSource {
  public:
   explicit Input(const std::string& path);
-  ~Input();
-  framework::TStream& Stream() { return *stream_; }
-  const std::string& Name() const { return name_; }
+  ~Input() override;
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+
+  std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
   std::string ReadAll();
+  const std::string& Name() const { return name_; }
+  // The bytes left to read, when the input is a regular file.
+  std::optional<std::int64_t> Remaining() const { return remaining_; }
+  // The file's identity, to refuse writing the output over it.
+  dev_t Device() const { return device_; }
+  ino_t Inode() const { return inode_; }
+  bool IsRegular() const { return regular_; }
 
  private:
   std::string name_;
-  int spoolFd_ = -1;
-  std::unique_ptr<framework::TStream> stream_;
+  int fd_ = -1;
+  bool owned_ = false, regular_ = false;
+  dev_t device_{};
+  ino_t inode_{};
+  std::optional<std::int64_t> remaining_;
 };
 
-class Output {
+class Output : public ByteSink {
  public:
-  // Throws CommandError when OUT exists and force is false, or when INPUT and
-  // OUT are the same file; UsageError when binary output would go to a
-  // terminal and binaryToTerminalAllowed is false.
-  Output(const std::string& path, bool outputGiven, bool force, const std::string& inputPath,
+  // Throws CommandError when OUT exists and force is false, or when OUT is
+  // the input file; UsageError when binary output would go to a terminal and
+  // binaryToTerminalAllowed is false.
+  Output(const std::string& path, bool outputGiven, bool force, const Input* input,
          bool binaryToTerminalAllowed);
-  ~Output();  // removes the temporary file unless committed
-  framework::TStream& Stream() { return *stream_; }
-  const std::string& Name() const { return name_; }
+  ~Output() override;  // an uncommitted output disappears
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Write(const std::uint8_t* data, std::size_t count) override;
   void Write(const std::string& data);
-  // Moves the finished output into place.
+  // Makes the finished output durable and moves it into place.
   void Commit();
 
  private:
-  std::string path_, tempPath_, name_;
+  enum class Kind { StandardOutput, Special, Unnamed, NamedTemporary };
+  void OpenTemporary(const std::string& folder);
+
+  std::string path_, name_, tempPath_;
+  Kind kind_ = Kind::StandardOutput;
+  int fd_ = -1;
   bool force_ = false;
-  std::unique_ptr<framework::TStream> stream_;
 };
 
 }  // namespace quorin

@@ -1,8 +1,12 @@
 #include "KeyMaterial.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 
 #include "Errors.h"
 
@@ -11,16 +15,6 @@ namespace {
 
 std::string Bytes(std::size_t n) {
   return std::to_string(n) + (n == 1 ? " byte" : " bytes");
-}
-
-std::string ReadSmallFile(const std::string& path, const std::string& what) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError("cannot read the " + what + " file '" + path + "': check the path");
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (data.size() > 4096)
-    throw UsageError("the " + what + " file '" + path +
-                     "' is over 4096 bytes: is it the right file?");
-  return data;
 }
 
 Rc6::TKeySize SizeForBits(int bits) {
@@ -34,39 +28,98 @@ Rc6::TKeySize SizeForBits(int bits) {
   }
 }
 
+SecretBytes TakeAndWipe(char* value) {
+  const std::size_t n = std::strlen(value);
+  SecretBytes out(value, value + n);
+  WipeBytes(value, n);
+  return out;
+}
+
 }  // namespace
 
-std::string ParseHex(const std::string& hex, const std::string& option) {
-  auto digit = [](char c) -> int {
+void TakeSecretOptions(int argc, char** argv, CipherOptions& o) {
+  static char placeholder[] = "(hidden)";
+  static constexpr std::string_view kOption = "--key-hex";
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg == kOption && i + 1 < argc) {
+      o.keyHex = TakeAndWipe(argv[i + 1]);
+      o.keyHexGiven = true;
+      argv[++i] = placeholder;
+    } else if (arg.starts_with("--key-hex=")) {
+      o.keyHex = TakeAndWipe(argv[i] + kOption.size() + 1);
+      o.keyHexGiven = true;
+    }
+  }
+}
+
+SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
+  auto digit = [](std::uint8_t c) -> int {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
   };
+  if (hex.empty()) throw UsageError(option + " needs hex digits, two per byte; it was empty");
   if (hex.size() % 2 != 0)
     throw UsageError(option + " takes an even number of hex digits (two per byte), got " +
                      std::to_string(hex.size()));
-  std::string out;
+  SecretBytes out;
+  out.reserve(hex.size() / 2);
   for (std::size_t i = 0; i < hex.size(); i += 2) {
     const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    // The message names the position, not the digits: they may be part of a key.
     if (hi < 0 || lo < 0)
-      throw UsageError(option + " takes hex digits 0-9 and a-f only, found '" + hex.substr(i, 2) +
-                       "'");
-    out += static_cast<char>(hi * 16 + lo);
+      throw UsageError(option + " takes hex digits 0-9 and a-f only; digit " +
+                       std::to_string(hi < 0 ? i + 1 : i + 2) + " is not one");
+    out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
   }
   return out;
 }
 
+SecretBytes ReadKeyFile(const std::string& path, const std::string& what) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw UsageError("the " + what + " file '" + path + "' is a folder: name a file");
+  }
+  // Read one byte more than allowed, so that a longer file (or an endless
+  // device such as /dev/zero) is recognised without reading it all.
+  SecretBytes data(kLargestKeyFile + 1);
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(err));
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (done > kLargestKeyFile)
+    throw UsageError("the " + what + " file '" + path + "' is longer than " +
+                     Bytes(kLargestKeyFile) + ": is it the right file?");
+  data.resize(done);
+  return data;
+}
+
 KeyMaterial LoadKeyMaterial(const CipherOptions& o, bool ivOptional) {
   KeyMaterial m;
-  if (!o.keyFile.empty() && !o.keyHex.empty())
+  if (!o.keyFile.empty() && o.keyHexGiven)
     throw UsageError("give the key once: --key-file or --key-hex, not both");
   if (!o.keyFile.empty()) {
-    m.key = ReadSmallFile(o.keyFile, "key");
-  } else if (!o.keyHex.empty()) {
+    m.key = ReadKeyFile(o.keyFile, "key");
+  } else if (o.keyHexGiven) {
     m.key = ParseHex(o.keyHex, "--key-hex");
   } else if (const char* env = std::getenv(o.keyEnv.c_str()); env != nullptr) {
-    m.key = env;
+    m.key.assign(env, env + std::strlen(env));
   } else {
     throw UsageError("no key: pass --key-file FILE, set the environment variable " + o.keyEnv +
                      ", or pass --key-hex HEX");
@@ -88,8 +141,10 @@ KeyMaterial LoadKeyMaterial(const CipherOptions& o, bool ivOptional) {
 
   if (!o.ivHex.empty() && !o.ivFile.empty())
     throw UsageError("give the IV once: --iv-hex or --iv-file, not both");
-  if (!o.ivHex.empty()) m.iv = ParseHex(o.ivHex, "--iv-hex"), m.hasIV = true;
-  if (!o.ivFile.empty()) m.iv = ReadSmallFile(o.ivFile, "IV"), m.hasIV = true;
+  if (!o.ivHex.empty())
+    m.iv = ParseHex(SecretBytes(o.ivHex.begin(), o.ivHex.end()), "--iv-hex"), m.hasIV = true;
+  if (!o.ivFile.empty()) m.iv = ReadKeyFile(o.ivFile, "IV"), m.hasIV = true;
+  if (m.hasIV && m.iv.empty()) throw UsageError("the IV is empty: give 16 bytes");
   if (o.mode == Rc6::TCipherMode::ECB) {
     if (m.hasIV) Note("ECB uses no IV; the IV given is ignored.");
   } else if (!m.hasIV && !ivOptional) {
@@ -107,11 +162,14 @@ KeyMaterial LoadKeyMaterial(const CipherOptions& o, bool ivOptional) {
 std::unique_ptr<Rc6::TQuorin> MakeCipher(const KeyMaterial& m, Rc6::TCipherMode mode,
                                          Rc6::TStringMode stringMode) {
   auto q = std::make_unique<Rc6::TQuorin>(nullptr);
+  LockBytes(q.get(), sizeof(Rc6::TQuorin));  // the round keys and the chain
   q->SetCipherMode(mode);
   q->SetKeySize(m.keySize);
   q->SetStringMode(stringMode);
-  if (q->InitialiseString(m.key) != 0) throw UsageError("the key is empty");
-  q->LoadIVString(m.iv);  // an absent IV loads as all zeros (used by mac only)
+  if (q->InitialiseByte(m.key, static_cast<std::int32_t>(m.key.size())) != 0)
+    throw UsageError("the key is empty");
+  // An absent IV loads as all zeros (used by mac only).
+  q->LoadIVByte(m.iv, static_cast<std::int32_t>(m.iv.size()));
   return q;
 }
 

@@ -1,28 +1,41 @@
 // Reading the key and the IV from files, hex or the environment, with the
-// checks and notes a user needs.
+// checks and notes a user needs. Key bytes live in SecretBytes only.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "Options.h"
+#include "Secret.h"
 
 namespace quorin {
 
+// The largest key or IV file read: the component keeps at most 256 key bytes.
+constexpr std::size_t kLargestKeyFile = 256;
+
 struct KeyMaterial {
-  std::string key;
-  Rc6::TKeySize keySize;
-  std::string iv;  // empty when the mode needs none
+  SecretBytes key;
+  Rc6::TKeySize keySize = Rc6::TKeySize::Small128;
+  SecretBytes iv;  // empty when the mode needs none
   bool hasIV = false;
 };
+
+// Moves the value of every --key-hex on the command line into options.keyHex,
+// wipes it in argv (so it no longer shows in the process list) and leaves a
+// placeholder for the option parser. Stops at "--".
+void TakeSecretOptions(int argc, char** argv, CipherOptions& options);
 
 // Throws UsageError with a message naming the problem and the fix.
 KeyMaterial LoadKeyMaterial(const CipherOptions& options, bool ivOptional);
 
 // Decodes hexadecimal digits (either case); throws UsageError naming the option.
-std::string ParseHex(const std::string& hex, const std::string& option);
+SecretBytes ParseHex(const SecretBytes& hex, const std::string& option);
 
-// A keyed component for the options.
+// Reads a whole key or IV file of at most kLargestKeyFile bytes; throws
+// UsageError for a folder, a longer file or one that cannot be read.
+SecretBytes ReadKeyFile(const std::string& path, const std::string& what);
+
+// A keyed component for the options, in memory locked where allowed.
 std::unique_ptr<Rc6::TQuorin> MakeCipher(const KeyMaterial& material, Rc6::TCipherMode mode,
                                          Rc6::TStringMode stringMode);
 

@@ -5,13 +5,18 @@
 #include <string>
 
 #include "Rc6.h"
+#include "Secret.h"
 
 namespace quorin {
 
 struct CipherOptions {
   Rc6::TCipherMode mode = Rc6::TCipherMode::CBC;
   std::optional<int> keyBits;  // -s; unset: from the key's length
-  std::string keyFile, keyHex, keyEnv = "QUORIN_KEY";
+  std::string keyFile, keyEnv = "QUORIN_KEY";
+  // The digits of --key-hex, taken from the command line before the parser
+  // sees it (see TakeSecretOptions), so that no unwiped copy exists.
+  SecretBytes keyHex;
+  bool keyHexGiven = false;
   std::string ivHex, ivFile;
   bool armour = false;
   std::string input = "-";

@@ -7,47 +7,39 @@
 
 namespace quorin {
 
-ProgressStream::ProgressStream(framework::TStream& source, bool show)
-    : source_(source), show_(show), start_(std::chrono::steady_clock::now()), lastShown_(start_) {
-  if (show_) total_ = source_.GetSize() - source_.Position();
-}
+Progress::Progress(std::optional<std::int64_t> total, std::optional<bool> wanted)
+    : show_(wanted.value_or(total.has_value() && *total >= (std::int64_t{64} << 20) &&
+                            ::isatty(STDERR_FILENO))),
+      total_(total),
+      start_(std::chrono::steady_clock::now()),
+      lastShown_(start_) {}
 
-ProgressStream::~ProgressStream() {
+Progress::~Progress() {
   if (show_ && done_ > 0) Show(true);
 }
 
-bool ProgressStream::Useful(std::int64_t size) {
-  return size >= (std::int64_t{64} << 20) && ::isatty(STDERR_FILENO);
-}
-
-std::int32_t ProgressStream::Read(void* buffer, std::int32_t count) {
-  const std::int32_t n = source_.Read(buffer, count);
-  done_ += n;
+void Progress::Advance(std::size_t bytes) {
+  done_ += static_cast<std::int64_t>(bytes);
   if (show_ && std::chrono::steady_clock::now() - lastShown_ >= std::chrono::milliseconds(250))
     Show(false);
-  return n;
 }
 
-std::int32_t ProgressStream::Write(const void* buffer, std::int32_t count) {
-  return source_.Write(buffer, count);
-}
-
-std::int64_t ProgressStream::Seek(std::int64_t offset, framework::TSeekOrigin origin) {
-  return source_.Seek(offset, origin);
-}
-
-void ProgressStream::Show(bool final) {
+void Progress::Show(bool final) {
   const auto now = std::chrono::steady_clock::now();
   lastShown_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const double mib = static_cast<double>(done_) / (1 << 20);
   const double speed = seconds > 0 ? mib / seconds : 0;
-  const double percent =
-      total_ > 0 ? 100.0 * static_cast<double>(done_) / static_cast<double>(total_) : 100.0;
-  const double left = speed > 0 ? (static_cast<double>(total_ - done_) / (1 << 20)) / speed : 0;
-  const long leftSeconds = std::lround(left);
-  std::fprintf(stderr, "\r%5.1f%%  %8.1f MiB/s  %ld:%02ld left ", percent, speed, leftSeconds / 60,
-               leftSeconds % 60);
+  if (total_.has_value()) {
+    const double total = static_cast<double>(*total_);
+    const double percent = total > 0 ? 100.0 * static_cast<double>(done_) / total : 100.0;
+    const double left = speed > 0 ? ((total - static_cast<double>(done_)) / (1 << 20)) / speed : 0;
+    const long leftSeconds = std::lround(left > 0 ? left : 0);
+    std::fprintf(stderr, "\r%5.1f%%  %8.1f MiB/s  %ld:%02ld left ", percent, speed,
+                 leftSeconds / 60, leftSeconds % 60);
+  } else {
+    std::fprintf(stderr, "\r%10.1f MiB  %8.1f MiB/s ", mib, speed);
+  }
   if (final) std::fprintf(stderr, "\n");
   std::fflush(stderr);
 }

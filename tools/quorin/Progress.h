@@ -1,32 +1,30 @@
-// A source stream that counts what is read from it and shows the progress on
-// standard error: percent done, speed and time left.
+// The progress line on standard error: percent done, speed and time left
+// (for an input of unknown size, the amount done and the speed).
 #pragma once
 
 #include <chrono>
-#include <string>
-
-#include "framework/Stream.h"
+#include <cstdint>
+#include <optional>
 
 namespace quorin {
 
-class ProgressStream : public framework::TStream {
+class Progress {
  public:
-  ProgressStream(framework::TStream& source, bool show);
-  ~ProgressStream() override;
+  // wanted: --progress / --no-progress; unset: shown for inputs of 64 MiB or
+  // more when standard error is a terminal.
+  Progress(std::optional<std::int64_t> total, std::optional<bool> wanted);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
 
-  std::int32_t Read(void* buffer, std::int32_t count) override;
-  std::int32_t Write(const void* buffer, std::int32_t count) override;
-  std::int64_t Seek(std::int64_t offset, framework::TSeekOrigin origin) override;
-
-  // Whether a progress line is worth showing by default for an input of this size.
-  static bool Useful(std::int64_t size);
+  void Advance(std::size_t bytes);
 
  private:
   void Show(bool final);
 
-  framework::TStream& source_;
   bool show_;
-  std::int64_t total_ = 0, done_ = 0;
+  std::optional<std::int64_t> total_;
+  std::int64_t done_ = 0;
   std::chrono::steady_clock::time_point start_, lastShown_;
 };
 

@@ -1,12 +1,17 @@
 // quorin: encrypt and decrypt files, streams and text with RC6 from the command line.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <map>
 
 #include "Commands.h"
 #include "Errors.h"
+#include "Files.h"
+#include "KeyMaterial.h"
+#include "Secret.h"
 
 namespace {
 
@@ -69,8 +74,10 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
                   "read the key from FILE, as raw bytes (a trailing newline counts)");
   cmd->add_option("--key-env", o.keyEnv,
                   "read the key from environment variable NAME (default QUORIN_KEY)");
-  cmd->add_option("--key-hex", o.keyHex,
-                  "the key in hex on the command line; other users can see it in the process list");
+  // The digits themselves were taken out of argv before parsing (TakeSecretOptions); the parser
+  // sees a placeholder.
+  cmd->add_option("--key-hex", "the key in hex on the command line; other users can see it in the "
+                               "process list until quorin starts");
   cmd->add_option("--iv-hex", o.ivHex, "the IV in hex (16 bytes); needed by cbc, cfb and ofb");
   cmd->add_option("--iv-file", o.ivFile, "read the IV from FILE, as raw bytes");
 }
@@ -83,6 +90,26 @@ void AddProgress(CLI::App* cmd, CipherOptions& o) {
       "--no-progress", [&o](std::int64_t) { o.progress = false; },
       "never show progress (default: shown for inputs of 64 MiB or more when standard error is a "
       "terminal)");
+}
+
+// An option given with an empty value ('--key-file ""') is a mistake, not a
+// request for the default.
+void RefuseEmptyValues(const CLI::App* cmd) {
+  for (const CLI::Option* opt : cmd->get_options()) {
+    if (opt->count() == 0 || opt->get_type_size() == 0) continue;
+    for (const std::string& value : opt->results())
+      if (value.empty())
+        throw quorin::UsageError(opt->get_name() + " needs a value; it was given an empty one");
+  }
+}
+
+// Output written through stdio (version, selftest) must have arrived.
+int CheckStandardOutput(int code) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "quorin: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+  }
+  return code;
 }
 
 }  // namespace
@@ -117,22 +144,25 @@ static int Run(int argc, char** argv) {
       app.add_subcommand("selftest", "check the cipher against the published RC6 vectors");
   auto* version = app.add_subcommand("version", "print the version");
 
+  quorin::TakeSecretOptions(argc, argv, o);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
   }
-  for (auto* cmd : {encrypt, decrypt, mac, encode, decode})
-    if (cmd->count("--output") > 0) o.outputGiven = true;
 
   try {
+    for (auto* cmd : {encrypt, decrypt, mac, encode, decode}) {
+      if (cmd->count("--output") > 0) o.outputGiven = true;
+      if (*cmd) RefuseEmptyValues(cmd);
+    }
     if (*encrypt) return quorin::Encrypt(o);
     if (*decrypt) return quorin::Decrypt(o);
     if (*mac) return quorin::Mac(o);
     if (*encode) return quorin::Encode(o);
     if (*decode) return quorin::Decode(o);
-    if (*selftest) return quorin::SelfTest();
-    if (*version) return quorin::Version();
+    if (*selftest) return CheckStandardOutput(quorin::SelfTest());
+    if (*version) return CheckStandardOutput(quorin::Version());
   } catch (const quorin::UsageError& e) {
     std::fprintf(stderr, "quorin: %s\n", e.what());
     return 2;
@@ -144,6 +174,9 @@ static int Run(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  quorin::SecureStandardDescriptors();
+  // Keys pass through this process: keep them out of core dumps.
+  quorin::ForbidCoreDumps();
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {  // anything the command line library itself throws

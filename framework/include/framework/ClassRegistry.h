@@ -4,6 +4,9 @@
 // component class it does not otherwise know: its name, how to create an
 // instance with an owner, and its published properties. Enumerated properties
 // are read and written as ordinals and shown by enumerator name.
+//
+// Registering, unregistering and looking up classes may be done from any
+// thread; one lock serialises them (they are not on any hot path).
 #pragma once
 
 #include <functional>

@@ -7,6 +7,9 @@
 // it calls each unit's register procedure, which puts the unit's classes on the
 // palette. Unloading takes those classes off the palette again before the
 // library goes away; components of a package must be freed before it is unloaded.
+//
+// Loading, installing and unloading may be called from any thread: they are
+// serialised with each other and with the palette's look-ups.
 #pragma once
 
 #include <cstddef>

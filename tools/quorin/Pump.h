@@ -1,0 +1,45 @@
+// The bulk commands' loops: data moves chunk by chunk through the
+// component's work buffer, so any input (a file, a pipe, a FIFO, standard
+// input at any offset) is handled in constant memory and nothing is spooled
+// to disk. The bytes are those of the component's stream operations.
+#pragma once
+
+#include <string>
+
+#include "Files.h"
+#include "Progress.h"
+#include "Rc6.h"
+
+namespace quorin {
+
+// Reads a string as a source.
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(const std::string& data) : data_(data) {}
+  std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
+
+ private:
+  const std::string& data_;
+  std::size_t at_ = 0;
+};
+
+// Drops what is written to it.
+class NullSink : public ByteSink {
+ public:
+  void Write(const std::uint8_t*, std::size_t) override {}
+};
+
+// Encrypts all of in, with count-byte padding, into out.
+void EncryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progress);
+
+// Decrypts all of in into out. The padding is checked strictly (pad value
+// 1 to 16, every pad byte equal to it) before the final chunk is written;
+// throws CommandError naming `what` otherwise, or when the input is not a
+// whole, non-zero number of blocks.
+void DecryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progress,
+                const std::string& what);
+
+// The final chunk's pad length when its padding is well formed, else 0.
+std::size_t StrictPadLength(const std::uint8_t* chunk, std::size_t length);
+
+}  // namespace quorin
