@@ -4,21 +4,11 @@
 # Usage: quorin_test.sh QUORIN INTEROP_HELPER
 set -u
 Q=$1 H=$2
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-passes=0 failures=0
-ok() { echo "ok   $1"; passes=$((passes + 1)); }
-bad() { echo "FAIL $1"; failures=$((failures + 1)); }
-check() { local what=$1; shift; if "$@"; then ok "$what"; else bad "$what"; fi; }
-# expect CODE "description" command...: the exit code, with stderr kept in err.txt
-expect() {
-  local code=$1 what=$2; shift 2
-  "$@" >out.txt 2>err.txt
-  local got=$?
-  if [ "$got" -eq "$code" ]; then ok "$what (exit $code)"; else bad "$what: exit $got, expected $code: $(cat err.txt)"; fi
-}
-said() { check "$1 says '$2'" grep -q -- "$2" err.txt; }
+. "$here/checks.sh"
 
 KEY=000102030405060708090a0b0c0d0e0f1011121314151617
 IV=f0e0d0c0b0a090807060504030201000
@@ -119,5 +109,4 @@ check "--progress shows percent and speed" grep -q "MiB/s" progress.txt
 "$Q" encrypt --iv-hex "$IV" -o noprog.bin plain.bin 2>progress.txt
 check "no progress line when stderr is not a terminal" test ! -s progress.txt
 
-echo "checks: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

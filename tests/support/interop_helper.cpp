@@ -2,6 +2,7 @@
 // compare the tool's output with the component's own.
 //   interop_helper encrypt-string MODE KEYHEX IVHEX      stdin -> armoured text (no newline)
 //   interop_helper encrypt-file MODE KEYHEX IVHEX IN OUT
+//   interop_helper encrypt-stream MODE KEYHEX IVHEX IN OUT   through TFileStreams
 //   interop_helper mac KEYHEX IN                         CBC-MAC with a zero IV
 #include <cstdio>
 #include <iostream>
@@ -40,5 +41,10 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "encrypt-file" && args.size() == 6)
     return q.EncryptFile(args[4], args[5]) == 0 ? 0 : 1;
+  if (args[0] == "encrypt-stream" && args.size() == 6) {
+    framework::TFileStream in(args[4], framework::fmOpenRead);
+    framework::TFileStream out(args[5], framework::fmCreate);
+    return q.EncryptStream(in, out) == 0 ? 0 : 1;
+  }
   return 2;
 }

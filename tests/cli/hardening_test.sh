@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The tool under bad input and hostile conditions: damaged and wrong-key
+# ciphertext, endless key files, special files as OUT, closed standard
+# descriptors, signals, piped plaintext, odd paths and unwritable output.
+# Usage: hardening_test.sh QUORIN INTEROP_HELPER
+set -u
+Q=$1 H=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'jobs -p | xargs -r kill 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work" || exit 1
+. "$here/checks.sh"
+
+KEY=000102030405060708090a0b0c0d0e0f
+IV=f0e0d0c0b0a090807060504030201000
+export QUORIN_KEY='sixteen byte key'
+# Fixed contents, so that the wrong-key outcomes below are the same on every run.
+seq 1 5000 | head -c 20000 >plain.bin
+"$Q" encrypt --iv-hex $IV -o c.bin plain.bin
+
+# Damaged or wrongly keyed ciphertext is refused, and leaves no output.
+head -c 19984 c.bin >cut.bin
+expect 1 "ciphertext cut at a block boundary" "$Q" decrypt --iv-hex $IV -o cut.out cut.bin
+said "cut ciphertext" "the key, IV, mode or key size is wrong, or the file is damaged"
+check "no output from the cut ciphertext" test ! -e cut.out
+wrong=0
+for k in $(seq 1 40); do
+  "$Q" decrypt --iv-hex $IV --key-hex "$(printf '%032x' "$k")" -o - c.bin >/dev/null 2>&1 || wrong=$((wrong + 1))
+done
+check "40 of 40 wrong keys are refused" test "$wrong" -eq 40
+"$Q" decrypt -a --iv-hex $IV <<<"$(printf 'x%.0s' $(seq 1 22))" >/dev/null 2>err.txt
+said "armour with a wrong key" "is wrong, or the file is damaged"
+
+# Key and IV files are read with a bound.
+mkdir keydir
+for f in /dev/zero /dev/urandom; do
+  expect 2 "--key-file $f" timeout 10 "$Q" encrypt -m ecb --key-file $f -o - plain.bin
+  said "--key-file $f" "longer than 256 bytes"
+done
+expect 2 "--iv-file /dev/zero" timeout 10 "$Q" encrypt --iv-file /dev/zero -o - plain.bin
+expect 2 "--key-file naming a folder" "$Q" encrypt -m ecb --key-file keydir -o - plain.bin
+said "--key-file folder" "is a folder"
+check "no library message for the folder" bash -c '! grep -qi basic_ios err.txt'
+expect 2 "--key-hex ''" "$Q" encrypt -m ecb --key-hex '' -o - plain.bin
+said "empty --key-hex" "empty"
+expect 2 "--key-file ''" "$Q" encrypt -m ecb --key-file '' -o - plain.bin
+
+# Special files as OUT are written in place, never replaced.
+expect 0 "-o /dev/null without -f" "$Q" encrypt --iv-hex $IV -o /dev/null plain.bin
+check "/dev/null is still a device" test -c /dev/null
+mkfifo out.fifo
+cat out.fifo >from-fifo.bin &
+expect 0 "-f -o FIFO" "$Q" encrypt -f --iv-hex $IV -o out.fifo plain.bin
+wait
+check "the FIFO is still a FIFO" test -p out.fifo
+check "and carried the ciphertext" cmp -s c.bin from-fifo.bin
+
+# Closed standard descriptors.
+expect 1 "stdout closed" bash -c "'$Q' encode plain.bin >&-"
+said "stdout closed" "standard output is closed"
+expect 1 "stdin closed" bash -c "'$Q' encrypt --iv-hex $IV -o x1 <&-"
+said "stdin closed" "standard input is closed"
+check "no output from closed stdin" test ! -e x1
+
+# Inputs without a size: pipes, FIFOs, process substitution, an offset stdin.
+"$H" encrypt-stream CBC "$(printf %s "$QUORIN_KEY" | od -An -tx1 | tr -d ' \n')" $IV plain.bin stream.bin
+cat plain.bin | TMPDIR=/nonexistent "$Q" encrypt --iv-hex $IV -o piped.bin
+check "piped plaintext needs no temporary file, and gives EncryptStream's bytes" cmp -s stream.bin piped.bin
+expect 0 "a FIFO as INPUT" bash -c "mkfifo in.fifo; cat plain.bin >in.fifo & '$Q' encrypt --iv-hex $IV -o fifo.bin in.fifo"
+check "FIFO input gives the same bytes" cmp -s stream.bin fifo.bin
+expect 0 "process substitution as INPUT" bash -c "'$Q' encrypt --iv-hex $IV -o subst.bin <(cat plain.bin)"
+check "process substitution gives the same bytes" cmp -s stream.bin subst.bin
+{ dd bs=100 count=1 of=/dev/null 2>/dev/null; "$Q" encrypt --iv-hex $IV -o offset.bin; } <plain.bin
+tail -c +101 plain.bin | "$Q" encrypt --iv-hex $IV -o rest.bin
+check "stdin at an offset is encrypted from there" cmp -s rest.bin offset.bin
+head -c 5008 /dev/zero | "$Q" decrypt -m ecb --key-hex $KEY -o - >/dev/null 2>err.txt
+said "piped garbage" "is wrong, or the file is damaged"
+
+# Odd output paths.
+ln -s missing-target dangling
+expect 1 "dangling symlink at OUT" "$Q" encrypt --iv-hex $IV -o dangling plain.bin
+said "dangling symlink" "symbolic link to a missing file"
+expect 0 "dangling symlink at OUT with -f" "$Q" encrypt -f --iv-hex $IV -o dangling plain.bin
+long=$(printf 'n%.0s' $(seq 1 250))
+expect 0 "a 250-byte OUT name" "$Q" encrypt --iv-hex $IV -o "$long" plain.bin
+check "the long name holds the ciphertext" cmp -s c.bin "$long"
+printf old >kept.bin
+chmod 0640 kept.bin
+expect 0 "-f replaces a regular file" "$Q" encrypt -f --iv-hex $IV -o kept.bin plain.bin
+check "the new OUT is the owner's only" test "$(stat -c %a kept.bin)" = 600
+
+# Output that cannot be written.
+if [ -e /dev/full ]; then
+  for cmd in version selftest "encode plain.bin"; do
+    expect 1 "$cmd into /dev/full" bash -c "'$Q' $cmd >/dev/full"
+  done
+fi
+printf '!!!!' >bang.txt
+expect 1 "decode outside the alphabet" "$Q" decode bang.txt
+said "decode" "'!' at line 1, column 1"
+expect 1 "decrypt -a outside the alphabet" "$Q" decrypt -a --iv-hex $IV bang.txt
+printf 'ME\n  ' | "$Q" decode >ws.out
+check "whitespace is still allowed around armour" test "$(cat ws.out)" = a
+
+# Signals: an inherited "ignore" stays, and no run leaves a temporary file.
+mkfifo slow.fifo
+for sig in TERM INT QUIT PIPE XFSZ KILL; do
+  "$Q" encrypt --iv-hex $IV -o "sig-$sig.bin" slow.fifo 2>/dev/null &
+  pid=$!
+  exec 3>slow.fifo
+  printf 'partial' >&3
+  sleep 0.2
+  kill -s "$sig" $pid 2>/dev/null
+  wait $pid 2>/dev/null
+  exec 3>&-
+done
+check "signals leave neither OUT nor temporary files" bash -c '! ls -A | grep -qE "^(sig-|\.quorin-)"'
+(
+  trap '' HUP
+  exec "$Q" encrypt --iv-hex $IV --key-hex $KEY -o nohup.bin slow.fifo
+) 2>/dev/null &
+pid=$!
+exec 3>slow.fifo
+sleep 0.2
+check "--key-hex is not in the process list" bash -c "! tr '\0' ' ' </proc/$pid/cmdline | grep -q $KEY"
+kill -HUP $pid
+sleep 0.2
+check "an ignored SIGHUP stays ignored" kill -0 $pid
+printf 'late' >&3
+exec 3>&-
+wait $pid
+check "and the run completes" test -s nohup.bin
+
+summary
