@@ -104,8 +104,9 @@ check "whitespace is still allowed around armour" test "$(cat ws.out)" = a
 
 # Signals: an inherited "ignore" stays, and no run leaves a temporary file.
 mkfifo slow.fifo
+# (A background job starts with SIGINT and SIGQUIT ignored; env restores the defaults.)
 for sig in TERM INT QUIT PIPE XFSZ KILL; do
-  "$Q" encrypt --iv-hex $IV -o "sig-$sig.bin" slow.fifo 2>/dev/null &
+  env --default-signal "$Q" encrypt --iv-hex $IV -o "sig-$sig.bin" slow.fifo 2>/dev/null &
   pid=$!
   exec 3>slow.fifo
   printf 'partial' >&3
