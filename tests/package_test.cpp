@@ -7,7 +7,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -152,6 +154,43 @@ TEST(Loader, RefusesWhatIsNotAUsablePackageNamingThePath) {
   setenv("QUORIN_FIXTURE_FUTURISTIC", "1", 1);
   EXPECT_THROW(LoadPackage(QUORIN_FIXTURE_PACKAGE_PATH), EPackageError);
   unsetenv("QUORIN_FIXTURE_FUTURISTIC");
+}
+
+
+// Loading, installing, unloading and palette look-ups from several threads at
+// once. Each thread installs and unloads the tamberlo package in turn (only
+// one install of a class name can hold at a time: the others are refused),
+// while the others load the tambercin package and read the palette. Run
+// under ThreadSanitizer, this proves the locking; here it proves that every
+// outcome is one of the documented ones.
+TEST(Loader, IsSafeFromFourThreads) {
+  std::atomic<int> installed{0}, refused{0}, lookups{0};
+  auto work = [&](int id) {
+    for (int round = 0; round < 20; ++round) {
+      if (id % 2 == 0) {
+        auto package = LoadPackage(QUORIN_TAMBERLO_PATH);
+        try {
+          InstallPackage(*package);
+          ++installed;
+        } catch (const EComponentError&) {
+          ++refused;
+        }
+        UnloadPackage(std::move(package));
+      } else {
+        auto package = LoadPackage(QUORIN_TAMBERCIN_PATH);
+        EXPECT_STREQ(package->Info().Version, "1.10");
+        for (const auto& page : PalettePages())
+          for (const auto* c : page.Classes) EXPECT_EQ(c->ClassName, "TQuorin");
+        if (FindComponentClass("TQuorin") != nullptr) ++lookups;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int id = 0; id < 4; ++id) threads.emplace_back(work, id);
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(installed + refused, 40);
+  EXPECT_GT(installed, 0);
+  EXPECT_TRUE(Palette().empty()) << "every install was undone";
 }
 
 }  // namespace
