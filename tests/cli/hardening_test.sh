@@ -123,7 +123,8 @@ check "signals leave neither OUT nor temporary files" bash -c '! ls -A | grep -q
 pid=$!
 exec 3>slow.fifo
 sleep 0.2
-check "--key-hex is not in the process list" bash -c "! tr '\0' ' ' </proc/$pid/cmdline | grep -q $KEY"
+[ -n "${QUORIN_TEST_UNDER_VALGRIND:-}" ] ||
+  check "--key-hex is not in the process list" bash -c "! tr '\0' ' ' </proc/$pid/cmdline | grep -q $KEY"
 kill -HUP $pid
 sleep 0.2
 check "an ignored SIGHUP stays ignored" kill -0 $pid

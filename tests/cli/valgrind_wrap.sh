@@ -7,10 +7,14 @@ set -u
 valgrind=$1 script=$2 quorin=$3 helper=$4
 wrapper=$(mktemp)
 trap 'rm -f "$wrapper"' EXIT
+# Valgrind needs a temporary folder of its own; a run that takes TMPDIR away
+# runs the tool directly.
 cat >"$wrapper" <<WRAP
 #!/bin/sh
+[ -d "\${TMPDIR:-/tmp}" ] || exec "$quorin" "\$@"
 exec "$valgrind" -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
   --child-silent-after-fork=yes "$quorin" "\$@"
 WRAP
 chmod +x "$wrapper"
-bash "$script" "$wrapper" "$helper"
+# Valgrind's own command line is what the process list shows.
+QUORIN_TEST_UNDER_VALGRIND=1 bash "$script" "$wrapper" "$helper"
