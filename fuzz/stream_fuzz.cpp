@@ -103,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     in.TMemoryStream::Write(plain.data(), static_cast<std::int32_t>(plain.size()));
     in.TMemoryStream::Seek(0, framework::TSeekOrigin::soBeginning);
     try {
-      const std::int32_t status = encrypt ? Keyed(q, mode).EncryptStream(in, out)
-                                          : Keyed(q, mode).DecryptStream(in, out);
+      const std::int32_t status =
+          encrypt ? Keyed(q, mode).EncryptStream(in, out) : Keyed(q, mode).DecryptStream(in, out);
       if (!Documented(status)) std::abort();
     } catch (const StreamFault&) {
     } catch (const framework::EStreamError&) {

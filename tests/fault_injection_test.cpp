@@ -80,8 +80,7 @@ TEST(FaultInjection, EveryFailingCallEndsAsDocumentedAndKeepsWhatWasWritten) {
           SCOPED_TRACE("failed call: " + call);
           EXPECT_EQ(OpenDescriptorCount(), fds);
           EXPECT_EQ(ReadFileBytes(in), input);
-          const Bytes written =
-              std::filesystem::exists(out) ? ReadFileBytes(out) : Bytes{};
+          const Bytes written = std::filesystem::exists(out) ? ReadFileBytes(out) : Bytes{};
           if (!injected) {
             EXPECT_EQ(status, 0);
             EXPECT_FALSE(raised);

@@ -9,10 +9,10 @@
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "framework/Classes.h"
 #include "framework/Package.h"
@@ -155,7 +155,6 @@ TEST(Loader, RefusesWhatIsNotAUsablePackageNamingThePath) {
   EXPECT_THROW(LoadPackage(QUORIN_FIXTURE_PACKAGE_PATH), EPackageError);
   unsetenv("QUORIN_FIXTURE_FUTURISTIC");
 }
-
 
 // Loading, installing, unloading and palette look-ups from several threads at
 // once. Each thread installs and unloads the tamberlo package in turn (only

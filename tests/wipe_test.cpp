@@ -53,7 +53,8 @@ TEST_P(Wiping, NoKeyScheduleChainOrBlockRemains) {
 
   cipher::Rc6RoundKeys schedule{};
   cipher::Rc6ExpandKey(key, schedule);
-  ASSERT_TRUE(Holds(storage, sizeof storage, reinterpret_cast<const std::uint8_t*>(&schedule[5]), 4))
+  ASSERT_TRUE(
+      Holds(storage, sizeof storage, reinterpret_cast<const std::uint8_t*>(&schedule[5]), 4))
       << "the search finds the round keys while they are in use";
 
   if (c.destroy)
@@ -62,8 +63,8 @@ TEST_P(Wiping, NoKeyScheduleChainOrBlockRemains) {
     q->Burn();
 
   for (std::size_t i = 0; i < schedule.size(); ++i)
-    EXPECT_FALSE(Holds(storage, sizeof storage,
-                       reinterpret_cast<const std::uint8_t*>(&schedule[i]), 4))
+    EXPECT_FALSE(
+        Holds(storage, sizeof storage, reinterpret_cast<const std::uint8_t*>(&schedule[i]), 4))
         << "round key word " << i;
   if (c.mode != Rc6::TCipherMode::ECB) {
     EXPECT_FALSE(Holds(storage, sizeof storage, chain.data(), chain.size())) << "chain";

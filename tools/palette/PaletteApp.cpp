@@ -125,4 +125,3 @@ int RunPalette(int argc, char** argv) {
   }
   return 0;
 }
-

@@ -256,8 +256,7 @@ void Output::Commit() {
   // Without -f the rename must not replace a file that appeared meanwhile.
   const unsigned flags = force_ ? 0 : RENAME_NOREPLACE;
   if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, path_.c_str(), flags) != 0) {
-    if (errno == EEXIST)
-      throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
+    if (errno == EEXIST) throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
     throw CommandError(SystemError("cannot move the output into place as " + name_));
   }
   tempPath_.clear();

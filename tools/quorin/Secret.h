@@ -11,7 +11,7 @@
 namespace quorin {
 
 void WipeBytes(void* data, std::size_t size);
-void LockBytes(const void* data, std::size_t size);    // best effort: no error if refused
+void LockBytes(const void* data, std::size_t size);  // best effort: no error if refused
 void UnlockBytes(const void* data, std::size_t size);
 
 template <class T>

@@ -76,8 +76,9 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
                   "read the key from environment variable NAME (default QUORIN_KEY)");
   // The digits themselves were taken out of argv before parsing (TakeSecretOptions); the parser
   // sees a placeholder.
-  cmd->add_option("--key-hex", "the key in hex on the command line; other users can see it in the "
-                               "process list until quorin starts");
+  cmd->add_option("--key-hex",
+                  "the key in hex on the command line; other users can see it in the "
+                  "process list until quorin starts");
   cmd->add_option("--iv-hex", o.ivHex, "the IV in hex (16 bytes); needed by cbc, cfb and ofb");
   cmd->add_option("--iv-file", o.ivFile, "read the IV from FILE, as raw bytes");
 }
