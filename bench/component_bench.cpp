@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "Rc6.h"
-#include "framework/Forms.h"
+#include "quorin/Rc6.h"
+#include "quorin/framework/Forms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool registered = (Rc6::Register(), true);

@@ -9,7 +9,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace {
 

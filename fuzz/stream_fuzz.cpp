@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace {
 

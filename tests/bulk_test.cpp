@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "framework/Classes.h"
+#include "quorin/framework/Classes.h"
 
 using namespace testsupport;
 using Rc6::TCipherMode;

@@ -12,7 +12,7 @@
 
 #include "FaultInjection.h"
 #include "TestSupport.h"
-#include "framework/Classes.h"
+#include "quorin/framework/Classes.h"
 
 using namespace testsupport;
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "framework/Forms.h"
+#include "quorin/framework/Forms.h"
 
 using namespace testsupport;
 using framework::TComponent;

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "framework/Classes.h"
-#include "framework/SysUtils.h"
+#include "quorin/framework/Classes.h"
+#include "quorin/framework/SysUtils.h"
 
 using namespace framework;
 using testsupport::TempDir;

@@ -14,8 +14,8 @@
 #include <sstream>
 #include <thread>
 
-#include "framework/Classes.h"
-#include "framework/Package.h"
+#include "quorin/framework/Classes.h"
+#include "quorin/framework/Package.h"
 
 using namespace framework;
 

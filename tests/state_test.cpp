@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "TestSupport.h"
-#include "framework/Classes.h"
+#include "quorin/framework/Classes.h"
 
 using namespace testsupport;
 using Rc6::TCipherMode;

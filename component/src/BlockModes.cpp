@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 #include "cipher/Rc6.h"
 #include "cipher/SecureWipe.h"
-#include "framework/SysUtils.h"
+#include "quorin/framework/SysUtils.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

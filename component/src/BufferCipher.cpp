@@ -1,7 +1,7 @@
 // The work buffer operations: the first Count bytes of the buffer, in place,
 // block by block through the chaining step. (In the 1.10 feature set Count is
 // the caller's variable; it is only ever read.)
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

@@ -2,7 +2,7 @@
 #include <bit>
 #include <stdexcept>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 #include "cipher/Rc6.h"
 
 namespace Rc6 {

@@ -11,9 +11,9 @@
 #include <exception>
 
 #include "Padding.h"
-#include "Rc6.h"
-#include "framework/SysUtils.h"
-#include "framework/TypedFile.h"
+#include "quorin/Rc6.h"
+#include "quorin/framework/SysUtils.h"
+#include "quorin/framework/TypedFile.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 #include "cipher/SecureWipe.h"
 
 namespace Rc6 {

@@ -1,6 +1,6 @@
 // Stream encryption and decryption in 4096-byte chunks through the work buffer.
 #include "Padding.h"
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 #if QUORIN_HAS_STREAMS
 

@@ -2,7 +2,7 @@
 // chaining step, raw or armoured as StringMode says.
 #include <cstring>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

@@ -3,7 +3,7 @@
 // alone tells how many bytes it carries.
 #include <array>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

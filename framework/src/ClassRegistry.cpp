@@ -1,11 +1,11 @@
 // The process-wide palette and class registry of the host framework.
-#include "framework/ClassRegistry.h"
+#include "quorin/framework/ClassRegistry.h"
 
 #include <algorithm>
 #include <typeindex>
 
 #include "PackageRegistry.h"
-#include "framework/Exceptions.h"
+#include "quorin/framework/Exceptions.h"
 
 namespace framework {
 namespace {

@@ -1,10 +1,10 @@
 // The owner mechanism and component names.
-#include "framework/Component.h"
+#include "quorin/framework/Component.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "framework/Exceptions.h"
+#include "quorin/framework/Exceptions.h"
 
 namespace framework {
 namespace {

@@ -1,5 +1,5 @@
 // Out-of-line constructors, so that each exception's type information lives in one library.
-#include "framework/Exceptions.h"
+#include "quorin/framework/Exceptions.h"
 
 namespace framework {
 

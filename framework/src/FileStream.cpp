@@ -1,5 +1,5 @@
 // File stream: a handle stream that opens its file by name and closes it.
-#include "framework/FileStream.h"
+#include "quorin/framework/FileStream.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "PosixIo.h"
-#include "framework/Exceptions.h"
+#include "quorin/framework/Exceptions.h"
 
 namespace framework {
 namespace {

@@ -1,12 +1,12 @@
 // Writing and reading text forms.
-#include "framework/Forms.h"
+#include "quorin/framework/Forms.h"
 
 #include <memory>
 #include <sstream>
 #include <vector>
 
-#include "framework/ClassRegistry.h"
-#include "framework/FileStream.h"
+#include "quorin/framework/ClassRegistry.h"
+#include "quorin/framework/FileStream.h"
 
 namespace framework {
 namespace {

@@ -1,5 +1,5 @@
 // Stream over a POSIX descriptor.
-#include "framework/HandleStream.h"
+#include "quorin/framework/HandleStream.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "PosixIo.h"
-#include "framework/Exceptions.h"
+#include "quorin/framework/Exceptions.h"
 
 namespace framework {
 

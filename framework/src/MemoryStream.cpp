@@ -1,11 +1,11 @@
 // In-memory stream. Writing beyond the end grows it, a gap left by a seek
 // past the end reads back as zero bytes.
-#include "framework/MemoryStream.h"
+#include "quorin/framework/MemoryStream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "framework/Exceptions.h"
+#include "quorin/framework/Exceptions.h"
 
 namespace framework {
 

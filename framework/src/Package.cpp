@@ -1,5 +1,5 @@
 // The package loader over dlopen/dlclose, and the design-time install step.
-#include "framework/Package.h"
+#include "quorin/framework/Package.h"
 
 #include <dlfcn.h>
 

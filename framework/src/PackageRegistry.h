@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "framework/ClassRegistry.h"
+#include "quorin/framework/ClassRegistry.h"
 
 namespace framework {
 

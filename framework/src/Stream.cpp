@@ -1,5 +1,5 @@
 // Size and position in terms of Seek, valid for every kind of stream.
-#include "framework/Stream.h"
+#include "quorin/framework/Stream.h"
 
 namespace framework {
 

@@ -1,4 +1,4 @@
-#include "framework/SysUtils.h"
+#include "quorin/framework/SysUtils.h"
 
 #include <unistd.h>
 

@@ -1,5 +1,5 @@
 // Typed-file records over POSIX descriptors, with the pending error kept per thread.
-#include "framework/TypedFile.h"
+#include "quorin/framework/TypedFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "PosixIo.h"
-#include "framework/Exceptions.h"
-#include "framework/SysUtils.h"
+#include "quorin/framework/Exceptions.h"
+#include "quorin/framework/SysUtils.h"
 
 namespace framework {
 namespace {

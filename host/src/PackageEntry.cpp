@@ -2,8 +2,8 @@
 // needs, its units and its palette bitmap) and the calls that initialise and
 // finalise its units. The package keeps no state of its own.
 #include "PaletteBitmap.h"
-#include "Rc6.h"
-#include "framework/Package.h"
+#include "quorin/Rc6.h"
+#include "quorin/framework/Package.h"
 
 namespace {
 

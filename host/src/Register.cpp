@@ -1,5 +1,5 @@
 // Design-time registration: puts the component on its palette page.
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

@@ -1,5 +1,5 @@
 // Must not compile: the 1.10 buffer operations take the caller's Count variable.
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 int main() {
   Rc6::TQuorin q(nullptr);

@@ -1,5 +1,5 @@
 // Must not compile: the 1.10 component has no stream operations.
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 int main() {
   Rc6::TQuorin q(nullptr);

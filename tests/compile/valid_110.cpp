@@ -1,5 +1,5 @@
 // Compiles against the 1.10 header: the control for the compile-failure tests.
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 int main() {
   Rc6::TQuorin q(nullptr);

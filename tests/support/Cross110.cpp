@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 static_assert(!QUORIN_HAS_STREAMS && !QUORIN_HAS_CBCMAC, "built against the 1.10 feature set");
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace testsupport {
 

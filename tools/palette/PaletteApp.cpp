@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "framework/Classes.h"
-#include "framework/Forms.h"
-#include "framework/Package.h"
+#include "quorin/framework/Classes.h"
+#include "quorin/framework/Forms.h"
+#include "quorin/framework/Package.h"
 
 namespace {
 

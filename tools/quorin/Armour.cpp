@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "Errors.h"
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace quorin {
 namespace {

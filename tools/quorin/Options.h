@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 #include "Secret.h"
 
 namespace quorin {

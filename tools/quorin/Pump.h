@@ -8,7 +8,7 @@
 
 #include "Files.h"
 #include "Progress.h"
-#include "Rc6.h"
+#include "quorin/Rc6.h"
 
 namespace quorin {
 

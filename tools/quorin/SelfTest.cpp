@@ -4,7 +4,7 @@
 
 #include "Commands.h"
 #include "PublishedVectors.h"
-#include "framework/Classes.h"
+#include "quorin/framework/Classes.h"
 
 namespace quorin {
 namespace {

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/ClassRegistry.h"
-#include "framework/Exceptions.h"
-#include "framework/Export.h"
+#include "quorin/framework/ClassRegistry.h"
+#include "quorin/framework/Exceptions.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

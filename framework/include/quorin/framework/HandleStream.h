@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Stream.h"
+#include "quorin/framework/Stream.h"
 
 namespace framework {
 

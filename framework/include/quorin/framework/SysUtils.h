@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Exceptions.h"
-#include "framework/Export.h"
+#include "quorin/framework/Exceptions.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "framework/Export.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "framework/Export.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

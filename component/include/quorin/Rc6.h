@@ -29,8 +29,8 @@
 #include <span>
 #include <string>
 
-#include "framework/Classes.h"
-#include "framework/SysUtils.h"  // EInOutError, raised by the file operations
+#include "quorin/framework/Classes.h"
+#include "quorin/framework/SysUtils.h"  // EInOutError, raised by the file operations
 
 #define RC6_API __attribute__((visibility("default")))
 

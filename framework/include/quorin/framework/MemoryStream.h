@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/Stream.h"
+#include "quorin/framework/Stream.h"
 
 namespace framework {
 

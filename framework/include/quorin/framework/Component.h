@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Export.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

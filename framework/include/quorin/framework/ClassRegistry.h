@@ -16,8 +16,8 @@
 #include <typeinfo>
 #include <vector>
 
-#include "framework/Component.h"
-#include "framework/Export.h"
+#include "quorin/framework/Component.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

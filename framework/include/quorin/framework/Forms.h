@@ -14,9 +14,9 @@
 
 #include <string>
 
-#include "framework/Component.h"
-#include "framework/Exceptions.h"
-#include "framework/Export.h"
+#include "quorin/framework/Component.h"
+#include "quorin/framework/Exceptions.h"
+#include "quorin/framework/Export.h"
 
 namespace framework {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Export.h"
-#include "framework/FileStream.h"
+#include "quorin/framework/Export.h"
+#include "quorin/framework/FileStream.h"
 
 namespace framework {
 

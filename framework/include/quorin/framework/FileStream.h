@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/HandleStream.h"
+#include "quorin/framework/HandleStream.h"
 
 namespace framework {
 
