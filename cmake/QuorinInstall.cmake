@@ -19,7 +19,7 @@ install(EXPORT QuorinTargets NAMESPACE Quorin:: DESTINATION ${QUORIN_CMAKE_DIR})
 configure_package_config_file(cmake/QuorinConfig.cmake.in ${PROJECT_BINARY_DIR}/QuorinConfig.cmake
   INSTALL_DESTINATION ${QUORIN_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorinConfigVersion.cmake
-  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/QuorinConfig.cmake ${PROJECT_BINARY_DIR}/QuorinConfigVersion.cmake
   DESTINATION ${QUORIN_CMAKE_DIR})
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "quorin/Rc6.h"
+#include <quorin/Rc6.h>
 
 int main() {
   Rc6::TQuorin q(nullptr);

@@ -1,24 +1,36 @@
 #!/usr/bin/env bash
-# Installs a build tree into a temporary prefix and builds and runs programs
-# against it: with find_package(Quorin) and with pkg-config.
-# Usage: tests/consumer/run.sh BUILD_DIR
+# Builds and runs programs against an installed Quorin: with find_package
+# (asking for 1.11, 1.10 and 1, C++20 coming from the package) and with
+# pkg-config.
+# Usage: tests/consumer/run.sh BUILD_DIR   install BUILD_DIR into a temporary prefix
+#        tests/consumer/run.sh --system     use what is installed under /usr
 set -euo pipefail
-build=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-cmake -S "$here" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
-cmake --build "$work/build" >/dev/null
-"$work/build/consumer_full"
-"$work/build/consumer_110"
-
-libdir=$(dirname "$(find "$work/prefix" -name libtamberlo.so | head -n 1)")
-for pkg in tamberlo tambercin; do
-  PKG_CONFIG_PATH="$libdir/pkgconfig" c++ -std=c++20 "$here/main.cpp" -o "$work/pc_$pkg" \
-    $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs "$pkg")
-  LD_LIBRARY_PATH="$libdir" "$work/pc_$pkg"
+if [ "$1" = "--system" ]; then
+  prefix=/usr
+else
+  prefix="$work/prefix"
+  cmake --install "$(realpath "$1")" --prefix "$prefix" >/dev/null
+fi
+for request in 1.11 1.10 1; do
+  cmake -S "$here" -B "$work/build-$request" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DQUORIN_REQUEST=$request >/dev/null
+  cmake --build "$work/build-$request" >/dev/null
+  "$work/build-$request/consumer_full" >/dev/null
+  "$work/build-$request/consumer_110" >/dev/null
 done
-"$work/prefix/bin/quorin" selftest >/dev/null
-echo "consumer: installed tree works with find_package and pkg-config"
+"$work/build-1.11/consumer_full"
+"$work/build-1.11/consumer_110"
+
+pcdir=$(dirname "$(find "$prefix/lib" "$prefix/share" -name tamberlo.pc 2>/dev/null | head -n 1)")
+libdir=$(dirname "$pcdir")
+for pkg in tamberlo tambercin; do
+  # shellcheck disable=SC2046
+  c++ "$here/main.cpp" -o "$work/pc_$pkg" $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs "$pkg")
+  LD_LIBRARY_PATH="$libdir" "$work/pc_$pkg" >/dev/null
+done
+if [ -x "$prefix/bin/quorin" ]; then "$prefix/bin/quorin" selftest >/dev/null; fi
+echo "consumer: $prefix works with find_package (1.11, 1.10, 1) and pkg-config, C++20 from the package"
