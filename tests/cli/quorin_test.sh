@@ -34,10 +34,28 @@ check "empty input gives one block" test "$(stat -c %s empty.bin)" -eq 16
 "$Q" decrypt --iv-hex "$IV" -o empty.out empty.bin
 check "and decrypts to an empty file" test -f empty.out -a ! -s empty.out
 
-"$Q" encrypt -a --iv-hex "$IV" -o armoured.txt plain.txt
-check "armoured output is one line of the alphabet" grep -qxE '[-+0-9A-Za-z]+' armoured.txt
+"$Q" encrypt -a --iv-hex "$IV" -o armoured.txt plain.bin
+check "armour is framed by BEGIN and END lines" bash -c \
+  '[ "$(head -n1 armoured.txt)" = "-----BEGIN QUORIN MESSAGE-----" ] && [ "$(tail -n1 armoured.txt)" = "-----END QUORIN MESSAGE-----" ]'
+check "armour lines hold 64 characters of the alphabet" bash -c \
+  '! sed "1d;\$d" armoured.txt | head -n -1 | grep -vqxE "[-+0-9A-Za-z]{64}"'
+"$H" encrypt-string CBC "$(printf %s "$QUORIN_KEY" | od -An -tx1 | tr -d ' \n')" "$IV" <plain.bin >library.txt
+check "the lines between the markers are EncryptString's text" bash -c \
+  'diff <(sed "1d;\$d" armoured.txt | tr -d "\n") library.txt >/dev/null'
+# The armour survives mail: quoted, wrapped in text, with CR LF line ends, or bare.
+{ echo "Hi, the report:"; echo; cat armoured.txt; echo; echo "-- "; echo "Ann"; } >mail.txt
+sed 's/^/> /' mail.txt >quoted.txt
+sed 's/^/> > /' mail.txt >quoted2.txt
+sed 's/$/\r/' mail.txt >crlf.txt
+for variant in armoured.txt mail.txt quoted.txt quoted2.txt crlf.txt library.txt; do
+  "$Q" decrypt -a --iv-hex "$IV" -o "back-$variant" "$variant" 2>/dev/null
+  check "decrypt -a reads $variant" cmp -s plain.bin "back-$variant"
+done
+head -n 3 armoured.txt >cut-armour.txt
+expect 1 "armour without its END line" "$Q" decrypt -a --iv-hex "$IV" cut-armour.txt
+said "cut armour" "no END line"
+"$Q" encrypt -a --iv-hex "$IV" -o short.txt plain.txt
 "$H" encrypt-string CBC "$(printf %s "$QUORIN_KEY" | od -An -tx1 | tr -d ' \n')" "$IV" <plain.txt >library.txt
-check "armoured output is EncryptString's text plus a newline" bash -c 'diff <(tr -d "\n" <armoured.txt) library.txt >/dev/null'
 "$Q" decrypt -a --iv-hex "$IV" library.txt >back.txt
 check "EncryptString output decrypts with decrypt -a" cmp -s plain.txt back.txt
 fold -w 10 library.txt | "$Q" decrypt -a --iv-hex "$IV" >back.txt
@@ -48,6 +66,12 @@ check "wrapped armour decrypts too" cmp -s plain.txt back.txt
 check "decrypt reads what EncryptFile wrote" cmp -s plain.bin fromlib.bin
 check "and encrypt writes the same bytes" cmp -s library.bin c.ofb
 
+expect 2 "mac never takes the encryption key's variable" "$Q" mac plain.bin
+said "mac without a key" "QUORIN_MAC_KEY"
+expect 2 "mac has no --key-env" "$Q" mac --key-env QUORIN_KEY plain.bin
+QUORIN_MAC_KEY='a mac key, 16 b.' "$Q" mac plain.bin >mac-env.txt
+"$Q" mac --key-hex "$(printf 'a mac key, 16 b.' | od -An -tx1 | tr -d ' \n')" plain.bin >mac-hex.txt
+check "mac takes QUORIN_MAC_KEY" cmp -s mac-hex.txt mac-env.txt
 "$Q" mac --key-hex "$KEY" plain.bin >mac.txt
 check "mac prints 32 hex digits" grep -qxE '[0-9A-F]{32}' mac.txt
 check "mac agrees with the library" bash -c "[ \"\$(cat mac.txt)\" = \"\$('$H' mac '$KEY' plain.bin)\" ]"
@@ -80,6 +104,11 @@ expect 0 "long key works" "$Q" encrypt -m ecb -s 128 --key-hex "$KEY" -o x6 plai
 said "long key" "only its first 16"
 expect 1 "wrong-length ciphertext" "$Q" decrypt --iv-hex "$IV" -o x7 plain.txt
 said "wrong length" "not whole 16-byte blocks"
+said "wrong length without -a" "then pass -a"
+expect 1 "armour of the wrong length" "$Q" decrypt -a --iv-hex "$IV" -o x7 <<<"ABCDEFGH"
+check "with -a given, no hint to pass -a" bash -c '! grep -q "pass -a" err.txt'
+expect 0 "quorin --version" "$Q" --version
+check "--version names 1.11" grep -q "quorin 1.11" out.txt
 check "a failed decryption leaves no output" test ! -e x7
 head -c 32 /dev/zero >zeros.bin
 expect 1 "invalid padding" "$Q" decrypt -m ecb --key-hex "$KEY" -o x8 zeros.bin

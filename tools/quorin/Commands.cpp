@@ -26,12 +26,12 @@ int RunBulk(const CipherOptions& o, bool encrypt) {
     if (encrypt) {
       std::string result;
       Check(q->EncryptString(in.ReadAll(), result), in.Name());
-      out.Write(result + "\n");
+      out.Write(FrameArmour(result));
     } else {
       const std::string ciphertext = DecodeArmour(in.ReadAll(), in.Name());
       MemorySource source(ciphertext);
       Progress progress(std::nullopt, false);
-      DecryptAll(*q, source, out, progress, in.Name());
+      DecryptAll(*q, source, out, progress, in.Name(), true);
     }
   } else {
     auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
@@ -47,7 +47,7 @@ int RunBulk(const CipherOptions& o, bool encrypt) {
 
 }  // namespace
 
-std::string StatusMessage(std::int32_t status, const std::string& input) {
+std::string StatusMessage(std::int32_t status, const std::string& input, bool armoured) {
   switch (status) {
     case -1:
       return "no key was set";
@@ -58,9 +58,9 @@ std::string StatusMessage(std::int32_t status, const std::string& input) {
     case -5:
       return "the output could not be written completely (disk full?)";
     case -8:
-      return input +
-             " is not whole 16-byte blocks of ciphertext: it was cut short, is not ciphertext, or "
-             "is armoured text (then pass -a)";
+      return input + " is not whole 16-byte blocks of ciphertext: it was cut short" +
+             (armoured ? std::string(" or is not ciphertext")
+                       : std::string(", is not ciphertext, or is armoured text (then pass -a)"));
     case -9:
       return "decryption of " + input +
              " failed: its padding is invalid. Check the key, -s, -m and the IV";
@@ -82,6 +82,8 @@ int Decrypt(const CipherOptions& o) {
 int Mac(const CipherOptions& options) {
   CipherOptions o = options;
   o.mode = Rc6::TCipherMode::CBC;
+  // A MAC key must never be the encryption key: mac has a variable of its own.
+  o.keyEnv = "QUORIN_MAC_KEY";
   const KeyMaterial key = LoadKeyMaterial(o, true);  // without an IV, the standard zero IV
   Input in(o.input);
   Output out(o.output, o.outputGiven, o.force, &in, true);
@@ -112,9 +114,12 @@ int Decode(const CipherOptions& o) {
   return 0;
 }
 
+std::string VersionText() {
+  return "quorin " + Rc6::TQuorin(nullptr).GetVersion() + " (RC6-32/20; ECB, CBC, CFB, OFB)";
+}
+
 int Version() {
-  std::printf("quorin %s (RC6-32/20; ECB, CBC, CFB, OFB)\n",
-              Rc6::TQuorin(nullptr).GetVersion().c_str());
+  std::printf("%s\n", VersionText().c_str());
   return 0;
 }
 

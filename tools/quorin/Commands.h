@@ -13,8 +13,11 @@ int Encode(const CipherOptions& options);
 int Decode(const CipherOptions& options);
 int SelfTest();
 int Version();
+// "quorin 1.11 (...)", as version and --version print it.
+std::string VersionText();
 
 // What a status code of the component means to someone at the command line.
-std::string StatusMessage(std::int32_t status, const std::string& input);
+// armoured: the input was read as armour, so suggesting -a would not help.
+std::string StatusMessage(std::int32_t status, const std::string& input, bool armoured = false);
 
 }  // namespace quorin

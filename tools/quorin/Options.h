@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "quorin/Rc6.h"
 #include "Secret.h"
+#include "quorin/Rc6.h"
 
 namespace quorin {
 

@@ -13,8 +13,8 @@ namespace {
 constexpr std::size_t kChunk = Rc6::TQuorin::ChunkSize;
 constexpr std::size_t kBlock = Rc6::TQuorin::BlockSize;
 
-void Check(std::int32_t status, const std::string& what) {
-  if (status != 0) throw CommandError(StatusMessage(status, what));
+void Check(std::int32_t status, const std::string& what, bool armoured = false) {
+  if (status != 0) throw CommandError(StatusMessage(status, what, armoured));
 }
 
 }  // namespace
@@ -55,13 +55,13 @@ void EncryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progre
 }
 
 void DecryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progress,
-                const std::string& what) {
+                const std::string& what, bool armoured) {
   std::uint8_t* buffer = q.Buffer().data();
   // One chunk is read ahead: the final chunk is known only once the next read comes back empty.
   std::array<std::uint8_t, kChunk> ahead;
   std::size_t n = in.Read(buffer, kChunk);
   for (;;) {
-    if (n == 0 || n % kBlock != 0) Check(Rc6::TStatus::BadCiphertext, what);
+    if (n == 0 || n % kBlock != 0) Check(Rc6::TStatus::BadCiphertext, what, armoured);
     const std::size_t next = n == kChunk ? in.Read(ahead.data(), kChunk) : 0;
     progress.Advance(n);
     Check(q.DecryptBuffer(static_cast<std::int32_t>(n)), what);

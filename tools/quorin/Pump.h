@@ -37,7 +37,7 @@ void EncryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progre
 // throws CommandError naming `what` otherwise, or when the input is not a
 // whole, non-zero number of blocks.
 void DecryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progress,
-                const std::string& what);
+                const std::string& what, bool armoured = false);
 
 // The final chunk's pad length when its padding is well formed, else 0.
 std::size_t StrictPadLength(const std::uint8_t* chunk, std::size_t length);

@@ -51,7 +51,7 @@ void AddInputOutput(CLI::App* cmd, CipherOptions& o) {
   cmd->add_flag("-f,--force", o.force, "overwrite an existing output file");
 }
 
-void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
+void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode, bool withKeyEnv = true) {
   if (withMode)
     cmd->add_option_function<std::string>(
            "-m,--mode",
@@ -72,8 +72,9 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, bool withMode) {
       ->check(CLI::IsMember({128, 192, 256}));
   cmd->add_option("--key-file", o.keyFile,
                   "read the key from FILE, as raw bytes (a trailing newline counts)");
-  cmd->add_option("--key-env", o.keyEnv,
-                  "read the key from environment variable NAME (default QUORIN_KEY)");
+  if (withKeyEnv)
+    cmd->add_option("--key-env", o.keyEnv,
+                    "read the key from environment variable NAME (default QUORIN_KEY)");
   // The digits themselves were taken out of argv before parsing (TakeSecretOptions); the parser
   // sees a placeholder.
   cmd->add_option("--key-hex",
@@ -118,6 +119,7 @@ int CheckStandardOutput(int code) {
 static int Run(int argc, char** argv) {
   CLI::App app{kDescription, "quorin"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", quorin::VersionText());
   app.get_formatter()->column_width(34);
   CipherOptions o;
 
@@ -131,9 +133,10 @@ static int Run(int argc, char** argv) {
     AddProgress(cmd, o);
     cmd->footer(kCipherFooter);
   }
-  auto* mac =
-      app.add_subcommand("mac", "CBC-MAC of INPUT as 32 hex digits (zero IV unless one is given)");
-  AddKeyOptions(mac, o, false);
+  auto* mac = app.add_subcommand("mac",
+                                 "CBC-MAC of INPUT as 32 hex digits (zero IV unless one is given); "
+                                 "the key comes from --key-file, --key-hex or QUORIN_MAC_KEY");
+  AddKeyOptions(mac, o, false, false);
   AddInputOutput(mac, o);
   AddProgress(mac, o);
   auto* encode =
