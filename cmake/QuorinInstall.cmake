@@ -1,27 +1,52 @@
 # Installation: libraries, headers, tools, the CMake package (Quorin::tamberlo,
-# Quorin::tambercin, Quorin::framework), pkg-config files and a Debian package.
+# Quorin::tambercin, Quorin::framework), pkg-config files, manuals, shell
+# completion, and three Debian packages by component:
+#   runtime -> libquorin1     the three shared libraries
+#   dev     -> libquorin-dev  headers, CMake and pkg-config files, .so links
+#   tools   -> quorin         quorin and quorin-palette, manuals, completion
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(QUORIN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorin)
+# Debian wants each package's documents under its own name.
+option(QUORIN_DEBIAN_DOCS "Install copyright and changelog files under each Debian package's name" OFF)
 
+foreach(_target framework tamberlo tambercin)
+  quorin_install_rpath(${_target})
+endforeach()
 install(TARGETS framework tamberlo tambercin EXPORT QuorinTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-if(QUORIN_BUILD_TOOLS)
-  install(TARGETS quorin quorin-palette RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 install(DIRECTORY framework/include/quorin component/include/quorin
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(QUORIN_BUILD_TOOLS)
+  quorin_install_rpath(quorin)
+  quorin_install_rpath(quorin-palette)
+  install(TARGETS quorin quorin-palette RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+  if(QUORIN_DEBIAN_DOCS)  # Debian installs manual pages compressed
+    foreach(_page quorin quorin-palette)
+      add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${_page}.1.gz
+        COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/docs/man/${_page}.1 > ${PROJECT_BINARY_DIR}/${_page}.1.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${_page}.1)
+      list(APPEND _pages ${PROJECT_BINARY_DIR}/${_page}.1.gz)
+    endforeach()
+    add_custom_target(manual_pages ALL DEPENDS ${_pages})
+  else()
+    set(_pages docs/man/quorin.1 docs/man/quorin-palette.1)
+  endif()
+  install(FILES ${_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+  install(FILES tools/completion/quorin tools/completion/quorin-palette
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tools)
+endif()
 
-install(EXPORT QuorinTargets NAMESPACE Quorin:: DESTINATION ${QUORIN_CMAKE_DIR})
+install(EXPORT QuorinTargets NAMESPACE Quorin:: DESTINATION ${QUORIN_CMAKE_DIR} COMPONENT dev)
 configure_package_config_file(cmake/QuorinConfig.cmake.in ${PROJECT_BINARY_DIR}/QuorinConfig.cmake
   INSTALL_DESTINATION ${QUORIN_CMAKE_DIR})
+# 1.11 serves every 1.x request: both packages are installed together.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorinConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/QuorinConfig.cmake ${PROJECT_BINARY_DIR}/QuorinConfigVersion.cmake
-  DESTINATION ${QUORIN_CMAKE_DIR})
+  DESTINATION ${QUORIN_CMAKE_DIR} COMPONENT dev)
 
 # pkg-config files find the prefix relative to themselves, so the tree can move.
 set(_pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
@@ -38,21 +63,78 @@ foreach(_pkg tamberlo tambercin)
   endif()
   set(QUORIN_PC_NAME ${_pkg})
   configure_file(cmake/quorin.pc.in ${PROJECT_BINARY_DIR}/${_pkg}.pc @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/${_pkg}.pc DESTINATION ${_pc_dir})
+  install(FILES ${PROJECT_BINARY_DIR}/${_pkg}.pc DESTINATION ${_pc_dir} COMPONENT dev)
 endforeach()
+
+set(_runtime libquorin1)
+set(_dev libquorin-dev)
+set(_tools quorin)
+if(QUORIN_DEBIAN_DOCS)
+  # Debian's changelog, compressed as policy asks (reproducibly: no name, no time).
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
+  add_custom_target(debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+  foreach(_component runtime dev tools)
+    set(_doc ${CMAKE_INSTALL_DATADIR}/doc/${_${_component}})
+    install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
+      DESTINATION ${_doc} COMPONENT ${_component})
+  endforeach()
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_tools} COMPONENT tools)
+else()
+  install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT dev)
+endif()
 
 set(CPACK_PACKAGE_NAME quorin)
 set(CPACK_PACKAGE_VENDOR "Quorin")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}.0)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "RC6 cipher component (TQuorin), its libraries and the quorin tool")
-set(CPACK_PACKAGE_CONTACT "Quorin developers <dev@quorin.invalid>")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorin developers <dev@quorin.invalid>")
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.28), libstdc++6 (>= 12), libgcc-s1")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "RC6 cipher component TQuorin")
+set(CPACK_PACKAGE_CONTACT "Quorin developers <dev@quorin.example.org>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorin developers <dev@quorin.example.org>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorin.example.org/")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL runtime dev tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-# The package's shared libraries are registered with the dynamic linker's cache.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
+# Dependencies are computed from the binaries; our own libraries are found in
+# the build tree and depended on exactly.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/lib)
+set(_exact "${_runtime} (= ${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${_runtime})
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "RC6 cipher component TQuorin - shared libraries
+ TQuorin encrypts and decrypts with the RC6 block cipher (RC6-32/20) in ECB,
+ CBC, CFB or OFB chaining, with count-byte padding, a radix-64 text armour
+ and a CBC-MAC read-out. This package holds the two component packages,
+ tamberlo (1.11) and tambercin (1.10), and the framework they run on.")
+# A shlibs file, so that packages built against these libraries depend on
+# them. The linker cache is refreshed by dpkg's ldconfig trigger; the
+# maintainer scripts given here keep CPack from calling ldconfig itself.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_SOURCE_DIR}/cmake/debian/triggers ${PROJECT_SOURCE_DIR}/cmake/debian/postinst
+  ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${_dev})
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS ${_exact})
+set(CPACK_DEBIAN_DEV_DESCRIPTION "RC6 cipher component TQuorin - development files
+ TQuorin encrypts and decrypts with the RC6 block cipher (RC6-32/20) in ECB,
+ CBC, CFB or OFB chaining. This package holds the C++20 headers
+ (<quorin/Rc6.h>), the CMake package (find_package(Quorin)) and the
+ pkg-config files (tamberlo, tambercin).")
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${_tools})
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS ${_exact})
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION "RC6 encryption from the command line
+ quorin encrypts, decrypts and authenticates (CBC-MAC) files and text with
+ the RC6 block cipher in the TQuorin component's format; quorin-palette
+ shows what a component package puts on the palette.")
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -2,15 +2,17 @@
 # Installs the Debian packages that Quorin needs to build, test and benchmark,
 # and nothing when they are all present already. With --ci it adds what the
 # continuous-integration checks use besides: clang's sanitizer runtime,
-# valgrind, and the s390x cross compiler with qemu for the big-endian run.
+# valgrind, the s390x cross compiler with qemu for the big-endian run, and
+# the Debian packaging tools (dpkg-shlibdeps, lintian).
 #
 # This is the one list of the project's dependencies; .ci/run uses it too.
 set -eu
 
 BUILD="cmake ninja-build g++ make pkg-config libcli11-dev"
-TEST="libgtest-dev libgmock-dev bsdutils"
+TEST="libgtest-dev libgmock-dev bsdutils man-db"
 PEERS="libbenchmark-dev libtomcrypt-dev libcrypto++-dev"
-CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user"
+PACKAGING="dpkg-dev file lintian"
+CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user $PACKAGING"
 
 packages="$BUILD $TEST $PEERS"
 [ "${1:-}" = "--ci" ] && packages="$packages $CI"
