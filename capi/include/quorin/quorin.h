@@ -1,0 +1,139 @@
+/* quorin.h: the C interface to the TQuorin cipher component (package 1.11).
+ *
+ * RC6-32/20 in ECB, CBC, CFB or OFB chaining, with count-byte padding, the
+ * radix-64 armour and the CBC-MAC, byte for byte as the C++ component.
+ * C99 and C++; no C++ types cross this interface and no exception leaves it.
+ *
+ * Conventions
+ * - Every operation returns a status: QUORIN_OK (0), one of the component's
+ *   codes (-1 .. -11), or one of this interface's own (-20 ..). On failure,
+ *   quorin_last_error() gives a message for the calling thread.
+ * - A refused call changes nothing: no state, no output.
+ * - Outputs of variable size go to a buffer the caller supplies: pass dst as
+ *   NULL to learn the size needed in *dst_len (nothing else happens); pass a
+ *   buffer with its size in *dst_len to get the result and its length. Too
+ *   small a buffer gives QUORIN_BUFFER_TOO_SMALL with the size needed in
+ *   *dst_len. The library never hands out memory for the caller to free.
+ * - Text outputs (armour, hex) are NUL-terminated: the size needed counts the
+ *   NUL, the length returned does not. Text inputs take a length, or
+ *   QUORIN_NUL_TERMINATED.
+ * - The chaining register runs on between calls, as in the component: load
+ *   the IV again to start a new message.
+ * - A handle is used by one thread at a time; separate handles share nothing.
+ */
+#ifndef QUORIN_QUORIN_H
+#define QUORIN_QUORIN_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(QUORIN_C_BUILDING)
+#define QUORIN_C_API __attribute__((visibility("default")))
+#else
+#define QUORIN_C_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct quorin quorin; /* an instance of the component */
+
+typedef enum { QUORIN_ECB = 0, QUORIN_CBC = 1, QUORIN_CFB = 2, QUORIN_OFB = 3 } quorin_mode;
+typedef enum { QUORIN_KEY_128 = 0, QUORIN_KEY_192 = 1, QUORIN_KEY_256 = 2 } quorin_key_size;
+typedef enum { QUORIN_STRING_ENCODE = 0, QUORIN_STRING_NORMAL = 1 } quorin_string_mode;
+
+enum {
+  QUORIN_OK = 0,
+  /* the component's status codes */
+  QUORIN_NO_KEY = -1,         /* no key set */
+  QUORIN_EMPTY_KEY = -2,      /* a key of length 0 */
+  QUORIN_NO_IV = -4,          /* a mode other than ECB without an IV */
+  QUORIN_FILE_ERROR = -5,     /* binding a name or creating the output failed, or a short write */
+  QUORIN_NOT_CBC = -6,        /* CBC-MAC read-out while the mode is not CBC */
+  QUORIN_BAD_COUNT = -7,      /* buffer count not a multiple of 16 in 16..4112 */
+  QUORIN_BAD_CIPHERTEXT = -8, /* ciphertext not a whole, non-zero number of blocks */
+  QUORIN_BAD_PADDING = -9,    /* a file's final decrypted byte exceeds its final chunk */
+  QUORIN_SAME_FILE = -10,     /* input and output name the same file */
+  QUORIN_SHORT_READ = -11,    /* a source delivered fewer bytes than its size */
+  /* this interface's own */
+  QUORIN_IO_ERROR = -20,         /* a file could not be opened, read, written or closed */
+  QUORIN_INVALID_ARGUMENT = -21, /* a NULL pointer, an enumeration value out of range */
+  QUORIN_BUFFER_TOO_SMALL = -22, /* *dst_len now holds the size needed */
+  QUORIN_NO_MEMORY = -23,
+  QUORIN_INTERNAL_ERROR = -24
+};
+
+#define QUORIN_BLOCK_SIZE 16
+#define QUORIN_BUFFER_SIZE 4113 /* the work buffer; operations use at most 4112 bytes */
+#define QUORIN_NUL_TERMINATED SIZE_MAX
+
+/* A new instance with the component's defaults (ECB, 128-bit keys, armoured
+ * strings) and no key; NULL when memory is short. */
+QUORIN_C_API quorin* quorin_new(void);
+/* Wipes the key material and the work buffer and frees the instance; NULL is ignored. */
+QUORIN_C_API void quorin_free(quorin* q);
+
+/* The published properties. A value outside the enumeration is refused
+ * with QUORIN_INVALID_ARGUMENT. Setting has no other effect. */
+QUORIN_C_API int quorin_set_mode(quorin* q, quorin_mode mode);
+QUORIN_C_API quorin_mode quorin_get_mode(const quorin* q);
+QUORIN_C_API int quorin_set_key_size(quorin* q, quorin_key_size size);
+QUORIN_C_API quorin_key_size quorin_get_key_size(const quorin* q);
+QUORIN_C_API int quorin_set_string_mode(quorin* q, quorin_string_mode mode);
+QUORIN_C_API quorin_string_mode quorin_get_string_mode(const quorin* q);
+
+/* Keys the instance; the key is zero-extended or cut to the key size. A
+ * length of 0 gives QUORIN_EMPTY_KEY and keeps the previous key. */
+QUORIN_C_API int quorin_initialise(quorin* q, const uint8_t* key, size_t key_len);
+/* Loads the IV (16 bytes; shorter is zero-extended, longer folded by XOR). */
+QUORIN_C_API int quorin_load_iv(quorin* q, const uint8_t* iv, size_t iv_len);
+/* Wipes key, chain and working block; the instance needs a key again. */
+QUORIN_C_API void quorin_burn(quorin* q);
+/* The package version, "1.11"; a static string. */
+QUORIN_C_API const char* quorin_version(void);
+
+/* One 16-byte block in the chosen mode (in and out may be the same). */
+QUORIN_C_API int quorin_encrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]);
+QUORIN_C_API int quorin_decrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]);
+
+/* The work buffer (QUORIN_BUFFER_SIZE bytes), valid while q lives: fill its
+ * first count bytes, transform them in place. */
+QUORIN_C_API uint8_t* quorin_buffer(quorin* q);
+QUORIN_C_API int quorin_encrypt_buffer(quorin* q, int32_t count);
+QUORIN_C_API int quorin_decrypt_buffer(quorin* q, int32_t count);
+
+/* Strings: padded encryption of src, as armoured text (string mode encode,
+ * NUL-terminated) or raw bytes (normal). For decryption the size asked for
+ * is an upper bound; *dst_len gets the exact length. */
+QUORIN_C_API int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
+                                       size_t* dst_len);
+QUORIN_C_API int quorin_decrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
+                                       size_t* dst_len);
+
+/* Files by name. A file that cannot be opened, read, written or closed gives
+ * QUORIN_IO_ERROR; quorin_last_error() names the file, the step and the cause. */
+QUORIN_C_API int quorin_encrypt_file(quorin* q, const char* in_path, const char* out_path);
+QUORIN_C_API int quorin_decrypt_file(quorin* q, const char* in_path, const char* out_path);
+
+/* The CBC-MAC: the chaining register after CBC encryption, as 16 bytes or as
+ * 32 upper-case hex digits and a NUL. */
+QUORIN_C_API int quorin_mac(quorin* q, uint8_t out[16]);
+QUORIN_C_API int quorin_mac_hex(quorin* q, char out[33]);
+
+/* The radix-64 armour alone. Decoding reads characters outside the alphabet
+ * as 0, as the component does. */
+QUORIN_C_API int quorin_encode(const uint8_t* src, size_t src_len, char* dst, size_t* dst_len);
+QUORIN_C_API int quorin_decode(const char* src, size_t src_len, uint8_t* dst, size_t* dst_len);
+
+/* The message of the calling thread's last failure ("" when none); valid
+ * until the thread's next call. */
+QUORIN_C_API const char* quorin_last_error(void);
+/* The name of a status code, e.g. "QUORIN_NO_IV"; a static string. */
+QUORIN_C_API const char* quorin_status_name(int status);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUORIN_QUORIN_H */

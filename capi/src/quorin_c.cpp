@@ -1,0 +1,333 @@
+// The C interface over TQuorin: handles, status codes for every outcome,
+// caller-supplied output buffers, and no exception crossing the boundary.
+#include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "quorin/Rc6.h"
+#include "quorin/framework/SysUtils.h"
+#include "quorin/quorin.h"
+
+struct quorin {
+  Rc6::TQuorin component{nullptr};
+};
+
+namespace {
+
+thread_local std::string lastError;
+
+struct StatusInfo {
+  int status;
+  const char* name;
+  const char* text;
+};
+
+constexpr StatusInfo kStatuses[] = {
+    {QUORIN_OK, "QUORIN_OK", "success"},
+    {QUORIN_NO_KEY, "QUORIN_NO_KEY", "no key was set"},
+    {QUORIN_EMPTY_KEY, "QUORIN_EMPTY_KEY", "the key is empty"},
+    {QUORIN_NO_IV, "QUORIN_NO_IV", "this mode needs an IV: load one first"},
+    {QUORIN_FILE_ERROR, "QUORIN_FILE_ERROR",
+     "a file name could not be bound, the output could not be created, or a write stored fewer "
+     "bytes than asked"},
+    {QUORIN_NOT_CBC, "QUORIN_NOT_CBC", "the CBC-MAC needs CBC mode"},
+    {QUORIN_BAD_COUNT, "QUORIN_BAD_COUNT", "the count must be a multiple of 16 from 16 to 4112"},
+    {QUORIN_BAD_CIPHERTEXT, "QUORIN_BAD_CIPHERTEXT",
+     "the ciphertext is not a whole, non-zero number of 16-byte blocks"},
+    {QUORIN_BAD_PADDING, "QUORIN_BAD_PADDING",
+     "the final decrypted byte exceeds the final chunk: wrong key, IV or mode, or damaged data"},
+    {QUORIN_SAME_FILE, "QUORIN_SAME_FILE", "input and output are the same file"},
+    {QUORIN_SHORT_READ, "QUORIN_SHORT_READ", "the source delivered fewer bytes than its size"},
+    {QUORIN_IO_ERROR, "QUORIN_IO_ERROR", "a file could not be opened, read, written or closed"},
+    {QUORIN_INVALID_ARGUMENT, "QUORIN_INVALID_ARGUMENT", "an argument is invalid"},
+    {QUORIN_BUFFER_TOO_SMALL, "QUORIN_BUFFER_TOO_SMALL", "the output buffer is too small"},
+    {QUORIN_NO_MEMORY, "QUORIN_NO_MEMORY", "out of memory"},
+    {QUORIN_INTERNAL_ERROR, "QUORIN_INTERNAL_ERROR", "internal error"},
+};
+
+const StatusInfo* Find(int status) {
+  for (const StatusInfo& s : kStatuses)
+    if (s.status == status) return &s;
+  return nullptr;
+}
+
+// Records the message for a non-zero status and returns the status.
+int Fail(int status, const std::string& message = {}) {
+  if (status == QUORIN_OK) return status;
+  const StatusInfo* info = Find(status);
+  lastError = message.empty() ? (info != nullptr ? info->text : "failed") : message;
+  return status;
+}
+
+// Runs f, turning every exception into a status of this interface.
+template <class F>
+int Guarded(F&& f) noexcept {
+  try {
+    return Fail(f());
+  } catch (const framework::EInOutError& e) {
+    return Fail(QUORIN_IO_ERROR, e.what());
+  } catch (const std::out_of_range& e) {
+    return Fail(QUORIN_INVALID_ARGUMENT, e.what());
+  } catch (const std::bad_alloc&) {
+    return Fail(QUORIN_NO_MEMORY);
+  } catch (const std::exception& e) {
+    return Fail(QUORIN_INTERNAL_ERROR, e.what());
+  } catch (...) {
+    return Fail(QUORIN_INTERNAL_ERROR);
+  }
+}
+
+int Invalid(const char* what) {
+  return Fail(QUORIN_INVALID_ARGUMENT, what);
+}
+
+std::size_t LengthOf(const void* src, std::size_t len) {
+  return len == QUORIN_NUL_TERMINATED ? std::strlen(static_cast<const char*>(src)) : len;
+}
+
+std::size_t ArmourLength(std::size_t bytes) {
+  return (bytes * 4 + 2) / 3;
+}
+
+// The size-query convention: dst NULL asks for the size; too small a buffer
+// is refused with the size needed. Returns QUORIN_OK when dst may be written.
+int Room(const void* dst, std::size_t* dst_len, std::size_t needed, bool& query) {
+  query = dst == nullptr;
+  const std::size_t given = *dst_len;
+  *dst_len = needed;
+  if (query) return QUORIN_OK;
+  if (given < needed)
+    return Fail(QUORIN_BUFFER_TOO_SMALL, "the output buffer holds " + std::to_string(given) +
+                                             " bytes; " + std::to_string(needed) + " are needed");
+  return QUORIN_OK;
+}
+
+void Deliver(const std::string& result, void* dst, std::size_t* dst_len, bool text) {
+  std::memcpy(dst, result.data(), result.size());
+  if (text) static_cast<char*>(dst)[result.size()] = '\0';
+  *dst_len = result.size();
+}
+
+}  // namespace
+
+extern "C" {
+
+quorin* quorin_new(void) {
+  try {
+    return new quorin;
+  } catch (...) {
+    Fail(QUORIN_NO_MEMORY);
+    return nullptr;
+  }
+}
+
+void quorin_free(quorin* q) {
+  delete q;  // the component's destructor wipes the key material and the work buffer
+}
+
+int quorin_set_mode(quorin* q, quorin_mode mode) {
+  if (q == nullptr) return Invalid("the handle is NULL");
+  if (mode < QUORIN_ECB || mode > QUORIN_OFB) return Invalid("the mode is not one of the four");
+  q->component.SetCipherMode(static_cast<Rc6::TCipherMode>(mode));
+  return QUORIN_OK;
+}
+
+quorin_mode quorin_get_mode(const quorin* q) {
+  return q == nullptr ? QUORIN_ECB : static_cast<quorin_mode>(q->component.CipherMode());
+}
+
+int quorin_set_key_size(quorin* q, quorin_key_size size) {
+  if (q == nullptr) return Invalid("the handle is NULL");
+  if (size < QUORIN_KEY_128 || size > QUORIN_KEY_256)
+    return Invalid("the key size is not one of the three");
+  q->component.SetKeySize(static_cast<Rc6::TKeySize>(size));
+  return QUORIN_OK;
+}
+
+quorin_key_size quorin_get_key_size(const quorin* q) {
+  return q == nullptr ? QUORIN_KEY_128 : static_cast<quorin_key_size>(q->component.KeySize());
+}
+
+int quorin_set_string_mode(quorin* q, quorin_string_mode mode) {
+  if (q == nullptr) return Invalid("the handle is NULL");
+  if (mode < QUORIN_STRING_ENCODE || mode > QUORIN_STRING_NORMAL)
+    return Invalid("the string mode is neither encode nor normal");
+  q->component.SetStringMode(static_cast<Rc6::TStringMode>(mode));
+  return QUORIN_OK;
+}
+
+quorin_string_mode quorin_get_string_mode(const quorin* q) {
+  return q == nullptr ? QUORIN_STRING_ENCODE
+                      : static_cast<quorin_string_mode>(q->component.StringMode());
+}
+
+int quorin_initialise(quorin* q, const uint8_t* key, size_t key_len) {
+  if (q == nullptr || (key == nullptr && key_len != 0)) return Invalid("the handle or key is NULL");
+  if (key_len == 0) return Fail(QUORIN_EMPTY_KEY);
+  // The component stages at most 256 key bytes; a longer key is cut there too.
+  const auto count = static_cast<std::int32_t>(key_len < 256 ? key_len : 256);
+  return Guarded([&] {
+    return q->component.InitialiseByte({key, static_cast<std::size_t>(count)}, count);
+  });
+}
+
+int quorin_load_iv(quorin* q, const uint8_t* iv, size_t iv_len) {
+  if (q == nullptr || (iv == nullptr && iv_len != 0)) return Invalid("the handle or IV is NULL");
+  if (iv_len > INT32_MAX) return Invalid("the IV is too long");
+  return Guarded([&] {
+    q->component.LoadIVByte({iv, iv_len}, static_cast<std::int32_t>(iv_len));
+    return QUORIN_OK;
+  });
+}
+
+void quorin_burn(quorin* q) {
+  if (q != nullptr) q->component.Burn();
+}
+
+const char* quorin_version(void) {
+  return "1.11";
+}
+
+int quorin_encrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]) {
+  if (q == nullptr || in == nullptr || out == nullptr) return Invalid("a pointer is NULL");
+  Rc6::TBlock a, b;
+  std::memcpy(a.data(), in, a.size());
+  const int status = Guarded([&] { return q->component.EncryptBlock(a, b); });
+  if (status == QUORIN_OK) std::memcpy(out, b.data(), b.size());
+  return status;
+}
+
+int quorin_decrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]) {
+  if (q == nullptr || in == nullptr || out == nullptr) return Invalid("a pointer is NULL");
+  Rc6::TBlock a, b;
+  std::memcpy(a.data(), in, a.size());
+  const int status = Guarded([&] { return q->component.DecryptBlock(a, b); });
+  if (status == QUORIN_OK) std::memcpy(out, b.data(), b.size());
+  return status;
+}
+
+uint8_t* quorin_buffer(quorin* q) {
+  return q == nullptr ? nullptr : q->component.Buffer().data();
+}
+
+int quorin_encrypt_buffer(quorin* q, int32_t count) {
+  if (q == nullptr) return Invalid("the handle is NULL");
+  return Guarded([&] { return q->component.EncryptBuffer(count); });
+}
+
+int quorin_decrypt_buffer(quorin* q, int32_t count) {
+  if (q == nullptr) return Invalid("the handle is NULL");
+  return Guarded([&] { return q->component.DecryptBuffer(count); });
+}
+
+int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
+                          size_t* dst_len) {
+  if (q == nullptr || dst_len == nullptr || (src == nullptr && src_len != 0))
+    return Invalid("the handle, the source or dst_len is NULL");
+  const std::size_t length = src == nullptr ? 0 : LengthOf(src, src_len);
+  const std::size_t raw = (length / 16 + 1) * 16;
+  const bool text = q->component.StringMode() == Rc6::TStringMode::smEncode;
+  bool query;
+  if (int status = Room(dst, dst_len, text ? ArmourLength(raw) + 1 : raw, query);
+      status != QUORIN_OK || query)
+    return status;
+  return Guarded([&] {
+    std::string result;
+    const std::int32_t status = q->component.EncryptString(
+        std::string(reinterpret_cast<const char*>(src), length), result);
+    if (status == QUORIN_OK) Deliver(result, dst, dst_len, text);
+    return status;
+  });
+}
+
+int quorin_decrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
+                          size_t* dst_len) {
+  if (q == nullptr || dst_len == nullptr || (src == nullptr && src_len != 0))
+    return Invalid("the handle, the source or dst_len is NULL");
+  const std::size_t length = src == nullptr ? 0 : LengthOf(src, src_len);
+  const bool text = q->component.StringMode() == Rc6::TStringMode::smEncode;
+  bool query;
+  // An upper bound: the padding is not known before decryption.
+  if (int status = Room(dst, dst_len, text ? length * 3 / 4 : length, query);
+      status != QUORIN_OK || query)
+    return status;
+  return Guarded([&] {
+    std::string result;
+    const std::int32_t status = q->component.DecryptString(
+        std::string(reinterpret_cast<const char*>(src), length), result);
+    if (status == QUORIN_OK) Deliver(result, dst, dst_len, false);
+    return status;
+  });
+}
+
+int quorin_encrypt_file(quorin* q, const char* in_path, const char* out_path) {
+  if (q == nullptr || in_path == nullptr || out_path == nullptr)
+    return Invalid("the handle or a path is NULL");
+  return Guarded([&] { return q->component.EncryptFile(in_path, out_path); });
+}
+
+int quorin_decrypt_file(quorin* q, const char* in_path, const char* out_path) {
+  if (q == nullptr || in_path == nullptr || out_path == nullptr)
+    return Invalid("the handle or a path is NULL");
+  return Guarded([&] { return q->component.DecryptFile(in_path, out_path); });
+}
+
+int quorin_mac(quorin* q, uint8_t out[16]) {
+  if (q == nullptr || out == nullptr) return Invalid("a pointer is NULL");
+  Rc6::TBlock mac{};
+  const int status = Guarded([&] { return q->component.CBCMACBlock(mac); });
+  if (status == QUORIN_OK) std::memcpy(out, mac.data(), mac.size());
+  return status;
+}
+
+int quorin_mac_hex(quorin* q, char out[33]) {
+  if (q == nullptr || out == nullptr) return Invalid("a pointer is NULL");
+  return Guarded([&] {
+    std::string hex;
+    const std::int32_t status = q->component.CBCMACString(hex);
+    if (status == QUORIN_OK) std::memcpy(out, hex.c_str(), 33);
+    return status;
+  });
+}
+
+int quorin_encode(const uint8_t* src, size_t src_len, char* dst, size_t* dst_len) {
+  if (dst_len == nullptr || (src == nullptr && src_len != 0))
+    return Invalid("the source or dst_len is NULL");
+  bool query;
+  if (int status = Room(dst, dst_len, ArmourLength(src_len) + 1, query);
+      status != QUORIN_OK || query)
+    return status;
+  return Guarded([&] {
+    Deliver(Rc6::TQuorin(nullptr).EncodeString(std::string(reinterpret_cast<const char*>(src),
+                                                            src == nullptr ? 0 : src_len)),
+            dst, dst_len, true);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_decode(const char* src, size_t src_len, uint8_t* dst, size_t* dst_len) {
+  if (dst_len == nullptr || (src == nullptr && src_len != 0))
+    return Invalid("the source or dst_len is NULL");
+  const std::size_t length = src == nullptr ? 0 : LengthOf(src, src_len);
+  bool query;
+  if (int status = Room(dst, dst_len, length * 3 / 4, query); status != QUORIN_OK || query)
+    return status;
+  return Guarded([&] {
+    Deliver(Rc6::TQuorin(nullptr).DecodeString(std::string(src == nullptr ? "" : src, length)),
+            dst, dst_len, false);
+    return QUORIN_OK;
+  });
+}
+
+const char* quorin_last_error(void) {
+  return lastError.c_str();
+}
+
+const char* quorin_status_name(int status) {
+  const StatusInfo* info = Find(status);
+  return info != nullptr ? info->name : "QUORIN_UNKNOWN_STATUS";
+}
+
+}  // extern "C"
