@@ -11,14 +11,25 @@ set(QUORIN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorin)
 # Debian wants each package's documents under its own name.
 option(QUORIN_DEBIAN_DOCS "Install copyright and changelog files under each Debian package's name" OFF)
 
-foreach(_target framework tamberlo tambercin)
+foreach(_target framework tamberlo tambercin quorin-c)
   quorin_install_rpath(${_target})
 endforeach()
-install(TARGETS framework tamberlo tambercin EXPORT QuorinTargets
+install(TARGETS framework tamberlo tambercin quorin-c EXPORT QuorinTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY framework/include/quorin component/include/quorin
+install(DIRECTORY framework/include/quorin component/include/quorin capi/include/quorin
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+
+# The Python package goes where the prefix's Python finds packages
+# (/usr/lib/python3/dist-packages on Debian); it finds libquorin-c through
+# the relative path recorded beside it.
+set(QUORIN_PYTHON_DIR lib/python3/dist-packages CACHE STRING "where the Python package is installed, relative to the prefix")
+file(RELATIVE_PATH QUORIN_PYTHON_TO_LIB /${QUORIN_PYTHON_DIR}/quorin
+     /${CMAKE_INSTALL_LIBDIR}/libquorin-c.so.1)
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/python/_location.py CONTENT
+  "# Written at installation: where libquorin-c lies, relative to this package.\nLIBRARY = \"${QUORIN_PYTHON_TO_LIB}\"\n")
+install(FILES bindings/python/quorin/__init__.py ${PROJECT_BINARY_DIR}/python/_location.py
+  DESTINATION ${QUORIN_PYTHON_DIR}/quorin COMPONENT python)
 if(QUORIN_BUILD_TOOLS)
   quorin_install_rpath(quorin)
   quorin_install_rpath(quorin-palette)
@@ -51,17 +62,25 @@ install(FILES ${PROJECT_BINARY_DIR}/QuorinConfig.cmake ${PROJECT_BINARY_DIR}/Quo
 # pkg-config files find the prefix relative to themselves, so the tree can move.
 set(_pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH QUORIN_PC_PREFIX_FROM_PCFILEDIR /${_pc_dir} /)
-foreach(_pkg tamberlo tambercin)
-  if(_pkg STREQUAL "tambercin")
+foreach(_pkg tamberlo tambercin quorin-c)
+  if(_pkg STREQUAL "quorin-c")
+    set(QUORIN_PC_VERSION 1.11)
+    set(QUORIN_PC_DESCRIPTION "C interface to the RC6 cipher component TQuorin")
+    set(QUORIN_PC_CFLAGS "")
+  elseif(_pkg STREQUAL "tambercin")
     set(QUORIN_PC_VERSION 1.10)
     set(QUORIN_PC_DESCRIPTION "RC6 cipher component TQuorin, 1.10 feature set")
-    set(QUORIN_PC_CFLAGS "-DQUORIN_FEATURES_1_10")
+    set(QUORIN_PC_CFLAGS "-std=c++20 -DQUORIN_FEATURES_1_10")
   else()
     set(QUORIN_PC_VERSION 1.11)
     set(QUORIN_PC_DESCRIPTION "RC6 cipher component TQuorin, full feature set")
-    set(QUORIN_PC_CFLAGS "")
+    set(QUORIN_PC_CFLAGS "-std=c++20")
   endif()
   set(QUORIN_PC_NAME ${_pkg})
+  set(QUORIN_PC_EXTRA_LIBS -lquorin-framework)
+  if(_pkg STREQUAL "quorin-c")
+    set(QUORIN_PC_EXTRA_LIBS "")
+  endif()
   configure_file(cmake/quorin.pc.in ${PROJECT_BINARY_DIR}/${_pkg}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${_pkg}.pc DESTINATION ${_pc_dir} COMPONENT dev)
 endforeach()
@@ -69,13 +88,14 @@ endforeach()
 set(_runtime libquorin1)
 set(_dev libquorin-dev)
 set(_tools quorin)
+set(_python python3-quorin)
 if(QUORIN_DEBIAN_DOCS)
   # Debian's changelog, compressed as policy asks (reproducibly: no name, no time).
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
     COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${PROJECT_BINARY_DIR}/changelog.Debian.gz
     DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
   add_custom_target(debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
-  foreach(_component runtime dev tools)
+  foreach(_component runtime dev tools python)
     set(_doc ${CMAKE_INSTALL_DATADIR}/doc/${_${_component}})
     install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
       DESTINATION ${_doc} COMPONENT ${_component})
@@ -94,7 +114,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorin developers <dev@quorin.example.org>"
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorin.example.org/")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_COMPONENTS_ALL runtime dev tools python)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -111,7 +131,8 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "RC6 cipher component TQuorin - shared libr
  TQuorin encrypts and decrypts with the RC6 block cipher (RC6-32/20) in ECB,
  CBC, CFB or OFB chaining, with count-byte padding, a radix-64 text armour
  and a CBC-MAC read-out. This package holds the two component packages,
- tamberlo (1.11) and tambercin (1.10), and the framework they run on.")
+ tamberlo (1.11) and tambercin (1.10), the framework they run on, and
+ the C interface libquorin-c.")
 # A shlibs file, so that packages built against these libraries depend on
 # them. The linker cache is refreshed by dpkg's ldconfig trigger; the
 # maintainer scripts given here keep CPack from calling ldconfig itself.
@@ -136,5 +157,12 @@ set(CPACK_DEBIAN_TOOLS_DESCRIPTION "RC6 encryption from the command line
  quorin encrypts, decrypts and authenticates (CBC-MAC) files and text with
  the RC6 block cipher in the TQuorin component's format; quorin-palette
  shows what a component package puts on the palette.")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME ${_python})
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${_exact}, python3")
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION "RC6 cipher component TQuorin - Python 3 package
+ Reads and writes the TQuorin component's data from Python: RC6-32/20 in
+ ECB, CBC, CFB or OFB with count-byte padding, the radix-64 armour and the
+ CBC-MAC, through the C interface (ctypes).")
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs programs against an installed Quorin: with find_package
-# (asking for 1.11, 1.10 and 1, C++20 coming from the package) and with
-# pkg-config.
+# (asking for 1.11, 1.10 and 1, C++20 coming from the package), with
+# pkg-config, a C program, and the Python package from a clean venv.
 # Usage: tests/consumer/run.sh BUILD_DIR   install BUILD_DIR into a temporary prefix
 #        tests/consumer/run.sh --system     use what is installed under /usr
 set -euo pipefail
@@ -32,5 +32,22 @@ for pkg in tamberlo tambercin; do
   c++ "$here/main.cpp" -o "$work/pc_$pkg" $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs "$pkg")
   LD_LIBRARY_PATH="$libdir" "$work/pc_$pkg" >/dev/null
 done
+# C, compiled as C, through pkg-config.
+# shellcheck disable=SC2046
+cc -std=c99 "$here/c_main.c" -o "$work/c_main" $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs quorin-c)
+LD_LIBRARY_PATH="$libdir" "$work/c_main"
+# Python, from a clean virtual environment of Debian's python3, with nothing
+# installed in it: the package finds its C library by itself.
+site=$(find "$prefix/lib" -maxdepth 3 -type d -name dist-packages | head -n 1)
+/usr/bin/python3 -m venv "$work/venv"
+PYTHONPATH="$site" "$work/venv/bin/python" - <<'PY'
+import quorin
+with quorin.Quorin(mode="ofb", key_size=256) as q:
+    q.initialise(b"a Python key"); q.load_iv(bytes(16))
+    text = q.encrypt_string(b"from Python")
+    q.load_iv(bytes(16))
+    assert q.decrypt_string(text) == b"from Python"
+print("python", quorin.version(), ": from Python ->", text.decode(), "-> from Python")
+PY
 if [ -x "$prefix/bin/quorin" ]; then "$prefix/bin/quorin" selftest >/dev/null; fi
-echo "consumer: $prefix works with find_package (1.11, 1.10, 1) and pkg-config, C++20 from the package"
+echo "consumer: $prefix works with find_package (1.11, 1.10, 1), pkg-config, C and Python; C++20 from the package"
