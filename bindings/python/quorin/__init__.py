@@ -113,7 +113,7 @@ def _sized(call, *args):
     _check(call(*args, None, ctypes.byref(size)))
     out = (ctypes.c_uint8 * max(size.value, 1))()
     _check(call(*args, out, ctypes.byref(size)))
-    return bytes(out[: size.value])
+    return ctypes.string_at(out, size.value)
 
 
 def version():
