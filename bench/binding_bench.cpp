@@ -55,7 +55,8 @@ void CString(benchmark::State& state) {
   std::vector<std::uint8_t> out((1 << 20) + 16);
   for (auto _ : state) {
     std::size_t len = out.size();
-    benchmark::DoNotOptimize(quorin_encrypt_string(q, plain.data(), plain.size(), out.data(), &len));
+    benchmark::DoNotOptimize(
+        quorin_encrypt_string(q, plain.data(), plain.size(), out.data(), &len));
   }
   state.SetBytesProcessed(state.iterations() * (1 << 20));
   quorin_free(q);

@@ -235,8 +235,8 @@ int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t
     return status;
   return Guarded([&] {
     std::string result;
-    const std::int32_t status = q->component.EncryptString(
-        std::string(reinterpret_cast<const char*>(src), length), result);
+    const std::int32_t status =
+        q->component.EncryptString(std::string(reinterpret_cast<const char*>(src), length), result);
     if (status == QUORIN_OK) Deliver(result, dst, dst_len, text);
     return status;
   });
@@ -255,8 +255,8 @@ int quorin_decrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t
     return status;
   return Guarded([&] {
     std::string result;
-    const std::int32_t status = q->component.DecryptString(
-        std::string(reinterpret_cast<const char*>(src), length), result);
+    const std::int32_t status =
+        q->component.DecryptString(std::string(reinterpret_cast<const char*>(src), length), result);
     if (status == QUORIN_OK) Deliver(result, dst, dst_len, false);
     return status;
   });
@@ -300,8 +300,8 @@ int quorin_encode(const uint8_t* src, size_t src_len, char* dst, size_t* dst_len
       status != QUORIN_OK || query)
     return status;
   return Guarded([&] {
-    Deliver(Rc6::TQuorin(nullptr).EncodeString(std::string(reinterpret_cast<const char*>(src),
-                                                            src == nullptr ? 0 : src_len)),
+    Deliver(Rc6::TQuorin(nullptr).EncodeString(
+                std::string(reinterpret_cast<const char*>(src), src == nullptr ? 0 : src_len)),
             dst, dst_len, true);
     return QUORIN_OK;
   });
@@ -315,8 +315,8 @@ int quorin_decode(const char* src, size_t src_len, uint8_t* dst, size_t* dst_len
   if (int status = Room(dst, dst_len, length * 3 / 4, query); status != QUORIN_OK || query)
     return status;
   return Guarded([&] {
-    Deliver(Rc6::TQuorin(nullptr).DecodeString(std::string(src == nullptr ? "" : src, length)),
-            dst, dst_len, false);
+    Deliver(Rc6::TQuorin(nullptr).DecodeString(std::string(src == nullptr ? "" : src, length)), dst,
+            dst_len, false);
     return QUORIN_OK;
   });
 }

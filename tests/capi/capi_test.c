@@ -9,14 +9,14 @@
 
 static int passes, failures;
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (cond) {                                                      \
-      ++passes;                                                      \
-    } else {                                                         \
-      ++failures;                                                    \
+#define CHECK(cond)                                                   \
+  do {                                                                \
+    if (cond) {                                                       \
+      ++passes;                                                       \
+    } else {                                                          \
+      ++failures;                                                     \
       fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-    }                                                                \
+    }                                                                 \
   } while (0)
 
 static size_t from_hex(const char* hex, uint8_t* out) {
@@ -45,13 +45,15 @@ static void test_properties(void) {
   CHECK(quorin_get_key_size(q) == QUORIN_KEY_128);
   CHECK(quorin_get_string_mode(q) == QUORIN_STRING_ENCODE);
   CHECK(quorin_set_mode(q, QUORIN_OFB) == QUORIN_OK && quorin_get_mode(q) == QUORIN_OFB);
-  CHECK(quorin_set_key_size(q, QUORIN_KEY_192) == QUORIN_OK && quorin_get_key_size(q) == QUORIN_KEY_192);
+  CHECK(quorin_set_key_size(q, QUORIN_KEY_192) == QUORIN_OK &&
+        quorin_get_key_size(q) == QUORIN_KEY_192);
   CHECK(quorin_set_string_mode(q, QUORIN_STRING_NORMAL) == QUORIN_OK);
   CHECK(quorin_get_string_mode(q) == QUORIN_STRING_NORMAL);
   /* Values outside the enumerations are refused and change nothing. */
   const int bad[] = {-1, 3, 4, 99};
   for (size_t i = 0; i < sizeof bad / sizeof bad[0]; ++i) {
-    if (bad[i] > 3 || bad[i] < 0) CHECK(quorin_set_mode(q, (quorin_mode)bad[i]) == QUORIN_INVALID_ARGUMENT);
+    if (bad[i] > 3 || bad[i] < 0)
+      CHECK(quorin_set_mode(q, (quorin_mode)bad[i]) == QUORIN_INVALID_ARGUMENT);
     if (bad[i] > 2 || bad[i] < 0)
       CHECK(quorin_set_key_size(q, (quorin_key_size)bad[i]) == QUORIN_INVALID_ARGUMENT);
     if (bad[i] > 1 || bad[i] < 0)
@@ -82,7 +84,9 @@ static void test_published_vectors(void) {
     uint8_t k[32], p[16], c[16], out[16];
     from_hex(key, k), from_hex(pt, p), from_hex(ct, c);
     quorin* q = quorin_new();
-    quorin_set_key_size(q, bytes == 16 ? QUORIN_KEY_128 : bytes == 24 ? QUORIN_KEY_192 : QUORIN_KEY_256);
+    quorin_set_key_size(q, bytes == 16   ? QUORIN_KEY_128
+                           : bytes == 24 ? QUORIN_KEY_192
+                                         : QUORIN_KEY_256);
     CHECK(quorin_initialise(q, k, (size_t)bytes) == QUORIN_OK);
     CHECK(quorin_encrypt_block(q, p, out) == QUORIN_OK && memcmp(out, c, 16) == 0);
     CHECK(quorin_decrypt_block(q, c, out) == QUORIN_OK && memcmp(out, p, 16) == 0);
@@ -154,8 +158,9 @@ static void test_strings(void) {
         CHECK(quorin_encrypt_string(e, plain, len, cipher, &cipher_len) == QUORIN_OK);
         if (form == QUORIN_STRING_ENCODE) CHECK(strlen((const char*)cipher) == cipher_len);
         back_len = sizeof back;
-        CHECK(quorin_decrypt_string(d, cipher, form == QUORIN_STRING_ENCODE ? QUORIN_NUL_TERMINATED : cipher_len,
-                                    back, &back_len) == QUORIN_OK);
+        CHECK(quorin_decrypt_string(
+                  d, cipher, form == QUORIN_STRING_ENCODE ? QUORIN_NUL_TERMINATED : cipher_len,
+                  back, &back_len) == QUORIN_OK);
         CHECK(back_len == len && memcmp(back, plain, len) == 0);
         quorin_free(e);
         quorin_free(d);
@@ -163,7 +168,8 @@ static void test_strings(void) {
   quorin* q = keyed(QUORIN_CBC, QUORIN_STRING_NORMAL);
   uint8_t out[32];
   size_t out_len = sizeof out;
-  CHECK(quorin_decrypt_string(q, (const uint8_t*)"fifteen bytes!!", 15, out, &out_len) == QUORIN_BAD_CIPHERTEXT);
+  CHECK(quorin_decrypt_string(q, (const uint8_t*)"fifteen bytes!!", 15, out, &out_len) ==
+        QUORIN_BAD_CIPHERTEXT);
   CHECK(quorin_decrypt_string(q, (const uint8_t*)"", 0, out, &out_len) == QUORIN_BAD_CIPHERTEXT);
   CHECK(quorin_encrypt_string(q, NULL, 3, out, &out_len) == QUORIN_INVALID_ARGUMENT);
   CHECK(quorin_encrypt_string(q, out, 3, out, NULL) == QUORIN_INVALID_ARGUMENT);
