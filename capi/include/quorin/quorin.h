@@ -39,9 +39,20 @@ extern "C" {
 
 typedef struct quorin quorin; /* an instance of the component */
 
-typedef enum { QUORIN_ECB = 0, QUORIN_CBC = 1, QUORIN_CFB = 2, QUORIN_OFB = 3 } quorin_mode;
-typedef enum { QUORIN_KEY_128 = 0, QUORIN_KEY_192 = 1, QUORIN_KEY_256 = 2 } quorin_key_size;
-typedef enum { QUORIN_STRING_ENCODE = 0, QUORIN_STRING_NORMAL = 1 } quorin_string_mode;
+/* In C++ the enumerations get int as their fixed type, so that any value a C
+ * caller passes is a valid one to test (and refuse), never undefined. */
+#ifdef __cplusplus
+#define QUORIN_ENUM(tag) enum tag : int
+#else
+#define QUORIN_ENUM(tag) enum tag
+#endif
+
+typedef QUORIN_ENUM(quorin_mode_e){QUORIN_ECB = 0, QUORIN_CBC = 1, QUORIN_CFB = 2,
+                                   QUORIN_OFB = 3} quorin_mode;
+typedef QUORIN_ENUM(quorin_key_size_e){QUORIN_KEY_128 = 0, QUORIN_KEY_192 = 1,
+                                       QUORIN_KEY_256 = 2} quorin_key_size;
+typedef QUORIN_ENUM(quorin_string_mode_e){QUORIN_STRING_ENCODE = 0,
+                                          QUORIN_STRING_NORMAL = 1} quorin_string_mode;
 
 enum {
   QUORIN_OK = 0,
