@@ -69,17 +69,28 @@ std::int32_t OpenOutput(TFileRec& Out, const std::string& Name) {
   return TStatus::Ok;
 }
 
-// Reads the next chunk; reports whether it was the last one. The end is
-// tested once, right after the read: the chunk that reaches it is the one that
-// gets the padding, even if the file changes size meanwhile.
-std::int32_t ReadChunk(TFileRec& In, std::uint8_t* Buffer, bool& AtEnd) {
+// The input of a file operation: its size when it was opened, and how much
+// has been read since.
+struct TInput {
+  TFileRec Rec;
+  std::int64_t Size = 0, Done = 0;
+};
+
+// Reads the next chunk; reports whether it was the last one. A short read
+// marks the end, with no further system call. A full chunk is the last only
+// if it reaches the size the file had when opened; then the end is confirmed
+// once with the system, so that a file that grew meanwhile is read on as
+// before. The chunk found at the end is the one that gets the padding.
+std::int32_t ReadChunk(TInput& In, std::uint8_t* Buffer, bool& AtEnd) {
   std::int32_t n = 0;
-  BlockRead(In, Buffer, kChunk, n);
+  BlockRead(In.Rec, Buffer, kChunk, n);
   IOTest();
-  AtEnd = EofFile(In);
-  IOTest();
-  // A read returns fewer bytes than asked only at the end of the file.
-  if (n < kChunk) AtEnd = true;
+  In.Done += n;
+  AtEnd = n < kChunk;
+  if (!AtEnd && In.Done >= In.Size) {
+    AtEnd = EofFile(In.Rec);
+    IOTest();
+  }
   return n;
 }
 
@@ -88,6 +99,16 @@ bool WriteChunk(TFileRec& Out, const std::uint8_t* Buffer, std::int32_t Count) {
   BlockWrite(Out, Buffer, Count, written);
   IOTest();
   return written == Count;
+}
+
+// Binds and opens the input, and takes its size.
+bool OpenInput(TInput& In, const std::string& Name) {
+  if (!Bind(In.Rec, Name, fmOpenRead)) return false;
+  ResetFile(In.Rec, 1);
+  IOTest();
+  In.Size = FileSizeOf(In.Rec);
+  IOTest();
+  return true;
 }
 
 void CloseBoth(TFileRec& In, TFileRec& Out) {
@@ -103,10 +124,9 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
   if (SameFile(InFile, OutFile)) return TStatus::SameFile;
 
-  TFileRec in, out;
-  if (!Bind(in, InFile, fmOpenRead)) return TStatus::FileError;
-  ResetFile(in, 1);
-  IOTest();
+  TInput in;
+  TFileRec out;
+  if (!OpenInput(in, InFile)) return TStatus::FileError;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
   for (bool atEnd = false; !atEnd;) {
@@ -115,7 +135,7 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
     if (const std::int32_t status = EncryptBuffer(n); status != TStatus::Ok) return status;
     if (!WriteChunk(out, FBuffer.data(), n)) return TStatus::FileError;
   }
-  CloseBoth(in, out);
+  CloseBoth(in.Rec, out);
   return TStatus::Ok;
 }
 
@@ -123,14 +143,12 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
   if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
   if (SameFile(InFile, OutFile)) return TStatus::SameFile;
 
-  TFileRec in, out;
-  if (!Bind(in, InFile, fmOpenRead)) return TStatus::FileError;
-  ResetFile(in, 1);
-  IOTest();
+  TInput in;
+  TFileRec out;
+  if (!OpenInput(in, InFile)) return TStatus::FileError;
   // Refuse a ciphertext that cannot be whole blocks before the output is created.
-  const std::int64_t size = FileSizeOf(in);
-  IOTest();
-  if (size <= 0 || size % static_cast<std::int64_t>(BlockSize) != 0) return TStatus::BadCiphertext;
+  if (in.Size <= 0 || in.Size % static_cast<std::int64_t>(BlockSize) != 0)
+    return TStatus::BadCiphertext;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
   for (bool atEnd = false; !atEnd;) {
@@ -145,7 +163,7 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
     }
     if (!WriteChunk(out, FBuffer.data(), n)) return TStatus::FileError;
   }
-  CloseBoth(in, out);
+  CloseBoth(in.Rec, out);
   return TStatus::Ok;
 }
 
