@@ -1,6 +1,6 @@
 // RC6-32/20 block encryption and decryption, portable C++.
 #include "Rc6Kernels.h"
-#include "Rc6Rounds.h"
+#include "cipher/Rc6Rounds.h"
 #include "cipher/Endian.h"
 
 namespace cipher {

@@ -10,6 +10,7 @@
 
 #include "quorin/Rc6.h"
 #include "cipher/Rc6.h"
+#include "cipher/Rc6Rounds.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/framework/SysUtils.h"
 
@@ -90,21 +91,35 @@ void TQuorin::EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
     return;
   }
   // CBC, CFB and OFB encryption: each block needs the one before, so the chain
-  // stays in registers from block to block and only its end is stored.
+  // stays in registers from block to block and only its end is stored. The
+  // rounds are inlined and the mode is chosen once, outside the loop.
   const auto xorWords = [](cipher::Rc6Words a, const cipher::Rc6Words& b) {
     return cipher::Rc6Words{a.A ^ b.A, a.B ^ b.B, a.C ^ b.C, a.D ^ b.D};
   };
   cipher::Rc6Words chain = cipher::Rc6LoadBlock(FIV.data()), plain{}, out{};
-  for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
-    plain = cipher::Rc6LoadBlock(Data);
-    if (FCipherMode == TCipherMode::CBC) {  // C = E(P xor V); V = C
-      out = chain = cipher::Rc6EncryptWords(FS, xorWords(plain, chain));
-    } else {  // C = P xor E(V); CFB: V = C, OFB: V = E(V)
-      const cipher::Rc6Words stream = cipher::Rc6EncryptWords(FS, chain);
-      out = xorWords(plain, stream);
-      chain = FCipherMode == TCipherMode::CFB ? out : stream;
-    }
-    cipher::Rc6StoreBlock(out, Data);
+  switch (FCipherMode) {
+    case TCipherMode::CBC:  // C = E(P xor V); V = C
+      for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
+        plain = cipher::Rc6LoadBlock(Data);
+        out = chain = cipher::rounds::Encrypt(FS, xorWords(plain, chain));
+        cipher::Rc6StoreBlock(out, Data);
+      }
+      break;
+    case TCipherMode::CFB:  // C = P xor E(V); V = C
+      for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
+        plain = cipher::Rc6LoadBlock(Data);
+        out = chain = xorWords(plain, cipher::rounds::Encrypt(FS, chain));
+        cipher::Rc6StoreBlock(out, Data);
+      }
+      break;
+    default:  // OFB: C = P xor E(V); V = E(V)
+      for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
+        plain = cipher::Rc6LoadBlock(Data);
+        chain = cipher::rounds::Encrypt(FS, chain);
+        out = xorWords(plain, chain);
+        cipher::Rc6StoreBlock(out, Data);
+      }
+      break;
   }
   cipher::Rc6StoreBlock(chain, FIV.data());
   cipher::Rc6StoreBlock(out, FBlock.data());

@@ -1,4 +1,6 @@
-// The RC6-32/20 rounds on one block, for the portable kernel. Four rounds are
+// The RC6-32/20 rounds on one block, inlined into the portable kernel and into
+// the serial chaining loops (CBC and CFB encryption, OFB), where each block
+// waits on the one before and a call per block would cost. Four rounds are
 // written out with the registers renamed instead of rotated, so that no words
 // move between rounds.
 #pragma once
