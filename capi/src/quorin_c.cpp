@@ -110,6 +110,17 @@ void Deliver(const std::string& result, void* dst, std::size_t* dst_len, bool te
   *dst_len = result.size();
 }
 
+// A block through the component; in and out may be the same.
+int OneBlock(quorin* q, const uint8_t* in, uint8_t* out,
+             std::int32_t (Rc6::TQuorin::*operation)(const Rc6::TBlock&, Rc6::TBlock&)) {
+  if (q == nullptr || in == nullptr || out == nullptr) return Invalid("a pointer is NULL");
+  Rc6::TBlock a, b;
+  std::memcpy(a.data(), in, a.size());
+  const int status = Guarded([&] { return (q->component.*operation)(a, b); });
+  if (status == QUORIN_OK) std::memcpy(out, b.data(), b.size());
+  return status;
+}
+
 }  // namespace
 
 extern "C" {
@@ -191,21 +202,11 @@ const char* quorin_version(void) {
 }
 
 int quorin_encrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]) {
-  if (q == nullptr || in == nullptr || out == nullptr) return Invalid("a pointer is NULL");
-  Rc6::TBlock a, b;
-  std::memcpy(a.data(), in, a.size());
-  const int status = Guarded([&] { return q->component.EncryptBlock(a, b); });
-  if (status == QUORIN_OK) std::memcpy(out, b.data(), b.size());
-  return status;
+  return OneBlock(q, in, out, &Rc6::TQuorin::EncryptBlock);
 }
 
 int quorin_decrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]) {
-  if (q == nullptr || in == nullptr || out == nullptr) return Invalid("a pointer is NULL");
-  Rc6::TBlock a, b;
-  std::memcpy(a.data(), in, a.size());
-  const int status = Guarded([&] { return q->component.DecryptBlock(a, b); });
-  if (status == QUORIN_OK) std::memcpy(out, b.data(), b.size());
-  return status;
+  return OneBlock(q, in, out, &Rc6::TQuorin::DecryptBlock);
 }
 
 uint8_t* quorin_buffer(quorin* q) {

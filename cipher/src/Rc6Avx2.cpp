@@ -143,22 +143,23 @@ QUORIN_AVX2 inline void DecryptSets(const Rc6RoundKeys& S, const std::uint8_t* I
 
 // Sixteen blocks at a time while there are, then eight (the caller passes a
 // multiple of eight).
-QUORIN_AVX2 void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
-                             std::size_t Blocks) noexcept {
+template <bool Encrypt>
+QUORIN_AVX2 inline void Batches(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                                std::size_t Blocks) {
   for (; Blocks >= 2 * kAvx2Batch;
        Blocks -= 2 * kAvx2Batch, In += 32 * kAvx2Batch, Out += 32 * kAvx2Batch)
-    EncryptSets<2>(S, In, Out);
-  for (; Blocks >= kAvx2Batch; Blocks -= kAvx2Batch, In += 16 * kAvx2Batch, Out += 16 * kAvx2Batch)
-    EncryptSets<1>(S, In, Out);
+    Encrypt ? EncryptSets<2>(S, In, Out) : DecryptSets<2>(S, In, Out);
+  if (Blocks >= kAvx2Batch) Encrypt ? EncryptSets<1>(S, In, Out) : DecryptSets<1>(S, In, Out);
+}
+
+QUORIN_AVX2 void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                             std::size_t Blocks) noexcept {
+  Batches<true>(S, In, Out, Blocks);
 }
 
 QUORIN_AVX2 void DecryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                              std::size_t Blocks) noexcept {
-  for (; Blocks >= 2 * kAvx2Batch;
-       Blocks -= 2 * kAvx2Batch, In += 32 * kAvx2Batch, Out += 32 * kAvx2Batch)
-    DecryptSets<2>(S, In, Out);
-  for (; Blocks >= kAvx2Batch; Blocks -= kAvx2Batch, In += 16 * kAvx2Batch, Out += 16 * kAvx2Batch)
-    DecryptSets<1>(S, In, Out);
+  Batches<false>(S, In, Out, Blocks);
 }
 
 }  // namespace cipher::kernels
