@@ -15,6 +15,19 @@
 
 namespace {
 
+// AddressSanitizer turns mlock into a no-op, so the lock cannot be seen there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kLockVisible = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kLockVisible = false;
+#else
+constexpr bool kLockVisible = true;
+#endif
+#else
+constexpr bool kLockVisible = true;
+#endif
+
 long LockedKiB() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);)
@@ -49,7 +62,7 @@ TEST(ToolSecrets, KeyStorageIsLockedAndTheProcessNotDumpable) {
   const long before = LockedKiB();
   {
     quorin::SecretBytes key(64 * 1024, 0x5A);
-    if (before >= 0) {
+    if (kLockVisible && before >= 0) {
       EXPECT_GE(LockedKiB(), before + 60) << "mlock refused here?";
     }
   }
