@@ -78,7 +78,7 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
   return out;
 }
 
-SecretBytes ReadKeyFile(const std::string& path, const std::string& what) {
+SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::size_t largest) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0)
     throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(errno));
@@ -89,7 +89,7 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what) {
   }
   // Read one byte more than allowed, so that a longer file (or an endless
   // device such as /dev/zero) is recognised without reading it all.
-  SecretBytes data(kLargestKeyFile + 1);
+  SecretBytes data(largest + 1);
   std::size_t done = 0;
   while (done < data.size()) {
     const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
@@ -103,9 +103,9 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what) {
     done += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  if (done > kLargestKeyFile)
-    throw UsageError("the " + what + " file '" + path + "' is longer than " +
-                     Bytes(kLargestKeyFile) + ": is it the right file?");
+  if (done > largest)
+    throw UsageError("the " + what + " file '" + path + "' is longer than " + Bytes(largest) +
+                     ": is it the right file?");
   data.resize(done);
   return data;
 }

@@ -31,9 +31,10 @@ KeyMaterial LoadKeyMaterial(const CipherOptions& options, bool ivOptional);
 // Decodes hexadecimal digits (either case); throws UsageError naming the option.
 SecretBytes ParseHex(const SecretBytes& hex, const std::string& option);
 
-// Reads a whole key or IV file of at most kLargestKeyFile bytes; throws
+// Reads a whole key or IV file of at most `largest` bytes; throws
 // UsageError for a folder, a longer file or one that cannot be read.
-SecretBytes ReadKeyFile(const std::string& path, const std::string& what);
+SecretBytes ReadKeyFile(const std::string& path, const std::string& what,
+                        std::size_t largest = kLargestKeyFile);
 
 // A keyed component for the options, in memory locked where allowed.
 std::unique_ptr<Rc6::TQuorin> MakeCipher(const KeyMaterial& material, Rc6::TCipherMode mode,

@@ -27,3 +27,21 @@ struct CipherOptions {
 };
 
 }  // namespace quorin
+
+namespace quorin {
+
+// The options of seal, open and keygen.
+struct SealCommandOptions {
+  std::string mode = "cbc";       // -m: cbc, cfb or ofb
+  int keyBits = 256;              // -s
+  std::string cost = "moderate";  // --cost: interactive, moderate or sensitive
+  bool prompt = false;            // -p
+  std::string keyFile, passphraseFile, passphraseEnv;
+  std::string input = "-";
+  std::string output = "-";
+  bool outputGiven = false;
+  bool force = false;
+  std::optional<bool> progress;
+};
+
+}  // namespace quorin

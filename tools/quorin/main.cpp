@@ -12,6 +12,9 @@
 #include "Files.h"
 #include "KeyMaterial.h"
 #include "Secret.h"
+#if defined(QUORIN_WITH_SEAL)
+#include "Sealing.h"
+#endif
 
 namespace {
 
@@ -19,7 +22,13 @@ using quorin::CipherOptions;
 
 constexpr const char* kDescription = R"(Encrypts and decrypts with the RC6 block cipher (RC6-32/20).
 
-Examples:
+Sealed files (a passphrase or a key file; a wrong one or an altered file is refused):
+  quorin seal -o report.pdf.qsl report.pdf        # asks for a passphrase twice
+  quorin open -o report.pdf report.pdf.qsl
+  quorin keygen -o my.key                         # 32 random bytes, mode 0600
+  quorin seal --key-file my.key < data > data.qsl
+
+The component's raw format, for programs that use it directly:
   export QUORIN_KEY='a key of 16 to 32 bytes'   # or --key-file FILE
   IV=000102030405060708090a0b0c0d0e0f           # a fresh IV for every message
   quorin encrypt --iv-hex $IV -o report.pdf.rc6 report.pdf
@@ -31,7 +40,7 @@ Examples:
   quorin encode < bytes.bin > text.txt            # radix-64 armour only
   quorin selftest
 
-The ciphertext has no header: decrypt with the same key, -s, -m and IV.
+Raw ciphertext has no header: decrypt with the same key, -s, -m and IV.
 Exit codes: 0 success, 1 the operation failed, 2 usage error.
 )";
 
@@ -114,6 +123,53 @@ int CheckStandardOutput(int code) {
   return code;
 }
 
+#if defined(QUORIN_WITH_SEAL)
+constexpr const char* kSealFooter = R"(
+The secret is a passphrase (asked for on the terminal unless --passphrase-file
+or --passphrase-env gives it) or a key file (--key-file; quorin keygen makes
+one). open reads the mode, key size and costs from the file's header, checks
+every chunk's tag before releasing its plaintext, and leaves no OUT if any
+check fails.)";
+
+struct SealCommands {
+  CLI::App *seal, *open, *keygen;
+};
+
+SealCommands AddSealCommands(CLI::App& app, quorin::SealCommandOptions& s) {
+  auto* seal =
+      app.add_subcommand("seal", "seal INPUT under a passphrase or key file (recommended)");
+  auto* open =
+      app.add_subcommand("open", "open a sealed file, refusing a wrong secret or an altered file");
+  auto* keygen = app.add_subcommand("keygen", "write a new 32-byte key file (-o FILE, mode 0600)");
+  for (auto* cmd : {seal, open}) {
+    cmd->add_flag("-p,--passphrase", s.prompt,
+                  "ask for a passphrase on the terminal (the default)");
+    cmd->add_option("--passphrase-file", s.passphraseFile, "the passphrase is FILE's first line");
+    cmd->add_option("--passphrase-env", s.passphraseEnv,
+                    "the passphrase is environment variable NAME");
+    cmd->add_option("--key-file", s.keyFile, "use the key file FILE instead of a passphrase");
+    cmd->add_option("INPUT", s.input, "input file; '-' or none: standard input");
+    cmd->add_option("-o,--output", s.output, "output file; '-': standard output (the default)");
+    cmd->add_flag("-f,--force", s.force, "overwrite an existing output file");
+    cmd->add_flag_function(
+        "--progress", [&s](std::int64_t) { s.progress = true; }, "always show progress");
+    cmd->add_flag_function(
+        "--no-progress", [&s](std::int64_t) { s.progress = false; }, "never show progress");
+    cmd->footer(kSealFooter);
+  }
+  seal->add_option("-m,--mode", s.mode, "chaining mode: cbc (default), cfb or ofb")
+      ->transform(CLI::IsMember({"cbc", "cfb", "ofb"}, CLI::ignore_case));
+  seal->add_option("-s,--key-size", s.keyBits, "key size in bits: 128, 192 or 256 (default)")
+      ->check(CLI::IsMember({128, 192, 256}));
+  seal->add_option("--cost", s.cost,
+                   "passphrase hashing (Argon2id): interactive (64 MiB), moderate (256 MiB, the "
+                   "default) or sensitive (1 GiB)")
+      ->transform(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case));
+  keygen->add_option("-o,--output", s.output, "the new key file")->required();
+  return {seal, open, keygen};
+}
+#endif
+
 }  // namespace
 
 static int Run(int argc, char** argv) {
@@ -122,6 +178,10 @@ static int Run(int argc, char** argv) {
   app.set_version_flag("--version", quorin::VersionText());
   app.get_formatter()->column_width(34);
   CipherOptions o;
+#if defined(QUORIN_WITH_SEAL)
+  quorin::SealCommandOptions sealOptions;
+  const SealCommands sealing = AddSealCommands(app, sealOptions);
+#endif
 
   auto* encrypt = app.add_subcommand("encrypt", "encrypt INPUT (count-byte padded, no header)");
   auto* decrypt = app.add_subcommand("decrypt", "decrypt INPUT");
@@ -160,6 +220,16 @@ static int Run(int argc, char** argv) {
       if (cmd->count("--output") > 0) o.outputGiven = true;
       if (*cmd) RefuseEmptyValues(cmd);
     }
+#if defined(QUORIN_WITH_SEAL)
+    for (auto* cmd : {sealing.seal, sealing.open, sealing.keygen}) {
+      if (!*cmd) continue;
+      RefuseEmptyValues(cmd);
+      sealOptions.outputGiven = cmd->count("--output") > 0;
+      if (cmd == sealing.seal) return quorin::Seal(sealOptions);
+      if (cmd == sealing.open) return quorin::Open(sealOptions);
+      return quorin::KeyGen(sealOptions);
+    }
+#endif
     if (*encrypt) return quorin::Encrypt(o);
     if (*decrypt) return quorin::Decrypt(o);
     if (*mac) return quorin::Mac(o);
