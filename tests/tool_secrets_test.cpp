@@ -12,28 +12,12 @@
 
 #include "KeyMaterial.h"
 #include "Secret.h"
+#include "TestSupport.h"
 
 namespace {
 
-// AddressSanitizer turns mlock into a no-op, so the lock cannot be seen there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kLockVisible = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kLockVisible = false;
-#else
-constexpr bool kLockVisible = true;
-#endif
-#else
-constexpr bool kLockVisible = true;
-#endif
-
-long LockedKiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmLck:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
+using testsupport::kLockVisible;
+using testsupport::LockedKiB;
 
 TEST(ToolSecrets, KeyHexLeavesTheCommandLineInBothSpellings) {
   struct Case {

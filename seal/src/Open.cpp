@@ -51,9 +51,13 @@ class ChunkReader {
                            std::to_string(index + 1) + ", before the last chunk");
     if (!last && matches(length, true))
       throw AuthenticationError(name_ + " has bytes appended after its sealed data");
-    throw AuthenticationError(
-        "cannot open " + name_ +
-        ": the passphrase or key is wrong, or the file was altered (a tag does not match)");
+    if (index > 0)
+      throw AuthenticationError(name_ + " is damaged: chunk " + std::to_string(index + 1) +
+                                " does not match its tag, though the chunks before it did (so "
+                                "the secret is right); it was altered or cut short");
+    throw AuthenticationError("cannot open " + name_ +
+                              ": the passphrase or key is wrong, or the file was altered or cut "
+                              "short (a tag does not match)");
   }
 
  private:

@@ -119,4 +119,11 @@ int OpenDescriptorCount() {
   return n;
 }
 
+long LockedKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmLck:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
 }  // namespace testsupport

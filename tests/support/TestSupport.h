@@ -66,4 +66,19 @@ void WriteFileBytes(const std::string& path, const Bytes& data);
 // How many descriptors this process has open.
 int OpenDescriptorCount();
 
+// The memory this process has locked (VmLck), in KiB.
+long LockedKiB();
+// AddressSanitizer turns mlock into a no-op, so a lock cannot be seen there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kLockVisible = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kLockVisible = false;
+#else
+inline constexpr bool kLockVisible = true;
+#endif
+#else
+inline constexpr bool kLockVisible = true;
+#endif
+
 }  // namespace testsupport

@@ -1,0 +1,75 @@
+// Where the sealing library keeps passphrases and keys: every secret buffer
+// (the passphrase or key file bytes, the master, both subkeys) comes from
+// libsodium's guarded allocator, which locks it and wipes it when freed, and
+// each one is freed again. The allocator's entry points are interposed here
+// to watch them.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TestSupport.h"
+#include "quorin/framework/MemoryStream.h"
+#include "quorin/seal/Seal.h"
+
+namespace {
+
+std::map<void*, std::size_t>& Live() {
+  static std::map<void*, std::size_t> live;
+  return live;
+}
+std::vector<std::size_t> allocated;
+
+}  // namespace
+
+extern "C" void* sodium_malloc(std::size_t size) {
+  static auto* real = reinterpret_cast<void* (*)(std::size_t)>(dlsym(RTLD_NEXT, "sodium_malloc"));
+  void* p = real(size);
+  if (p != nullptr) {
+    Live()[p] = size;
+    allocated.push_back(size);
+  }
+  return p;
+}
+
+extern "C" void sodium_free(void* p) {
+  static auto* real = reinterpret_cast<void (*)(void*)>(dlsym(RTLD_NEXT, "sodium_free"));
+  Live().erase(p);
+  real(p);
+}
+
+namespace {
+
+using namespace quorin::seal;
+
+TEST(SealSecrets, EverySecretLivesInWipedMemoryAndIsFreed) {
+  const std::string passphrase = "a passphrase of 31 bytes length";
+  for (bool usePassphrase : {true, false}) {
+    allocated.clear();
+    {
+      const Secret secret = usePassphrase ? Secret::Passphrase(passphrase)
+                                          : Secret::KeyFileBytes(std::vector<std::uint8_t>(48, 9));
+      framework::TMemoryStream plain, sealed, opened;
+      plain.Write("some plaintext", 14);
+      plain.SetPosition(0);
+      SealStream(plain, sealed, secret, {Mode::CBC, 192, {1, 8192}, false});
+      sealed.SetPosition(0);
+      OpenStream(sealed, opened, secret);
+      ASSERT_EQ(opened.GetSize(), 14);
+    }
+    EXPECT_TRUE(Live().empty()) << Live().size() << " secret buffers were not freed";
+    // The secret itself, then master, encryption key (24 bytes) and MAC key once for each step.
+    const std::vector<std::size_t> expected{usePassphrase ? passphrase.size() : 48u, 32, 24, 32,
+                                            32, 24, 32};
+    EXPECT_EQ(allocated, expected);
+  }
+}
+
+TEST(SealSecrets, ASecretIsLockedInMemory) {
+  if (!testsupport::kLockVisible) GTEST_SKIP() << "mlock is a no-op under AddressSanitizer";
+  const long before = testsupport::LockedKiB();
+  const Secret secret = Secret::Passphrase("locked");
+  EXPECT_GE(testsupport::LockedKiB(), before + 4);
+}
+
+}  // namespace
