@@ -59,8 +59,8 @@ TEST(SealSecrets, EverySecretLivesInWipedMemoryAndIsFreed) {
     }
     EXPECT_TRUE(Live().empty()) << Live().size() << " secret buffers were not freed";
     // The secret itself, then master, encryption key (24 bytes) and MAC key once for each step.
-    const std::vector<std::size_t> expected{usePassphrase ? passphrase.size() : 48u, 32, 24, 32,
-                                            32, 24, 32};
+    const std::vector<std::size_t> expected{
+        usePassphrase ? passphrase.size() : 48u, 32, 24, 32, 32, 24, 32};
     EXPECT_EQ(allocated, expected);
   }
 }

@@ -87,6 +87,10 @@ struct RoundTripCase {
   bool passphrase;
 };
 
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+  *os << static_cast<int>(c.mode) << "/" << c.bits << (c.passphrase ? "/passphrase" : "/key file");
+}
+
 class SealRoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(SealRoundTrip, BodyIsTheComponentsStreamAndOpensToThePlaintext) {
@@ -176,10 +180,10 @@ std::vector<Tampering> EveryTampering(const Bytes& good) {
   };
   for (std::size_t i = 0; i < format::kHeaderBytes; ++i) {
     // A flipped chunk size that is still whole blocks is caught by the first tag.
-    const Outcome o = i < 8                                     ? Outcome::NotSealed
-                      : i < 10                                  ? Outcome::Version
-                      : (i >= 16 && i <= 18) || i >= 32         ? Outcome::Authentication
-                                                                : Outcome::BadHeader;
+    const Outcome o = i < 8                             ? Outcome::NotSealed
+                      : i < 10                          ? Outcome::Version
+                      : (i >= 16 && i <= 18) || i >= 32 ? Outcome::Authentication
+                                                        : Outcome::BadHeader;
     cases.push_back({"header byte " + std::to_string(i), changed(i, 0x80), o});
   }
   for (std::size_t i = format::kHeaderBytes; i < good.size(); ++i)
@@ -187,9 +191,10 @@ std::vector<Tampering> EveryTampering(const Bytes& good) {
   for (std::size_t n = 0; n < good.size(); ++n) {
     // A cut inside a chunk at a block boundary looks like a short last chunk whose tag fails.
     const std::size_t into = (n - format::kHeaderBytes) % kStored;
-    const Outcome o = n == 0                                  ? Outcome::NotSealed
-                      : n > format::kHeaderBytes && into != 0 && into % 16 == 0 ? Outcome::Either
-                                                                                 : Outcome::Truncated;
+    const Outcome o = n == 0 ? Outcome::NotSealed
+                      : n > format::kHeaderBytes && into != 0 && into % 16 == 0
+                          ? Outcome::Either
+                          : Outcome::Truncated;
     cases.push_back({"cut to " + std::to_string(n), Bytes(good.data(), good.data() + n), o});
   }
   const auto chunk = [&](std::size_t i) {
@@ -264,8 +269,7 @@ TEST(SealTamper, MessagesSayWhatAPersonCanDo) {
             "test is truncated: it ends inside its header");
   Bytes plainText(100, 'x');
   EXPECT_NE(message(plainText, KeyFile()).find("is not a sealed file"), std::string::npos);
-  EXPECT_EQ(message(good, Passphrase()),
-            "test was sealed with a key file, not a passphrase");
+  EXPECT_EQ(message(good, Passphrase()), "test was sealed with a key file, not a passphrase");
 }
 
 // The known-answer files pin the format: fixed secrets, salt and IV. Set
@@ -283,15 +287,18 @@ constexpr KnownAnswer kKnownAnswers[] = {
 };
 
 TEST(SealKnownAnswer, FilesAreReproducedAndOpen) {
-  const Bytes plain = testsupport::ReadFileBytes(std::string(QUORIN_TEST_DATA_DIR) + "/sealed-kat.txt");
-  const Bytes key = testsupport::ReadFileBytes(std::string(QUORIN_TEST_DATA_DIR) + "/sealed-kat.key");
+  const Bytes plain =
+      testsupport::ReadFileBytes(std::string(QUORIN_TEST_DATA_DIR) + "/sealed-kat.txt");
+  const Bytes key =
+      testsupport::ReadFileBytes(std::string(QUORIN_TEST_DATA_DIR) + "/sealed-kat.key");
   for (const KnownAnswer& k : kKnownAnswers) {
     SCOPED_TRACE(k.file);
-    const Secret secret = k.passphrase ? Secret::Passphrase("quorin known answer")
-                                       : Secret::KeyFileBytes(key);
+    const Secret secret =
+        k.passphrase ? Secret::Passphrase("quorin known answer") : Secret::KeyFileBytes(key);
     const std::string path = std::string(QUORIN_TEST_DATA_DIR) + "/" + k.file;
     const Bytes sealed = Sealed(plain, secret, k.options, k.chunk);
-    if (std::getenv("QUORIN_WRITE_SEALED_KAT") != nullptr) testsupport::WriteFileBytes(path, sealed);
+    if (std::getenv("QUORIN_WRITE_SEALED_KAT") != nullptr)
+      testsupport::WriteFileBytes(path, sealed);
     EXPECT_EQ(testsupport::ToHex(sealed), testsupport::ToHex(testsupport::ReadFileBytes(path)));
     EXPECT_EQ(Opened(testsupport::ReadFileBytes(path), secret), plain);
   }
@@ -334,9 +341,12 @@ TEST(SealOptionsAndSecrets, InvalidOnesAreRefused) {
   EXPECT_THROW(Secret::KeyFileBytes(Bytes(15, 1)), std::invalid_argument);
   const Secret secret = Passphrase();
   const SealOptions invalid[] = {
-      {Mode{0}, 256, kFast, false},      {Mode{4}, 256, kFast, false},
-      {Mode::CBC, 100, kFast, false},    {Mode::CBC, 256, {0, 8192}, false},
-      {Mode::CBC, 256, {33, 8192}, false}, {Mode::CBC, 256, {1, 8191}, false},
+      {Mode{0}, 256, kFast, false},
+      {Mode{4}, 256, kFast, false},
+      {Mode::CBC, 100, kFast, false},
+      {Mode::CBC, 256, {0, 8192}, false},
+      {Mode::CBC, 256, {33, 8192}, false},
+      {Mode::CBC, 256, {1, 8191}, false},
       {Mode::CBC, 256, {1, (std::uint64_t{4} << 30) + 1024}, false},
   };
   for (const SealOptions& o : invalid) EXPECT_THROW(Sealed({}, secret, o), std::invalid_argument);
@@ -351,7 +361,7 @@ TEST(SealFiles, OutputsAreNewPrivateFilesAndNeverTheInput) {
   struct stat st {};
   ASSERT_EQ(::stat(out.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_THROW(SealFile(in, out, secret), FileError);                    // exists
+  EXPECT_THROW(SealFile(in, out, secret), FileError);                                // exists
   EXPECT_THROW(SealFile(in, in, secret, {Mode::CBC, 256, kFast, true}), FileError);  // itself
   EXPECT_THROW(SealFile(in, "/dev/null", secret, {Mode::CBC, 256, kFast, true}), FileError);
   EXPECT_THROW(SealFile(dir.File("missing"), dir.File("x"), secret), FileError);

@@ -53,7 +53,7 @@ class Terminal {
       quiet.c_lflag |= ECHONL;
       ttyFd = fd_;
       for (int sig : kPromptSignals) ::signal(sig, RestoreTerminalAndDie);
-      ::tcsetattr(fd_, TCSAFLUSH, &quiet);
+      ::tcsetattr(fd_, TCSANOW, &quiet);  // keeps what was typed ahead
     }
     SecretBytes line(kLongestPassphrase + 1);
     std::size_t length = 0;
@@ -68,7 +68,7 @@ class Terminal {
       line[length++] = static_cast<std::uint8_t>(c);
     }
     if (isTerminal) {
-      ::tcsetattr(fd_, TCSAFLUSH, &savedTerminal);
+      ::tcsetattr(fd_, TCSANOW, &savedTerminal);
       for (int sig : kPromptSignals) ::signal(sig, SIG_DFL);
       ttyFd = -1;
     }

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# quorin seal, open and keygen, run as a user would: round trips in every
+# mode and key size, both kinds of secret, the passphrase prompt, and every
+# kind of tampering refused with exit code 1 and no output file.
+# Usage: seal_test.sh QUORIN INTEROP_HELPER
+set -u
+Q=$1
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+. "$here/checks.sh"
+# Under valgrind every run is slow: the tampering is sampled, not exhaustive.
+slow=${QUORIN_TEST_UNDER_VALGRIND:+1}
+
+expect 0 "keygen writes a key file" "$Q" keygen -o k.key
+check "the key file is 32 bytes, mode 0600" test "$(stat -c %s:%a k.key)" = 32:600
+expect 1 "keygen never overwrites" "$Q" keygen -o k.key
+said "keygen names the reason" "exists"
+expect 2 "keygen needs -o" "$Q" keygen
+
+sizes="0 1 15 16 17 4095 4096 4097 3145733"
+[ -n "$slow" ] && sizes="0 17 4097 70000"
+for n in $sizes; do head -c "$n" /dev/urandom >"p$n"; done
+for m in cbc cfb ofb; do
+  for s in 128 192 256; do
+    ok=1
+    for n in $sizes; do
+      "$Q" seal --key-file k.key -m $m -s $s -o "s$n" "p$n" && "$Q" open --key-file k.key -o "o$n" "s$n" &&
+        cmp -s "p$n" "o$n" || ok=0
+      rm -f "s$n" "o$n"
+    done
+    check "round trips in $m with $s-bit keys, sizes $sizes" test $ok = 1
+  done
+done
+"$Q" seal --key-file k.key <p4097 | "$Q" open --key-file k.key >piped
+check "standard input to standard output" cmp -s p4097 piped
+
+printf 'my passphrase\n' >pw
+export QUORIN_PW='my passphrase'
+expect 0 "seal with --passphrase-file" "$Q" seal --cost interactive --passphrase-file pw -o pw.qsl p17
+expect 0 "open with --passphrase-env (the file's line end is not part of it)" \
+  "$Q" open --passphrase-env QUORIN_PW -o pw.out pw.qsl
+check "the passphrase round trip" cmp -s p17 pw.out
+printf 'wrong\n' >bad
+expect 1 "a wrong passphrase is refused" "$Q" open --passphrase-file bad -o wrong.out pw.qsl
+said "a wrong passphrase" "the passphrase or key is wrong, or the file was altered"
+check "a wrong passphrase leaves no output" test ! -e wrong.out
+expect 2 "a key file where a passphrase is needed" "$Q" open --key-file k.key pw.qsl
+said "the header says which secret" "sealed with a passphrase"
+"$Q" seal --key-file k.key -o kf.qsl p17
+expect 2 "a passphrase where a key file is needed" "$Q" open --passphrase-env QUORIN_PW -o x kf.qsl
+: >empty
+expect 2 "an empty passphrase is refused" "$Q" seal --passphrase-file empty -o x p17
+expect 2 "two secrets are refused" "$Q" seal --passphrase-file pw --key-file k.key -o x p17
+expect 2 "no terminal, no prompt" setsid "$Q" seal -o x p17 </dev/null
+said "the way out" "--passphrase-file"
+expect 2 "ECB cannot seal" "$Q" seal --key-file k.key -m ecb -o x p17
+expect 1 "an unsealed file is refused" "$Q" open --key-file k.key -o x p17
+said "an unsealed file" "is not a sealed file"
+
+if command -v script >/dev/null; then
+  printf 'typed pass\ntyped pass\n' |
+    script -qec "'$Q' seal --cost interactive -o typed.qsl p17; echo code=\$?" /dev/null >tty.txt 2>&1
+  check "the prompt asks twice and seals" grep -q code=0 tty.txt
+  check "the prompt does not echo" bash -c '! grep -q "typed pass.*typed pass" tty.txt'
+  printf 'typed pass\n' | script -qec "'$Q' open -o typed.out typed.qsl" /dev/null >/dev/null 2>&1
+  check "the typed passphrase opens it" cmp -s p17 typed.out
+  printf 'one\ntwo\n' | script -qec "'$Q' seal -o nomatch.qsl p17; echo code=\$?" /dev/null >tty.txt 2>&1
+  check "differing passphrases are refused" grep -q code=1 tty.txt
+  check "and seal nothing" test ! -e nomatch.qsl
+  script -qec "'$Q' seal --key-file k.key p17; echo code=\$?" /dev/null >tty.txt 2>&1
+  check "sealed bytes are not written to a terminal" grep -q code=2 tty.txt
+fi
+
+# Tampering: a one-chunk file, so every tag byte sits at the end.
+"$Q" seal --key-file k.key -o good.qsl p4097
+size=$(stat -c %s good.qsl)  # 64 + 4112 + 32
+tampered() {  # tampered "description" CODE PATTERN: good.qsl altered into t.qsl must be refused
+  expect "$2" "$1 is refused" "$Q" open --key-file k.key -o t.out t.qsl
+  grep -q -- "$3" err.txt || bad "$1: expected '$3', got: $(cat err.txt)"
+  [ -e t.out ] && bad "$1 left an output file"
+}
+flip() {  # flip OFFSET: t.qsl is good.qsl with that byte's top bit flipped
+  local byte
+  byte=$(od -An -tu1 -j "$1" -N1 good.qsl)
+  cp good.qsl t.qsl
+  printf "\\$(printf %03o $((byte ^ 0x80)))" | dd of=t.qsl bs=1 seek="$1" conv=notrunc status=none
+}
+offsets="$(seq 0 63) $(seq $((size - 32)) $((size - 1))) 64 100 2000 4175"
+[ -n "$slow" ] && offsets="0 9 10 20 40 60 64 2000 $((size - 32)) $((size - 1))"
+for i in $offsets; do
+  flip "$i"
+  if [ "$i" -lt 8 ]; then want="not a sealed file"
+  elif [ "$i" -lt 10 ]; then want="format version"
+  elif [ "$i" -ge 32 ] || { [ "$i" -ge 16 ] && [ "$i" -le 18 ]; }; then want="a tag does not match"
+  else want="header"; fi
+  tampered "byte $i flipped" 1 "$want"
+done
+cuts="0 4 8 10 12 16 20 24 28 32 48 63 64 65 $((size - 31)) $((size - 16)) $((size - 1))"
+for n in $cuts; do
+  head -c "$n" good.qsl >t.qsl
+  case $n in 0) want="not a sealed file";; $((size - 16))) want="cut short";; *) want="truncated";; esac
+  tampered "cut to $n bytes" 1 "$want"
+done
+cp good.qsl t.qsl; printf x >>t.qsl
+tampered "a byte appended" 1 "appended"
+# A header asking for 2 TiB of memory is refused at once, before any passphrase is asked for.
+{ head -c 24 pw.qsl; printf '\0\0\0\200'; tail -c +29 pw.qsl; } >t.qsl
+tampered "a header asking for 2 TiB" 1 "beyond"
+
+summary
