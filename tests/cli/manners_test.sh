@@ -32,12 +32,19 @@ offers() {  # offers "description" EXPECTED WORDS...
 }
 Q="$src/tools/completion/quorin" P="$src/tools/completion/quorin-palette"
 check "quorin's completion registers" bash -c "source '$Q'; complete -p quorin | grep -q _quorin"
-for cmd in encrypt decrypt mac encode decode selftest version --version; do
+for cmd in seal open keygen encrypt decrypt mac encode decode selftest version --version; do
   offers "quorin completes $cmd" "$cmd" "$Q" quorin "${cmd:0:2}"
 done
 for opt in --mode --key-size --key-file --key-env --key-hex --iv-hex --iv-file --armour --output --force --progress --no-progress; do
   offers "encrypt completes $opt" "$opt" "$Q" quorin encrypt "${opt:0:4}"
 done
+for opt in --passphrase-file --passphrase-env --key-file --mode --key-size --cost --output --force; do
+  offers "seal completes $opt" "$opt" "$Q" quorin seal "${opt:0:6}"
+done
+offers "open completes --passphrase-file" --passphrase-file "$Q" quorin open --passphrase-f
+check "open offers no --cost" bash -c '! grep -q cost <<<"$1"' _ "$(complete_words "$Q" quorin open --c)"
+offers "seal's modes leave out ecb" cbc "$Q" quorin seal -m c
+offers "costs after --cost" interactive "$Q" quorin seal --cost i
 offers "mac completes --key-hex" --key-hex "$Q" quorin mac --key-h
 check "mac offers no --key-env" bash -c '! grep -q key-env <<<"$1"' _ "$(complete_words "$Q" quorin mac --key)"
 offers "decode completes --force" --force "$Q" quorin decode --f
