@@ -11,10 +11,15 @@ set(QUORIN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorin)
 # Debian wants each package's documents under its own name.
 option(QUORIN_DEBIAN_DOCS "Install copyright and changelog files under each Debian package's name" OFF)
 
-foreach(_target framework tamberlo tambercin quorin-c)
+set(_libraries framework tamberlo tambercin quorin-c)
+if(QUORIN_HAVE_SEAL)
+  list(APPEND _libraries quorin-seal)
+  install(DIRECTORY seal/include/quorin DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+endif()
+foreach(_target ${_libraries})
   quorin_install_rpath(${_target})
 endforeach()
-install(TARGETS framework tamberlo tambercin quorin-c EXPORT QuorinTargets
+install(TARGETS ${_libraries} EXPORT QuorinTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY framework/include/quorin component/include/quorin capi/include/quorin
@@ -62,8 +67,16 @@ install(FILES ${PROJECT_BINARY_DIR}/QuorinConfig.cmake ${PROJECT_BINARY_DIR}/Quo
 # pkg-config files find the prefix relative to themselves, so the tree can move.
 set(_pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH QUORIN_PC_PREFIX_FROM_PCFILEDIR /${_pc_dir} /)
-foreach(_pkg tamberlo tambercin quorin-c)
-  if(_pkg STREQUAL "quorin-c")
+set(_pkgs tamberlo tambercin quorin-c)
+if(QUORIN_HAVE_SEAL)
+  list(APPEND _pkgs quorin-seal)
+endif()
+foreach(_pkg ${_pkgs})
+  if(_pkg STREQUAL "quorin-seal")
+    set(QUORIN_PC_VERSION 1.11)
+    set(QUORIN_PC_DESCRIPTION "Sealed files over the RC6 component TQuorin: passphrase or key file, header, tags")
+    set(QUORIN_PC_CFLAGS "-std=c++20")
+  elseif(_pkg STREQUAL "quorin-c")
     set(QUORIN_PC_VERSION 1.11)
     set(QUORIN_PC_DESCRIPTION "C interface to the RC6 cipher component TQuorin")
     set(QUORIN_PC_CFLAGS "")
@@ -100,9 +113,9 @@ if(QUORIN_DEBIAN_DOCS)
     install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
       DESTINATION ${_doc} COMPONENT ${_component})
   endforeach()
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_tools} COMPONENT tools)
+  install(FILES README.md docs/sealed-format.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_tools} COMPONENT tools)
 else()
-  install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT dev)
+  install(FILES README.md LICENSE CHANGELOG.md docs/sealed-format.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT dev)
 endif()
 
 set(CPACK_PACKAGE_NAME quorin)
@@ -131,8 +144,9 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "RC6 cipher component TQuorin - shared libr
  TQuorin encrypts and decrypts with the RC6 block cipher (RC6-32/20) in ECB,
  CBC, CFB or OFB chaining, with count-byte padding, a radix-64 text armour
  and a CBC-MAC read-out. This package holds the two component packages,
- tamberlo (1.11) and tambercin (1.10), the framework they run on, and
- the C interface libquorin-c.")
+ tamberlo (1.11) and tambercin (1.10), the framework they run on, the
+ C interface libquorin-c, and libquorin-seal for sealed files (passphrase
+ or key file, a self-describing header and a tag on every chunk).")
 # A shlibs file, so that packages built against these libraries depend on
 # them. The linker cache is refreshed by dpkg's ldconfig trigger; the
 # maintainer scripts given here keep CPack from calling ldconfig itself.
@@ -147,16 +161,19 @@ set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS ${_exact})
 set(CPACK_DEBIAN_DEV_DESCRIPTION "RC6 cipher component TQuorin - development files
  TQuorin encrypts and decrypts with the RC6 block cipher (RC6-32/20) in ECB,
  CBC, CFB or OFB chaining. This package holds the C++20 headers
- (<quorin/Rc6.h>), the CMake package (find_package(Quorin)) and the
- pkg-config files (tamberlo, tambercin).")
+ (<quorin/Rc6.h>, <quorin/seal/Seal.h>), the CMake package
+ (find_package(Quorin)) and the pkg-config files (tamberlo, tambercin,
+ quorin-c, quorin-seal).")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${_tools})
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS ${_exact})
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "RC6 encryption from the command line
- quorin encrypts, decrypts and authenticates (CBC-MAC) files and text with
- the RC6 block cipher in the TQuorin component's format; quorin-palette
- shows what a component package puts on the palette.")
+ quorin seals files under a passphrase or a key file (RC6 with a tag on
+ every chunk, refusing a wrong secret or an altered file), and encrypts,
+ decrypts and authenticates (CBC-MAC) files and text in the TQuorin
+ component's raw format; quorin-palette shows what a component package
+ puts on the palette.")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME ${_python})
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${_exact}, python3")

@@ -8,7 +8,7 @@
 # This is the one list of the project's dependencies; .ci/run uses it too.
 set -eu
 
-BUILD="cmake ninja-build g++ make pkg-config libcli11-dev"
+BUILD="cmake ninja-build g++ make pkg-config libcli11-dev libsodium-dev"
 TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-venv"
 PEERS="libbenchmark-dev libtomcrypt-dev libcrypto++-dev"
 PACKAGING="dpkg-dev file lintian"

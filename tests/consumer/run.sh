@@ -24,6 +24,7 @@ for request in 1.11 1.10 1; do
 done
 "$work/build-1.11/consumer_full"
 "$work/build-1.11/consumer_110"
+"$work/build-1.11/consumer_seal"
 
 pcdir=$(dirname "$(find "$prefix/lib" "$prefix/share" -name tamberlo.pc 2>/dev/null | head -n 1)")
 libdir=$(dirname "$pcdir")
@@ -32,6 +33,9 @@ for pkg in tamberlo tambercin; do
   c++ "$here/main.cpp" -o "$work/pc_$pkg" $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs "$pkg")
   LD_LIBRARY_PATH="$libdir" "$work/pc_$pkg" >/dev/null
 done
+# shellcheck disable=SC2046
+c++ "$here/seal_main.cpp" -o "$work/pc_seal" $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs quorin-seal)
+LD_LIBRARY_PATH="$libdir" "$work/pc_seal" >/dev/null
 # C, compiled as C, through pkg-config.
 # shellcheck disable=SC2046
 cc -std=c99 "$here/c_main.c" -o "$work/c_main" $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs quorin-c)
@@ -50,4 +54,4 @@ with quorin.Quorin(mode="ofb", key_size=256) as q:
 print("python", quorin.version(), ": from Python ->", text.decode(), "-> from Python")
 PY
 if [ -x "$prefix/bin/quorin" ]; then "$prefix/bin/quorin" selftest >/dev/null; fi
-echo "consumer: $prefix works with find_package (1.11, 1.10, 1), pkg-config, C and Python; C++20 from the package"
+echo "consumer: $prefix works with find_package (1.11, 1.10, 1), pkg-config, sealed files, C and Python; C++20 from the package"
