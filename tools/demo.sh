@@ -18,6 +18,17 @@ echo "encrypted to $(stat -c %s "$work/sample.rc6") bytes: $(od -An -tx1 -N16 "$
 "$quorin" decrypt --iv-hex $iv -o "$work/sample.txt" "$work/sample.rc6"
 cmp "$sample" "$work/sample.txt" && echo "decrypted: identical to the original"
 
+echo "== a sealed file (key file; seal and open ask for a passphrase without one)"
+"$quorin" keygen -o "$work/demo.key"
+"$quorin" seal --key-file "$work/demo.key" -o "$work/sample.qsl" "$sample"
+echo "sealed to $(stat -c %s "$work/sample.qsl") bytes, header $(head -c 8 "$work/sample.qsl")..."
+"$quorin" open --key-file "$work/demo.key" -o "$work/opened.txt" "$work/sample.qsl"
+cmp "$sample" "$work/opened.txt" && echo "opened: identical to the original"
+printf 'X' | dd of="$work/sample.qsl" bs=1 seek=100 conv=notrunc status=none
+if ! "$quorin" open --key-file "$work/demo.key" -o "$work/altered.txt" "$work/sample.qsl"; then
+  echo "an altered sealed file is refused, and no output is written: $([ -e "$work/altered.txt" ] && echo WRONG || echo ok)"
+fi
+
 echo "== an armoured string"
 text='Attack at dawn; bring the RC6 keys.'
 armoured=$(printf %s "$text" | "$quorin" encrypt -a --iv-hex $iv)
