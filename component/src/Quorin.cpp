@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "quorin/Rc6.h"
+#include "cipher/Rc6.h"
 #include "cipher/SecureWipe.h"
 
 namespace Rc6 {
@@ -116,6 +117,10 @@ void TQuorin::Burn() {
   cipher::SecureWipeObject(FBlock);
   FInitialised = false;
   FIVLoaded = false;
+}
+
+const char* KernelName() {
+  return cipher::Rc6KernelName();
 }
 
 std::string TQuorin::GetVersion() const {

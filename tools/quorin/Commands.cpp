@@ -115,7 +115,8 @@ int Decode(const CipherOptions& o) {
 }
 
 std::string VersionText() {
-  return "quorin " + Rc6::TQuorin(nullptr).GetVersion() + " (RC6-32/20; ECB, CBC, CFB, OFB)";
+  return "quorin " + Rc6::TQuorin(nullptr).GetVersion() + " (RC6-32/20; ECB, CBC, CFB, OFB; " +
+         Rc6::KernelName() + " kernel)";
 }
 
 int Version() {

@@ -261,5 +261,9 @@ class RC6_API TQuorin : public framework::TComponent {
 // Puts TQuorin on the palette page "Vantrel".
 RC6_API void Register();
 
+// The block kernel chosen for this processor at start: "avx2" or "portable"
+// (QUORIN_CPU_DISABLE=avx2 forces the portable one).
+RC6_API const char* KernelName();
+
 }  // namespace QUORIN_PACKAGE_NAMESPACE
 }  // namespace Rc6
