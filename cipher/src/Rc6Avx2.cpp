@@ -25,11 +25,17 @@ QUORIN_AVX2 inline __m256i Rotr(__m256i x, __m256i s) {
                          _mm256_sllv_epi32(x, _mm256_sub_epi32(_mm256_set1_epi32(32), s)));
 }
 
-// f(x) = (x * (2x + 1)) <<< 5
-QUORIN_AVX2 inline __m256i Quad(__m256i x) {
+// f(x) = (x * (2x + 1)) <<< 5, and the low five bits of f(x), which are the
+// top five bits of the product: the rotation amount comes without a mask.
+struct Quadratic {
+  __m256i value, amount;
+};
+
+QUORIN_AVX2 inline Quadratic Quad(__m256i x) {
   const __m256i y =
       _mm256_mullo_epi32(x, _mm256_add_epi32(_mm256_add_epi32(x, x), _mm256_set1_epi32(1)));
-  return _mm256_or_si256(_mm256_slli_epi32(y, 5), _mm256_srli_epi32(y, 27));
+  const __m256i top = _mm256_srli_epi32(y, 27);
+  return {_mm256_or_si256(_mm256_slli_epi32(y, 5), top), top};
 }
 
 QUORIN_AVX2 inline __m256i Key(const Rc6RoundKeys& S, std::size_t k) {
@@ -38,18 +44,16 @@ QUORIN_AVX2 inline __m256i Key(const Rc6RoundKeys& S, std::size_t k) {
 
 QUORIN_AVX2 inline void Round(__m256i& A, __m256i B, __m256i& C, __m256i D, __m256i k0,
                               __m256i k1) {
-  const __m256i m = _mm256_set1_epi32(31);
-  const __m256i t = Quad(B), u = Quad(D);
-  A = _mm256_add_epi32(Rotl(_mm256_xor_si256(A, t), _mm256_and_si256(u, m)), k0);
-  C = _mm256_add_epi32(Rotl(_mm256_xor_si256(C, u), _mm256_and_si256(t, m)), k1);
+  const Quadratic t = Quad(B), u = Quad(D);
+  A = _mm256_add_epi32(Rotl(_mm256_xor_si256(A, t.value), u.amount), k0);
+  C = _mm256_add_epi32(Rotl(_mm256_xor_si256(C, u.value), t.amount), k1);
 }
 
 QUORIN_AVX2 inline void InverseRound(__m256i& A, __m256i B, __m256i& C, __m256i D, __m256i k0,
                                      __m256i k1) {
-  const __m256i m = _mm256_set1_epi32(31);
-  const __m256i t = Quad(B), u = Quad(D);
-  C = _mm256_xor_si256(Rotr(_mm256_sub_epi32(C, k1), _mm256_and_si256(t, m)), u);
-  A = _mm256_xor_si256(Rotr(_mm256_sub_epi32(A, k0), _mm256_and_si256(u, m)), t);
+  const Quadratic t = Quad(B), u = Quad(D);
+  C = _mm256_xor_si256(Rotr(_mm256_sub_epi32(C, k1), t.amount), u.value);
+  A = _mm256_xor_si256(Rotr(_mm256_sub_epi32(A, k0), u.amount), t.value);
 }
 
 // Eight blocks into the four word vectors: a 4 x 4 transpose in each 128-bit lane,

@@ -1,7 +1,9 @@
 // Rc6EncryptBlocks and Rc6DecryptBlocks: the widest kernel the processor
-// supports takes whole batches, the portable kernel the rest. Setting the
-// environment variable QUORIN_CPU_DISABLE to "avx2" (read once) forces the
-// portable kernel, so that every path can be tested on one machine.
+// supports takes whole batches, the narrower ones what is left, the portable
+// kernel the last few blocks. The environment variable QUORIN_CPU_DISABLE
+// (read once) takes kernels away so that every path can be tested on one
+// machine: "avx512" leaves AVX2 and the portable kernel, "avx2" leaves the
+// portable kernel alone.
 #include <cstdlib>
 #include <cstring>
 
@@ -10,23 +12,40 @@
 namespace cipher {
 namespace {
 
-bool UseAvx2() {
-  static const bool use = [] {
+enum class Level { Portable, Avx2, Avx512 };
+
+Level Chosen() {
+  static const Level level = [] {
 #if defined(__x86_64__) || defined(__i386__)
     const char* disable = std::getenv("QUORIN_CPU_DISABLE");
-    if (disable != nullptr && std::strstr(disable, "avx2") != nullptr) return false;
-    return __builtin_cpu_supports("avx2") != 0;
+    const auto disabled = [&](const char* name) {
+      return disable != nullptr && std::strstr(disable, name) != nullptr;
+    };
+    if (disabled("avx2") || __builtin_cpu_supports("avx2") == 0) return Level::Portable;
+#if defined(__x86_64__)
+    // The compiler's check includes the system's support for the wider registers.
+    if (!disabled("avx512") && __builtin_cpu_supports("avx512f") != 0) return Level::Avx512;
+#endif
+    return Level::Avx2;
 #else
-    return false;
+    return Level::Portable;
 #endif
   }();
-  return use;
+  return level;
 }
 
 }  // namespace
 
 const char* Rc6KernelName() noexcept {
-  return UseAvx2() ? "avx2" : "portable";
+  switch (Chosen()) {
+    case Level::Avx512:
+      return "avx512";
+    case Level::Avx2:
+      return "avx2";
+    case Level::Portable:
+      break;
+  }
+  return "portable";
 }
 
 namespace {
@@ -34,26 +53,37 @@ namespace {
 using Kernel = void (*)(const Rc6RoundKeys&, const std::uint8_t*, std::uint8_t*,
                         std::size_t) noexcept;
 
-void Run(Kernel wide, Kernel portable, const Rc6RoundKeys& S, const std::uint8_t* In,
-         std::uint8_t* Out, std::size_t Blocks) noexcept {
-  if (UseAvx2() && Blocks >= kernels::kAvx2Batch) {
-    const std::size_t batched = Blocks - Blocks % kernels::kAvx2Batch;
-    wide(S, In, Out, batched);
-    In += kRc6BlockBytes * batched, Out += kRc6BlockBytes * batched, Blocks -= batched;
-  }
-  portable(S, In, Out, Blocks);
+struct Kernels {
+  Kernel avx512, avx2, portable;
+};
+
+void Run(const Kernels& k, const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+         std::size_t Blocks) noexcept {
+  const Level level = Chosen();
+  const auto take = [&](Kernel kernel, std::size_t batch) {
+    const std::size_t whole = Blocks - Blocks % batch;
+    if (whole == 0) return;
+    kernel(S, In, Out, whole);
+    In += kRc6BlockBytes * whole, Out += kRc6BlockBytes * whole, Blocks -= whole;
+  };
+  if (level == Level::Avx512) take(k.avx512, kernels::kAvx512Batch);
+  if (level != Level::Portable) take(k.avx2, kernels::kAvx2Batch);
+  if (Blocks != 0) k.portable(S, In, Out, Blocks);
 }
+
+constexpr Kernels kEncrypt{kernels::EncryptAvx512, kernels::EncryptAvx2, kernels::EncryptPortable};
+constexpr Kernels kDecrypt{kernels::DecryptAvx512, kernels::DecryptAvx2, kernels::DecryptPortable};
 
 }  // namespace
 
 void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                       std::size_t Blocks) noexcept {
-  Run(kernels::EncryptAvx2, kernels::EncryptPortable, S, In, Out, Blocks);
+  Run(kEncrypt, S, In, Out, Blocks);
 }
 
 void Rc6DecryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                       std::size_t Blocks) noexcept {
-  Run(kernels::DecryptAvx2, kernels::DecryptPortable, S, In, Out, Blocks);
+  Run(kDecrypt, S, In, Out, Blocks);
 }
 
 }  // namespace cipher

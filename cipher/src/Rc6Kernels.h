@@ -23,4 +23,12 @@ void EncryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Ou
 void DecryptAvx2(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                  std::size_t Blocks) noexcept;
 
+// Sixteen blocks at a time with AVX-512F; Blocks must be a multiple of 16.
+// Only called when the processor and the system support AVX-512F.
+inline constexpr std::size_t kAvx512Batch = 16;
+void EncryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                   std::size_t Blocks) noexcept;
+void DecryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                   std::size_t Blocks) noexcept;
+
 }  // namespace cipher::kernels

@@ -23,7 +23,7 @@ void XorInto(TBlock& Target, const TBlock& Other) {
 }
 
 // Blocks handed to the multi-block kernel at a time by the chained decryptions.
-constexpr std::size_t kBatchBlocks = 32;
+constexpr std::size_t kBatchBlocks = 64;
 
 }  // namespace
 
@@ -148,38 +148,45 @@ void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
     case TCipherMode::ECB:
       cipher::Rc6DecryptBlocks(FS, Data, Data, Blocks);
       break;
-    case TCipherMode::CBC:    // P[i] = D(C[i]) xor C[i-1]
-    case TCipherMode::CFB: {  // P[i] = C[i] xor E(C[i-1])
-      const bool cbc = FCipherMode == TCipherMode::CBC;
+    case TCipherMode::CBC: {  // P[i] = D(C[i]) xor C[i-1]
       std::array<std::uint8_t, kBatchBlocks * BlockSize> work;
       for (std::size_t done = 0; done < Blocks;) {
         const std::size_t n = std::min(kBatchBlocks, Blocks - done);
         std::uint8_t* p = Data + BlockSize * done;
-        if (cbc) {
-          cipher::Rc6DecryptBlocks(FS, p, work.data(), n);
-        } else {
-          std::memcpy(work.data(), FIV.data(), BlockSize);
-          std::memcpy(work.data() + BlockSize, p, BlockSize * (n - 1));
-          cipher::Rc6EncryptBlocks(FS, work.data(), work.data(), n);
-        }
+        cipher::Rc6DecryptBlocks(FS, p, work.data(), n);
         // The batch's last ciphertext block chains into the next batch.
         std::memcpy(FSave.data(), p + BlockSize * (n - 1), BlockSize);
-        if (cbc) {
-          TBlock previous = FIV, cipherBlock;
-          for (std::size_t j = 0; j < n; ++j, p += BlockSize) {
-            std::memcpy(cipherBlock.data(), p, BlockSize);
-            Xor16(p, work.data() + BlockSize * j, previous.data());
-            previous = cipherBlock;
-          }
-          cipher::SecureWipeObject(previous);
-        } else {
-          for (std::size_t j = 0; j < n; ++j, p += BlockSize)
-            Xor16(p, p, work.data() + BlockSize * j);
-        }
+        // Back to front, so that each block's predecessor is still ciphertext.
+        for (std::size_t j = n - 1; j > 0; --j)
+          Xor16(p + BlockSize * j, work.data() + BlockSize * j, p + BlockSize * (j - 1));
+        Xor16(p, work.data(), FIV.data());
         FIV = FSave;
         done += n;
       }
       cipher::SecureWipeObject(work);
+      break;
+    }
+    case TCipherMode::CFB: {  // P[i] = C[i] xor E(C[i-1])
+      // The kernel encrypts each batch's ciphertext where it lies; block i
+      // takes the keystream from block i-1's result, the batch's first block
+      // from the one before it (for the call's first block, E(IV)).
+      std::array<std::uint8_t, kBatchBlocks * BlockSize> work;
+      TBlock stream;
+      cipher::Rc6EncryptBlocks(FS, FIV.data(), stream.data(), 1);
+      for (std::size_t done = 0; done < Blocks;) {
+        const std::size_t n = std::min(kBatchBlocks, Blocks - done);
+        std::uint8_t* p = Data + BlockSize * done;
+        cipher::Rc6EncryptBlocks(FS, p, work.data(), n);
+        std::memcpy(FSave.data(), p + BlockSize * (n - 1), BlockSize);
+        Xor16(p, p, stream.data());
+        for (std::size_t j = 1; j < n; ++j)
+          Xor16(p + BlockSize * j, p + BlockSize * j, work.data() + BlockSize * (j - 1));
+        std::memcpy(stream.data(), work.data() + BlockSize * (n - 1), BlockSize);
+        FIV = FSave;
+        done += n;
+      }
+      cipher::SecureWipeObject(work);
+      cipher::SecureWipeObject(stream);
       break;
     }
     case TCipherMode::OFB:  // the same as encryption
