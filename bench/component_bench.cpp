@@ -2,7 +2,12 @@
 // streams.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "quorin/Rc6.h"
 
@@ -50,19 +55,106 @@ void Component_EncryptString(benchmark::State& state) {
 }
 BENCHMARK(Component_EncryptString)->Args({64, 0})->Args({65536, 0})->Args({65536, 1});
 
-void Component_EncryptStream(benchmark::State& state) {
-  auto q = Make(static_cast<int>(state.range(0)));
+// Memory streams of 64 MiB, each mode and direction.
+void Component_Stream(benchmark::State& state) {
+  const int mode = static_cast<int>(state.range(0));
+  const bool encrypt = state.range(1) == 1;
+  auto q = Make(mode);
+  constexpr std::int64_t kSize = std::int64_t{64} << 20;
   framework::TMemoryStream src, dst;
-  const std::string data(1 << 20, 's');
+  const std::string data(kSize, 's');
   src.Write(data.data(), static_cast<std::int32_t>(data.size()));
+  if (!encrypt) {  // decrypt what was encrypted, so that the padding is valid
+    src.SetPosition(0);
+    q->EncryptStream(src, dst);
+    src.SetSize(0);
+    src.Write(dst.Memory(), static_cast<std::int32_t>(dst.GetSize()));
+  }
   for (auto _ : state) {
     src.SetPosition(0);
     dst.SetPosition(0);
-    benchmark::DoNotOptimize(q->EncryptStream(src, dst));
+    q->LoadIVString("a benchmark iv!!");
+    benchmark::DoNotOptimize(encrypt ? q->EncryptStream(src, dst) : q->DecryptStream(src, dst));
   }
-  state.SetLabel(kModeNames[state.range(0)]);
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
+  state.SetLabel(kModeNames[mode]);
+  state.SetBytesProcessed(state.iterations() * kSize);
 }
-BENCHMARK(Component_EncryptStream)->Arg(0)->Arg(1);
+BENCHMARK(Component_Stream)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// Strings of 1 MiB (raw, no armour), each mode and direction.
+void Component_String(benchmark::State& state) {
+  const int mode = static_cast<int>(state.range(0));
+  const bool encrypt = state.range(1) == 1;
+  auto q = Make(mode);
+  q->SetStringMode(Rc6::TStringMode::smNormal);
+  std::string in(1 << 20, 'p'), out;
+  if (!encrypt) {
+    q->EncryptString(in, out);
+    in = out;
+  }
+  for (auto _ : state) {
+    q->LoadIVString("a benchmark iv!!");
+    benchmark::DoNotOptimize(encrypt ? q->EncryptString(in, out) : q->DecryptString(in, out));
+  }
+  state.SetLabel(kModeNames[mode]);
+  state.SetBytesProcessed(state.iterations() * (std::int64_t{1} << 20));
+}
+BENCHMARK(Component_String)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
+
+// Files of 256 MiB in the page cache, each mode and direction.
+struct BenchFiles {
+  std::string plain, sealed, out;
+  BenchFiles() {
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto tag = std::to_string(::getpid());
+    plain = (dir / ("quorin-bench-plain-" + tag)).string();
+    sealed = (dir / ("quorin-bench-cipher-" + tag)).string();
+    out = (dir / ("quorin-bench-out-" + tag)).string();
+    std::ofstream f(plain, std::ios::binary);
+    const std::string mib(1 << 20, 'f');
+    for (int i = 0; i < 256; ++i) f << mib;
+  }
+  ~BenchFiles() {
+    for (const auto& p : {plain, sealed, out}) std::filesystem::remove(p);
+  }
+};
+
+void Component_File(benchmark::State& state) {
+  static BenchFiles files;
+  const int mode = static_cast<int>(state.range(0));
+  const bool encrypt = state.range(1) == 1;
+  auto q = Make(mode);
+  if (!encrypt) q->EncryptFile(files.plain, files.sealed);
+  for (auto _ : state) {
+    q->LoadIVString("a benchmark iv!!");
+    benchmark::DoNotOptimize(encrypt ? q->EncryptFile(files.plain, files.out)
+                                     : q->DecryptFile(files.sealed, files.out));
+  }
+  state.SetLabel(kModeNames[mode]);
+  state.SetBytesProcessed(state.iterations() * (std::int64_t{256} << 20));
+}
+BENCHMARK(Component_File)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// InitialiseByte, per key size.
+void Component_KeySetup(benchmark::State& state) {
+  Rc6::TQuorin q(nullptr);
+  const auto bytes = static_cast<std::int32_t>(state.range(0));
+  q.SetKeySize(bytes == 16 ? Rc6::TKeySize::Small128
+                           : bytes == 24 ? Rc6::TKeySize::Med192 : Rc6::TKeySize::Large256);
+  const std::vector<std::uint8_t> key(32, 0x5A);
+  for (auto _ : state) benchmark::DoNotOptimize(q.InitialiseByte(key, bytes));
+}
+BENCHMARK(Component_KeySetup)->Arg(16)->Arg(24)->Arg(32);
+
+// EncryptBlock, one block per call.
+void Component_EncryptBlock(benchmark::State& state) {
+  auto q = Make(0);
+  Rc6::TBlock in{1}, out;
+  for (auto _ : state) {
+    q->EncryptBlock(in, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(Component_EncryptBlock);
 
 }  // namespace

@@ -32,12 +32,23 @@ BENCHMARK(CryptoPP_DecryptBlocks);
 
 void CryptoPP_KeySchedule(benchmark::State& state) {
   CryptoPP::RC6::Encryption enc;
+  const auto bytes = static_cast<std::size_t>(state.range(0));
   for (auto _ : state) {
-    enc.SetKey(kKey.data(), 32);
+    enc.SetKey(kKey.data(), bytes);
     benchmark::DoNotOptimize(&enc);
   }
 }
-BENCHMARK(CryptoPP_KeySchedule);
+BENCHMARK(CryptoPP_KeySchedule)->Arg(16)->Arg(24)->Arg(32);
+
+void CryptoPP_EncryptBlock(benchmark::State& state) {
+  CryptoPP::RC6::Encryption enc(kKey.data(), 32);
+  std::uint8_t in[16] = {1}, out[16];
+  for (auto _ : state) {
+    enc.ProcessBlock(in, out);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(CryptoPP_EncryptBlock);
 
 }  // namespace
 

@@ -3,7 +3,9 @@
 #include <stdexcept>
 
 #include "quorin/Rc6.h"
+#include "cipher/Endian.h"
 #include "cipher/Rc6.h"
+#include "cipher/Rc6Rounds.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
@@ -59,12 +61,27 @@ void TQuorin::rc6_block_decrypt(const TQuadWord& In, TQuadWord& Out) const {
   Out = {w.A, w.B, w.C, w.D};
 }
 
+// One block: the rounds inlined here, with no kernel dispatch between a
+// single-block call and the work.
+namespace {
+cipher::Rc6Words LoadWords(const TBlock& b) {
+  return {cipher::LoadLE32(&b[0]), cipher::LoadLE32(&b[4]), cipher::LoadLE32(&b[8]),
+          cipher::LoadLE32(&b[12])};
+}
+void StoreWords(const cipher::Rc6Words& w, TBlock& b) {
+  cipher::StoreLE32(w.A, &b[0]);
+  cipher::StoreLE32(w.B, &b[4]);
+  cipher::StoreLE32(w.C, &b[8]);
+  cipher::StoreLE32(w.D, &b[12]);
+}
+}  // namespace
+
 void TQuorin::EncBlock() {
-  cipher::Rc6EncryptBlocks(FS, FBlock.data(), FBlock.data(), 1);
+  StoreWords(cipher::rounds::Encrypt(FS, LoadWords(FBlock)), FBlock);
 }
 
 void TQuorin::DecBlock() {
-  cipher::Rc6DecryptBlocks(FS, FBlock.data(), FBlock.data(), 1);
+  StoreWords(cipher::rounds::Decrypt(FS, LoadWords(FBlock)), FBlock);
 }
 
 }  // namespace QUORIN_PACKAGE_NAMESPACE

@@ -81,9 +81,9 @@ std::int32_t TQuorin::KeyFromStaging(const std::uint8_t* Key, std::size_t Length
                                      std::int32_t KeyLen) {
   FSave.fill(0);
   FBlock.fill(0);
-  FS.fill(0);
-  // Only the first 256 bytes are staged; the schedule reads at most 32 of them.
-  std::array<std::uint8_t, KeyStagingSize> staging{};
+  // The schedule reads at most the first 32 bytes (Large256), zero-extended
+  // when the key is shorter; only those are staged. It writes all of FS.
+  std::array<std::uint8_t, 32> staging{};
   std::memcpy(staging.data(), Key, std::min(Length, staging.size()));
   rc6_key_setup(staging, KeyLen);
   cipher::SecureWipeObject(staging);
