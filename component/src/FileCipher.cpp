@@ -1,5 +1,6 @@
-// File encryption and decryption through the framework's typed-file calls, in
-// 4096-byte chunks through the work buffer.
+// File encryption and decryption through the framework's typed-file calls:
+// 4096-byte chunks through the work buffer, moved to and from the files a
+// stage of 32 chunks at a time.
 //
 // Exceptions are caught only while binding the names and creating the output
 // (status -5); every other I/O failure leaves as framework::EInOutError. The
@@ -8,9 +9,13 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <cstring>
 #include <exception>
+#include <memory>
 
 #include "Padding.h"
+#include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
 #include "quorin/framework/TypedFile.h"
@@ -76,29 +81,114 @@ struct TInput {
   std::int64_t Size = 0, Done = 0;
 };
 
-// Reads the next chunk; reports whether it was the last one. A short read
-// marks the end, with no further system call. A full chunk is the last only
-// if it reaches the size the file had when opened; then the end is confirmed
-// once with the system, so that a file that grew meanwhile is read on as
-// before. The chunk found at the end is the one that gets the padding.
-std::int32_t ReadChunk(TInput& In, std::uint8_t* Buffer, bool& AtEnd) {
-  std::int32_t n = 0;
-  BlockRead(In.Rec, Buffer, kChunk, n);
-  IOTest();
-  In.Done += n;
-  AtEnd = n < kChunk;
-  if (!AtEnd && In.Done >= In.Size) {
-    AtEnd = EofFile(In.Rec);
-    IOTest();
-  }
-  return n;
-}
+// The files move through staging buffers of kStage bytes, one system call
+// per 32 chunks, while the work buffer still sees 4096-byte chunks. Both
+// buffers may hold plaintext and are wiped when the call ends.
+constexpr std::int32_t kStage = 32 * kChunk;
 
-bool WriteChunk(TFileRec& Out, const std::uint8_t* Buffer, std::int32_t Count) {
-  std::int32_t written = 0;
-  BlockWrite(Out, Buffer, Count, written);
-  IOTest();
-  return written == Count;
+class TStage {
+ public:
+  explicit TStage(std::size_t Size) : FData(new std::uint8_t[Size]), FSize(Size) {}
+  ~TStage() { cipher::SecureWipe(FData.get(), FSize); }
+  TStage(const TStage&) = delete;
+  TStage& operator=(const TStage&) = delete;
+  std::uint8_t* Data() { return FData.get(); }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> FData;
+  std::size_t FSize;
+};
+
+// Hands out the input chunk by chunk and says which chunk is the last. A
+// short read marks the end, with no further system call. A full read is
+// the last only if it reaches the size the file had when opened; then the
+// end is confirmed once with the system, so that a file that grew meanwhile
+// is read on as before. The chunk found at the end is the one that gets the
+// padding.
+class TChunkReader {
+ public:
+  explicit TChunkReader(TInput& In) : FIn(In), FStage(kStage) {}
+
+  std::int32_t Next(std::uint8_t* Buffer, bool& AtEnd) {
+    if (FAt == FHave && !FEnded) Fill();
+    const std::int32_t n = std::min(kChunk, FHave - FAt);
+    std::memcpy(Buffer, FStage.Data() + FAt, static_cast<std::size_t>(n));
+    FAt += n;
+    AtEnd = FAt == FHave && (FEnded || ConfirmEnd());
+    return n;
+  }
+
+ private:
+  void Fill() {
+    std::int32_t n = 0;
+    BlockRead(FIn.Rec, FStage.Data(), kStage, n);
+    IOTest();
+    FIn.Done += n;
+    FHave = n;
+    FAt = 0;
+    FEnded = n < kStage;
+  }
+  bool ConfirmEnd() {
+    if (FIn.Done < FIn.Size) return false;
+    FEnded = EofFile(FIn.Rec);
+    IOTest();
+    return FEnded;
+  }
+
+  TInput& FIn;
+  TStage FStage;
+  std::int32_t FHave = 0, FAt = 0;
+  bool FEnded = false;
+};
+
+// Collects output chunks and writes them a stage at a time. Every way out of
+// a file operation flushes first, so that the output holds exactly the
+// chunks a chunk-by-chunk loop would have written before the failure.
+class TChunkWriter {
+ public:
+  explicit TChunkWriter(TFileRec& Out) : FOut(Out), FStage(kStage + TQuorin::BlockSize) {}
+
+  bool Put(const std::uint8_t* Data, std::int32_t Count) {
+    if (FUsed + Count > kStage + static_cast<std::int32_t>(TQuorin::BlockSize) && !Flush())
+      return false;
+    std::memcpy(FStage.Data() + FUsed, Data, static_cast<std::size_t>(Count));
+    FUsed += Count;
+    return true;
+  }
+
+  // Writes what was collected; false for a short write. A failing write
+  // raises EInOutError, as the chunk's own write would have.
+  bool Flush() {
+    if (FUsed == 0) return true;
+    std::int32_t written = 0;
+    BlockWrite(FOut, FStage.Data(), FUsed, written);
+    const bool whole = written == FUsed;
+    FUsed = 0;
+    IOTest();
+    return whole;
+  }
+
+ private:
+  TFileRec& FOut;
+  TStage FStage;
+  std::int32_t FUsed = 0;
+};
+
+// Runs a file loop and flushes the output however it ends: after a status
+// code (a failing flush then reports instead, having come first in the
+// file's order), or with the exception in flight (a failing flush's own
+// exception then takes its place, for the same reason).
+template <class Loop>
+std::int32_t Staged(TChunkWriter& Writer, Loop Body) {
+  std::int32_t status = TStatus::Ok;
+  try {
+    status = Body();
+  } catch (...) {
+    Writer.Flush();
+    throw;
+  }
+  if (!Writer.Flush()) return TStatus::FileError;
+  return status;
 }
 
 // Binds and opens the input, and takes its size.
@@ -129,12 +219,18 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (!OpenInput(in, InFile)) return TStatus::FileError;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  for (bool atEnd = false; !atEnd;) {
-    std::int32_t n = ReadChunk(in, FBuffer.data(), atEnd);
-    if (atEnd) n = padding::Pad(FBuffer.data(), n);
-    if (const std::int32_t status = EncryptBuffer(n); status != TStatus::Ok) return status;
-    if (!WriteChunk(out, FBuffer.data(), n)) return TStatus::FileError;
-  }
+  TChunkReader reader(in);
+  TChunkWriter writer(out);
+  const std::int32_t result = Staged(writer, [&]() -> std::int32_t {
+    for (bool atEnd = false; !atEnd;) {
+      std::int32_t n = reader.Next(FBuffer.data(), atEnd);
+      if (atEnd) n = padding::Pad(FBuffer.data(), n);
+      if (const std::int32_t status = EncryptBuffer(n); status != TStatus::Ok) return status;
+      if (!writer.Put(FBuffer.data(), n)) return TStatus::FileError;
+    }
+    return TStatus::Ok;
+  });
+  if (result != TStatus::Ok) return result;
   CloseBoth(in.Rec, out);
   return TStatus::Ok;
 }
@@ -151,18 +247,24 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
     return TStatus::BadCiphertext;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  for (bool atEnd = false; !atEnd;) {
-    std::int32_t n = ReadChunk(in, FBuffer.data(), atEnd);
-    // The size was checked, but the file may have changed since.
-    if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
-    if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
-    if (atEnd) {
-      const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
-      if (drop > n) return TStatus::BadPadding;
-      n -= drop;
+  TChunkReader reader(in);
+  TChunkWriter writer(out);
+  const std::int32_t result = Staged(writer, [&]() -> std::int32_t {
+    for (bool atEnd = false; !atEnd;) {
+      std::int32_t n = reader.Next(FBuffer.data(), atEnd);
+      // The size was checked, but the file may have changed since.
+      if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
+      if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
+      if (atEnd) {
+        const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
+        if (drop > n) return TStatus::BadPadding;
+        n -= drop;
+      }
+      if (!writer.Put(FBuffer.data(), n)) return TStatus::FileError;
     }
-    if (!WriteChunk(out, FBuffer.data(), n)) return TStatus::FileError;
-  }
+    return TStatus::Ok;
+  });
+  if (result != TStatus::Ok) return result;
   CloseBoth(in.Rec, out);
   return TStatus::Ok;
 }
