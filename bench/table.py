@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Runs quorin_bench once and prints, per mode and direction, the component's
-work-buffer throughput beside libtomcrypt's and Crypto++'s (where they were
-built in), with the ratio to the fastest peer; then the key schedule.
+"""Runs quorin_bench once and prints the whole comparison: per mode and
+direction, the component through the work buffer (4 KiB), 1 MiB strings,
+64 MiB memory streams and 256 MiB files, beside libtomcrypt's and Crypto++'s
+4 KiB throughput in that mode (where they were built in), with the ratio to
+the fastest peer; then key setup per key size and single-block calls.
 
     bench/table.py build/default/bin/quorin_bench            # medians of 5 repetitions
     bench/table.py build/default/bin/quorin_bench --short    # one quick pass (CI: checks it runs)
@@ -11,51 +13,80 @@ import subprocess
 import sys
 
 MODES = ["ECB", "CBC", "CFB", "OFB"]
+PEERS = ("Libtomcrypt", "CryptoPP")
 
 
 def run(binary, short):
-    args = [binary, "--benchmark_format=json",
-            "--benchmark_filter=Component_(En|De)cryptBuffer|_(En|De)crypt(Blocks|/)|KeySchedule"]
+    args = [binary, "--benchmark_format=json"]
     if short:
         args.append("--benchmark_min_time=0.01")
     else:
         args += ["--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"]
     out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
-    results = {}
+    results, spread = {}, {}
     for b in json.loads(out)["benchmarks"]:
-        if b.get("aggregate_name", "median") != "median":
-            continue
         name = b.get("run_name", b["name"])
-        results[name] = b
-    return results
+        kind = b.get("aggregate_name", "median")
+        if kind == "median":
+            results[name] = b
+        elif kind == "cv":
+            spread[name] = b.get("real_time", 0)
+    return results, spread
 
 
 def mib(b):
     return b["bytes_per_second"] / (1 << 20) if b and "bytes_per_second" in b else None
 
 
+def cell(v, unit="MiB/s"):
+    return "%9.0f %s" % (v, unit) if v else "%15s" % "-"
+
+
+def row(label, ours, peers, higher_is_better=True, unit="MiB/s"):
+    known = [p for p in peers if p]
+    if higher_is_better:
+        best = max(known) if known else None
+        ratio = ours / best if ours and best else None
+    else:
+        best = min(known) if known else None
+        ratio = best / ours if ours and best else None
+    print("%-22s %s %s %s" % (label, cell(ours, unit), " ".join(cell(p, unit) for p in peers),
+                              "%8.2fx" % ratio if ratio else "%9s" % "-"))
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
-    results = run(sys.argv[1], "--short" in sys.argv[2:])
-    print("%-12s %12s %12s %12s %10s" % ("4 KiB", "Quorin", "libtomcrypt", "Crypto++", "vs best"))
+    results, spread = run(sys.argv[1], "--short" in sys.argv[2:])
+    get = results.get
+    print("%-22s %15s %15s %15s %9s" % ("", "Quorin", "libtomcrypt", "Crypto++", "vs best"))
+    forms = [("buffer 4 KiB", "Component_%sBuffer/%d"),
+             ("string 1 MiB", "Component_String/%d/%d"),
+             ("stream 64 MiB", "Component_Stream/%d/%d"),
+             ("file 256 MiB", "Component_File/%d/%d")]
     for direction in ("Encrypt", "Decrypt"):
         for index, mode in enumerate(MODES):
-            ours = mib(results.get("Component_%sBuffer/%d" % (direction, index)))
             suffix = "Blocks" if mode == "ECB" else "/" + mode
-            peers = [mib(results.get("%s_%s%s" % (peer, direction, suffix)))
-                     for peer in ("Libtomcrypt", "CryptoPP")]
-            best = max([p for p in peers if p] or [0])
-            cells = ["%9.0f MiB/s" % v if v else "%12s" % "-" for v in [ours] + peers]
-            ratio = "%9.2fx" % (ours / best) if ours and best else "%10s" % "-"
-            print("%-12s %s %s" % ("%s %s" % (mode, direction.lower()), " ".join(cells), ratio))
-    key = [results.get(n) for n in ("Quorin_KeySchedule", "Libtomcrypt_KeySchedule",
-                                    "CryptoPP_KeySchedule")]
-    times = [k["real_time"] if k else None for k in key]
-    best = min([t for t in times[1:] if t] or [0])
-    print("%-12s %s %s" % ("key setup", " ".join("%9.0f ns   " % t if t else "%12s" % "-"
-                                                   for t in times),
-                          "%9.2fx" % (best / times[0]) if best and times[0] else "-"))
+            peers = [mib(get("%s_%s%s" % (peer, direction, suffix))) for peer in PEERS]
+            for form, pattern in forms:
+                if "Buffer" in pattern:
+                    name = pattern % (direction, index)
+                else:
+                    name = pattern % (index, 1 if direction == "Encrypt" else 0)
+                row("%s %s, %s" % (mode, direction.lower(), form), mib(get(name)), peers)
+    for size in (16, 24, 32):
+        ours = get("Component_KeySetup/%d" % size)
+        peers = [get("%s_KeySchedule/%d" % (peer, size)) for peer in PEERS]
+        row("key setup, %d bytes" % size, ours and ours["real_time"],
+            [p and p["real_time"] for p in peers], False, "ns   ")
+    ours = get("Component_EncryptBlock")
+    peers = [get("%s_EncryptBlock" % peer) for peer in PEERS]
+    row("EncryptBlock per call", ours and ours["real_time"], [p and p["real_time"] for p in peers],
+        False, "ns   ")
+    if spread:
+        worst = max(spread.values())
+        print("noise: the largest coefficient of variation over the repetitions was %.1f%%"
+              % (100 * worst))
 
 
 if __name__ == "__main__":
