@@ -140,8 +140,9 @@ BENCHMARK(Component_File)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark::
 void Component_KeySetup(benchmark::State& state) {
   Rc6::TQuorin q(nullptr);
   const auto bytes = static_cast<std::int32_t>(state.range(0));
-  q.SetKeySize(bytes == 16 ? Rc6::TKeySize::Small128
-                           : bytes == 24 ? Rc6::TKeySize::Med192 : Rc6::TKeySize::Large256);
+  q.SetKeySize(bytes == 16   ? Rc6::TKeySize::Small128
+               : bytes == 24 ? Rc6::TKeySize::Med192
+                             : Rc6::TKeySize::Large256);
   const std::vector<std::uint8_t> key(32, 0x5A);
   for (auto _ : state) benchmark::DoNotOptimize(q.InitialiseByte(key, bytes));
 }

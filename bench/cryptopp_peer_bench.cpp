@@ -66,11 +66,17 @@ void CryptoPPMode(benchmark::State& state) {
   }
   SetBytes(state);
 }
-BENCHMARK(CryptoPPMode<CryptoPP::CBC_Mode<CryptoPP::RC6>::Encryption>)->Name("CryptoPP_Encrypt/CBC");
-BENCHMARK(CryptoPPMode<CryptoPP::CBC_Mode<CryptoPP::RC6>::Decryption>)->Name("CryptoPP_Decrypt/CBC");
-BENCHMARK(CryptoPPMode<CryptoPP::CFB_Mode<CryptoPP::RC6>::Encryption>)->Name("CryptoPP_Encrypt/CFB");
-BENCHMARK(CryptoPPMode<CryptoPP::CFB_Mode<CryptoPP::RC6>::Decryption>)->Name("CryptoPP_Decrypt/CFB");
-BENCHMARK(CryptoPPMode<CryptoPP::OFB_Mode<CryptoPP::RC6>::Encryption>)->Name("CryptoPP_Encrypt/OFB");
-BENCHMARK(CryptoPPMode<CryptoPP::OFB_Mode<CryptoPP::RC6>::Decryption>)->Name("CryptoPP_Decrypt/OFB");
+BENCHMARK(CryptoPPMode<CryptoPP::CBC_Mode<CryptoPP::RC6>::Encryption>)
+    ->Name("CryptoPP_Encrypt/CBC");
+BENCHMARK(CryptoPPMode<CryptoPP::CBC_Mode<CryptoPP::RC6>::Decryption>)
+    ->Name("CryptoPP_Decrypt/CBC");
+BENCHMARK(CryptoPPMode<CryptoPP::CFB_Mode<CryptoPP::RC6>::Encryption>)
+    ->Name("CryptoPP_Encrypt/CFB");
+BENCHMARK(CryptoPPMode<CryptoPP::CFB_Mode<CryptoPP::RC6>::Decryption>)
+    ->Name("CryptoPP_Decrypt/CFB");
+BENCHMARK(CryptoPPMode<CryptoPP::OFB_Mode<CryptoPP::RC6>::Encryption>)
+    ->Name("CryptoPP_Encrypt/OFB");
+BENCHMARK(CryptoPPMode<CryptoPP::OFB_Mode<CryptoPP::RC6>::Decryption>)
+    ->Name("CryptoPP_Decrypt/OFB");
 
 }  // namespace

@@ -128,8 +128,8 @@ QUORIN_AVX512 inline void DecryptSets(const Rc6RoundKeys& S, const std::uint8_t*
 
 // Two sets (32 blocks) while there are, then one; Blocks is a multiple of 16.
 template <bool Encrypt>
-QUORIN_AVX512 inline void Batches(const Rc6RoundKeys& S, const std::uint8_t* In,
-                                  std::uint8_t* Out, std::size_t Blocks) {
+QUORIN_AVX512 inline void Batches(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                                  std::size_t Blocks) {
   constexpr std::size_t kPair = 2 * kAvx512Batch;
   for (; Blocks >= kPair; Blocks -= kPair, In += 16 * kPair, Out += 16 * kPair)
     Encrypt ? EncryptSets<2>(S, In, Out) : DecryptSets<2>(S, In, Out);
@@ -138,13 +138,13 @@ QUORIN_AVX512 inline void Batches(const Rc6RoundKeys& S, const std::uint8_t* In,
 
 }  // namespace
 
-QUORIN_AVX512 void EncryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In,
-                                 std::uint8_t* Out, std::size_t Blocks) noexcept {
+QUORIN_AVX512 void EncryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                                 std::size_t Blocks) noexcept {
   Batches<true>(S, In, Out, Blocks);
 }
 
-QUORIN_AVX512 void DecryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In,
-                                 std::uint8_t* Out, std::size_t Blocks) noexcept {
+QUORIN_AVX512 void DecryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                                 std::size_t Blocks) noexcept {
   Batches<false>(S, In, Out, Blocks);
 }
 

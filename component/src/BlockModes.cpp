@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "quorin/Rc6.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
 #include "cipher/SecureWipe.h"
+#include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
 
 namespace Rc6 {

@@ -2,10 +2,10 @@
 #include <bit>
 #include <stdexcept>
 
-#include "quorin/Rc6.h"
 #include "cipher/Endian.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
+#include "quorin/Rc6.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {

@@ -8,8 +8,8 @@
 // path, status code or exception, closes what it opened.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <memory>

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "quorin/Rc6.h"
 #include "cipher/Rc6.h"
 #include "cipher/SecureWipe.h"
+#include "quorin/Rc6.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
