@@ -159,16 +159,21 @@ TEST(Strings, RefusalsLeaveDestAndChainAlone) {
   EXPECT_EQ(dest, "kept");
 }
 
-TEST(Strings, SourceAndDestMayBeTheSameString) {
-  for (TStringMode sm : {TStringMode::smEncode, TStringMode::smNormal}) {
-    auto q = Make(TCipherMode::CFB, sm);
-    std::string s = "in place, both ways";
-    ASSERT_EQ(q->EncryptString(s, s), 0);
-    EXPECT_NE(s, "in place, both ways");
-    q->LoadIVString(kIV);
-    ASSERT_EQ(q->DecryptString(s, s), 0);
-    EXPECT_EQ(s, "in place, both ways");
-  }
+TEST(Strings, SourceAndDestMayBeTheSameStringAndGiveTheSameBytes) {
+  for (TStringMode sm : {TStringMode::smEncode, TStringMode::smNormal})
+    for (TCipherMode mode : kAllModes)
+      for (std::size_t size : {0u, 15u, 16u, 17u, 1000u}) {
+        SCOPED_TRACE(std::string(ModeName(mode)) + ", " + std::to_string(size) + " bytes");
+        const std::string plain(size, 'i');
+        std::string apart, s = plain;
+        ASSERT_EQ(Make(mode, sm)->EncryptString(plain, apart), 0);
+        auto q = Make(mode, sm);
+        ASSERT_EQ(q->EncryptString(s, s), 0);
+        EXPECT_EQ(s, apart);
+        q->LoadIVString(kIV);
+        ASSERT_EQ(q->DecryptString(s, s), 0);
+        EXPECT_EQ(s, plain);
+      }
 }
 
 TEST(Strings, TheChainRunsOnFromCallToCall) {

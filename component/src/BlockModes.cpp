@@ -83,11 +83,11 @@ void TQuorin::DecryptBlockMode() {
   }
 }
 
-void TQuorin::EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
+void TQuorin::EncryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) {
   if (Blocks == 0) return;
   if (FCipherMode == TCipherMode::ECB) {
-    cipher::Rc6EncryptBlocks(FS, Data, Data, Blocks);
-    std::memcpy(FBlock.data(), Data + BlockSize * (Blocks - 1), BlockSize);
+    cipher::Rc6EncryptBlocks(FS, In, Out, Blocks);
+    std::memcpy(FBlock.data(), Out + BlockSize * (Blocks - 1), BlockSize);
     return;
   }
   // CBC, CFB and OFB encryption: each block needs the one before, so the chain
@@ -99,25 +99,25 @@ void TQuorin::EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
   cipher::Rc6Words chain = cipher::Rc6LoadBlock(FIV.data()), plain{}, out{};
   switch (FCipherMode) {
     case TCipherMode::CBC:  // C = E(P xor V); V = C
-      for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
-        plain = cipher::Rc6LoadBlock(Data);
+      for (std::size_t i = 0; i < Blocks; ++i, In += BlockSize, Out += BlockSize) {
+        plain = cipher::Rc6LoadBlock(In);
         out = chain = cipher::rounds::Encrypt(FS, xorWords(plain, chain));
-        cipher::Rc6StoreBlock(out, Data);
+        cipher::Rc6StoreBlock(out, Out);
       }
       break;
     case TCipherMode::CFB:  // C = P xor E(V); V = C
-      for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
-        plain = cipher::Rc6LoadBlock(Data);
+      for (std::size_t i = 0; i < Blocks; ++i, In += BlockSize, Out += BlockSize) {
+        plain = cipher::Rc6LoadBlock(In);
         out = chain = xorWords(plain, cipher::rounds::Encrypt(FS, chain));
-        cipher::Rc6StoreBlock(out, Data);
+        cipher::Rc6StoreBlock(out, Out);
       }
       break;
     default:  // OFB: C = P xor E(V); V = E(V)
-      for (std::size_t i = 0; i < Blocks; ++i, Data += BlockSize) {
-        plain = cipher::Rc6LoadBlock(Data);
+      for (std::size_t i = 0; i < Blocks; ++i, In += BlockSize, Out += BlockSize) {
+        plain = cipher::Rc6LoadBlock(In);
         chain = cipher::rounds::Encrypt(FS, chain);
         out = xorWords(plain, chain);
-        cipher::Rc6StoreBlock(out, Data);
+        cipher::Rc6StoreBlock(out, Out);
       }
       break;
   }
@@ -129,36 +129,37 @@ void TQuorin::EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
 
 namespace {
 
-// out = a xor b for one block, two 64-bit words at a time (memcpy keeps the
-// loads and stores free of alignment and aliasing questions).
+// out = a xor b for one block, as one 16-byte vector (memcpy keeps the loads
+// and stores free of alignment and aliasing questions).
+using Block128 = std::uint64_t __attribute__((vector_size(16)));
 inline void Xor16(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b) {
-  std::uint64_t x[2], y[2];
-  std::memcpy(x, a, sizeof x);
-  std::memcpy(y, b, sizeof y);
-  x[0] ^= y[0];
-  x[1] ^= y[1];
-  std::memcpy(out, x, sizeof x);
+  Block128 x, y;
+  std::memcpy(&x, a, sizeof x);
+  std::memcpy(&y, b, sizeof y);
+  x ^= y;
+  std::memcpy(out, &x, sizeof x);
 }
 
 }  // namespace
 
-void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
+void TQuorin::DecryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks) {
   if (Blocks == 0) return;
   switch (FCipherMode) {
     case TCipherMode::ECB:
-      cipher::Rc6DecryptBlocks(FS, Data, Data, Blocks);
+      cipher::Rc6DecryptBlocks(FS, In, Out, Blocks);
       break;
     case TCipherMode::CBC: {  // P[i] = D(C[i]) xor C[i-1]
       std::array<std::uint8_t, kBatchBlocks * BlockSize> work;
       for (std::size_t done = 0; done < Blocks;) {
         const std::size_t n = std::min(kBatchBlocks, Blocks - done);
-        std::uint8_t* p = Data + BlockSize * done;
-        cipher::Rc6DecryptBlocks(FS, p, work.data(), n);
+        const std::uint8_t* c = In + BlockSize * done;
+        std::uint8_t* p = Out + BlockSize * done;
+        cipher::Rc6DecryptBlocks(FS, c, work.data(), n);
         // The batch's last ciphertext block chains into the next batch.
-        std::memcpy(FSave.data(), p + BlockSize * (n - 1), BlockSize);
-        // Back to front, so that each block's predecessor is still ciphertext.
+        std::memcpy(FSave.data(), c + BlockSize * (n - 1), BlockSize);
+        // Back to front, so that in place each block's predecessor is still ciphertext.
         for (std::size_t j = n - 1; j > 0; --j)
-          Xor16(p + BlockSize * j, work.data() + BlockSize * j, p + BlockSize * (j - 1));
+          Xor16(p + BlockSize * j, work.data() + BlockSize * j, c + BlockSize * (j - 1));
         Xor16(p, work.data(), FIV.data());
         FIV = FSave;
         done += n;
@@ -175,12 +176,13 @@ void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
       cipher::Rc6EncryptBlocks(FS, FIV.data(), stream.data(), 1);
       for (std::size_t done = 0; done < Blocks;) {
         const std::size_t n = std::min(kBatchBlocks, Blocks - done);
-        std::uint8_t* p = Data + BlockSize * done;
-        cipher::Rc6EncryptBlocks(FS, p, work.data(), n);
-        std::memcpy(FSave.data(), p + BlockSize * (n - 1), BlockSize);
-        Xor16(p, p, stream.data());
+        const std::uint8_t* c = In + BlockSize * done;
+        std::uint8_t* p = Out + BlockSize * done;
+        cipher::Rc6EncryptBlocks(FS, c, work.data(), n);
+        std::memcpy(FSave.data(), c + BlockSize * (n - 1), BlockSize);
+        Xor16(p, c, stream.data());
         for (std::size_t j = 1; j < n; ++j)
-          Xor16(p + BlockSize * j, p + BlockSize * j, work.data() + BlockSize * (j - 1));
+          Xor16(p + BlockSize * j, c + BlockSize * j, work.data() + BlockSize * (j - 1));
         std::memcpy(stream.data(), work.data() + BlockSize * (n - 1), BlockSize);
         FIV = FSave;
         done += n;
@@ -190,10 +192,10 @@ void TQuorin::DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
       break;
     }
     case TCipherMode::OFB:  // the same as encryption
-      EncryptBlocksMode(Data, Blocks);
+      EncryptBlocksMode(In, Out, Blocks);
       return;
   }
-  std::memcpy(FBlock.data(), Data + BlockSize * (Blocks - 1), BlockSize);
+  std::memcpy(FBlock.data(), Out + BlockSize * (Blocks - 1), BlockSize);
 }
 
 std::int32_t TQuorin::EncryptBlock(const TBlock& In, TBlock& Out) {

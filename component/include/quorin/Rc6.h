@@ -236,8 +236,15 @@ class RC6_API TQuorin : public framework::TComponent {
   // Blocks consecutive 16-byte blocks at Data through the chaining step, in
   // place, leaving the working block and the chain as block-by-block steps
   // would. Runs of independent blocks go through the multi-block cipher kernel.
-  void EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks);
-  void DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks);
+  // In and Out are the same blocks or do not overlap.
+  void EncryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks);
+  void DecryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::size_t Blocks);
+  void EncryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
+    EncryptBlocksMode(Data, Data, Blocks);
+  }
+  void DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
+    DecryptBlocksMode(Data, Data, Blocks);
+  }
   // -1 without a key, -4 outside ECB without an IV, else 0.
   std::int32_t KeyStatus() const;
   std::int32_t KeyFromStaging(const std::uint8_t* Key, std::size_t Length, std::int32_t KeyLen);
