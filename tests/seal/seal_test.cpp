@@ -108,6 +108,13 @@ TEST_P(SealRoundTrip, BodyIsTheComponentsStreamAndOpensToThePlaintext) {
       ASSERT_EQ(sealed.size(), format::kHeaderBytes + body + chunks * format::kTagBytes);
       EXPECT_EQ(WithoutHeaderAndTags(sealed, chunk), ComponentStream(plain, secret, sealed));
       EXPECT_EQ(Opened(sealed, secret), plain);
+      if (chunk == format::kChunkBytes) {  // and once through the file functions
+        testsupport::TempDir dir;
+        testsupport::WriteFileBytes(dir.File("in"), plain);
+        SealFile(dir.File("in"), dir.File("sealed"), secret, {mode, bits, kFast, false});
+        OpenFile(dir.File("sealed"), dir.File("out"), secret);
+        EXPECT_EQ(testsupport::ReadFileBytes(dir.File("out")), plain);
+      }
     }
   }
 }
