@@ -1,7 +1,7 @@
 // RC6-32/20 block encryption and decryption, portable C++.
 #include "Rc6Kernels.h"
-#include "cipher/Rc6Rounds.h"
 #include "cipher/Endian.h"
+#include "cipher/Rc6Rounds.h"
 
 namespace cipher {
 
@@ -26,16 +26,30 @@ void Rc6StoreBlock(const Rc6Words& W, std::uint8_t* Block) noexcept {
 
 namespace kernels {
 
+// Pairs of blocks while there are, then the odd one.
+template <bool Encrypt>
+void Portable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+              std::size_t Blocks) noexcept {
+  constexpr std::size_t kPair = 2 * kRc6BlockBytes;
+  for (; Blocks >= 2; Blocks -= 2, In += kPair, Out += kPair) {
+    Rc6Words x = Rc6LoadBlock(In), y = Rc6LoadBlock(In + kRc6BlockBytes);
+    Encrypt ? rounds::EncryptPair(S, x, y) : rounds::DecryptPair(S, x, y);
+    Rc6StoreBlock(x, Out);
+    Rc6StoreBlock(y, Out + kRc6BlockBytes);
+  }
+  if (Blocks == 1)
+    Rc6StoreBlock(
+        Encrypt ? rounds::Encrypt(S, Rc6LoadBlock(In)) : rounds::Decrypt(S, Rc6LoadBlock(In)), Out);
+}
+
 void EncryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                      std::size_t Blocks) noexcept {
-  for (; Blocks > 0; --Blocks, In += kRc6BlockBytes, Out += kRc6BlockBytes)
-    Rc6StoreBlock(rounds::Encrypt(S, Rc6LoadBlock(In)), Out);
+  Portable<true>(S, In, Out, Blocks);
 }
 
 void DecryptPortable(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                      std::size_t Blocks) noexcept {
-  for (; Blocks > 0; --Blocks, In += kRc6BlockBytes, Out += kRc6BlockBytes)
-    Rc6StoreBlock(rounds::Decrypt(S, Rc6LoadBlock(In)), Out);
+  Portable<false>(S, In, Out, Blocks);
 }
 
 }  // namespace kernels

@@ -61,4 +61,41 @@ QUORIN_INLINE Rc6Words Decrypt(const Rc6RoundKeys& S, Rc6Words w) noexcept {
   return {A, B - S[0], C, D - S[1]};
 }
 
+// Two independent blocks, round by round side by side: each block's round
+// is a chain of dependent operations, and the other block's fill its gaps.
+// Used by the portable kernel, where the blocks are independent.
+QUORIN_INLINE void EncryptPair(const Rc6RoundKeys& S, Rc6Words& x, Rc6Words& y) noexcept {
+  std::uint32_t A0 = x.A, B0 = x.B + S[0], C0 = x.C, D0 = x.D + S[1];
+  std::uint32_t A1 = y.A, B1 = y.B + S[0], C1 = y.C, D1 = y.D + S[1];
+  for (std::size_t i = 1; i <= kRc6Rounds; i += 4) {
+    Round(A0, B0, C0, D0, S[2 * i], S[2 * i + 1]);
+    Round(A1, B1, C1, D1, S[2 * i], S[2 * i + 1]);
+    Round(B0, C0, D0, A0, S[2 * i + 2], S[2 * i + 3]);
+    Round(B1, C1, D1, A1, S[2 * i + 2], S[2 * i + 3]);
+    Round(C0, D0, A0, B0, S[2 * i + 4], S[2 * i + 5]);
+    Round(C1, D1, A1, B1, S[2 * i + 4], S[2 * i + 5]);
+    Round(D0, A0, B0, C0, S[2 * i + 6], S[2 * i + 7]);
+    Round(D1, A1, B1, C1, S[2 * i + 6], S[2 * i + 7]);
+  }
+  x = {A0 + S[42], B0, C0 + S[43], D0};
+  y = {A1 + S[42], B1, C1 + S[43], D1};
+}
+
+QUORIN_INLINE void DecryptPair(const Rc6RoundKeys& S, Rc6Words& x, Rc6Words& y) noexcept {
+  std::uint32_t A0 = x.A - S[42], B0 = x.B, C0 = x.C - S[43], D0 = x.D;
+  std::uint32_t A1 = y.A - S[42], B1 = y.B, C1 = y.C - S[43], D1 = y.D;
+  for (std::size_t i = kRc6Rounds; i >= 4; i -= 4) {
+    InverseRound(D0, A0, B0, C0, S[2 * i], S[2 * i + 1]);
+    InverseRound(D1, A1, B1, C1, S[2 * i], S[2 * i + 1]);
+    InverseRound(C0, D0, A0, B0, S[2 * i - 2], S[2 * i - 1]);
+    InverseRound(C1, D1, A1, B1, S[2 * i - 2], S[2 * i - 1]);
+    InverseRound(B0, C0, D0, A0, S[2 * i - 4], S[2 * i - 3]);
+    InverseRound(B1, C1, D1, A1, S[2 * i - 4], S[2 * i - 3]);
+    InverseRound(A0, B0, C0, D0, S[2 * i - 6], S[2 * i - 5]);
+    InverseRound(A1, B1, C1, D1, S[2 * i - 6], S[2 * i - 5]);
+  }
+  x = {A0, B0 - S[0], C0, D0 - S[1]};
+  y = {A1, B1 - S[0], C1, D1 - S[1]};
+}
+
 }  // namespace cipher::rounds
