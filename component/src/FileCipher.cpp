@@ -174,20 +174,29 @@ class TChunkWriter {
   std::int32_t FUsed = 0;
 };
 
-// Runs a file loop and flushes the output however it ends: after a status
-// code (a failing flush then reports instead, having come first in the
-// file's order), or with the exception in flight (a failing flush's own
-// exception then takes its place, for the same reason).
-template <class Loop>
-std::int32_t Staged(TChunkWriter& Writer, Loop Body) {
+// The file loop shared by both directions: each chunk is read into Buffer,
+// handed to Step (which transforms it in place and may shorten it, or
+// returns a status to stop), and collected for the output. The output is
+// flushed however the loop ends: after a status code (a failing flush then
+// reports instead, having come first in the file's order), or with an
+// exception in flight (a failing flush's own exception then takes its place,
+// for the same reason). The files are closed only when all went well.
+template <class Step>
+std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, Step TransformChunk) {
+  TChunkReader reader(In);
+  TChunkWriter writer(Out);
   std::int32_t status = TStatus::Ok;
   try {
-    status = Body();
+    for (bool atEnd = false; !atEnd && status == TStatus::Ok;) {
+      std::int32_t n = reader.Next(Buffer, atEnd);
+      status = TransformChunk(n, atEnd);
+      if (status == TStatus::Ok && !writer.Put(Buffer, n)) status = TStatus::FileError;
+    }
   } catch (...) {
-    Writer.Flush();
+    writer.Flush();
     throw;
   }
-  if (!Writer.Flush()) return TStatus::FileError;
+  if (!writer.Flush()) return TStatus::FileError;
   return status;
 }
 
@@ -219,16 +228,9 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (!OpenInput(in, InFile)) return TStatus::FileError;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  TChunkReader reader(in);
-  TChunkWriter writer(out);
-  const std::int32_t result = Staged(writer, [&]() -> std::int32_t {
-    for (bool atEnd = false; !atEnd;) {
-      std::int32_t n = reader.Next(FBuffer.data(), atEnd);
-      if (atEnd) n = padding::Pad(FBuffer.data(), n);
-      if (const std::int32_t status = EncryptBuffer(n); status != TStatus::Ok) return status;
-      if (!writer.Put(FBuffer.data(), n)) return TStatus::FileError;
-    }
-    return TStatus::Ok;
+  const std::int32_t result = PumpFile(in, out, FBuffer.data(), [&](std::int32_t& n, bool atEnd) {
+    if (atEnd) n = padding::Pad(FBuffer.data(), n);
+    return EncryptBuffer(n);
   });
   if (result != TStatus::Ok) return result;
   CloseBoth(in.Rec, out);
@@ -247,20 +249,14 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
     return TStatus::BadCiphertext;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  TChunkReader reader(in);
-  TChunkWriter writer(out);
-  const std::int32_t result = Staged(writer, [&]() -> std::int32_t {
-    for (bool atEnd = false; !atEnd;) {
-      std::int32_t n = reader.Next(FBuffer.data(), atEnd);
-      // The size was checked, but the file may have changed since.
-      if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
-      if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
-      if (atEnd) {
-        const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
-        if (drop > n) return TStatus::BadPadding;
-        n -= drop;
-      }
-      if (!writer.Put(FBuffer.data(), n)) return TStatus::FileError;
+  const std::int32_t result = PumpFile(in, out, FBuffer.data(), [&](std::int32_t& n, bool atEnd) {
+    // The size was checked, but the file may have changed since.
+    if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
+    if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
+    if (atEnd) {
+      const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
+      if (drop > n) return TStatus::BadPadding;
+      n -= drop;
     }
     return TStatus::Ok;
   });

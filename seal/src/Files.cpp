@@ -149,8 +149,8 @@ void WriteNewKeyFile(const std::string& path) {
 void SealFile(const std::string& source, const std::string& dest, const Secret& secret,
               const SealOptions& options) {
   BetweenFiles(source, dest, options.replaceOutput,
-               [&](framework::TStream& in, framework::TStream& out, const std::string& name) {
-                 SealStream(in, out, secret, options, name);
+               [&](framework::TStream& in, framework::TStream& out, const std::string&) {
+                 SealStream(in, out, secret, options);
                });
 }
 

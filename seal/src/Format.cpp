@@ -106,9 +106,11 @@ void CheckOptions(const SealOptions& o, SecretKind kind) {
   if (!ValidKeyBits(o.keyBits)) throw std::invalid_argument("the key size is 128, 192 or 256 bits");
   if (kind == SecretKind::Passphrase) {
     const Costs& c = o.costs;
+    // Nothing an opener with the default limits would refuse.
+    const OpenOptions limits;
     if (c.passes < crypto_pwhash_OPSLIMIT_MIN || c.memoryBytes < crypto_pwhash_MEMLIMIT_MIN ||
-        c.memoryBytes % 1024 != 0 || (c.memoryBytes >> 10) > UINT32_MAX || c.passes > 32 ||
-        c.memoryBytes > (std::uint64_t{4} << 30))
+        c.memoryBytes % 1024 != 0 || c.passes > limits.maxPasses ||
+        c.memoryBytes > limits.maxMemoryBytes)
       throw std::invalid_argument(
           "Argon2id costs: 1 to 32 passes, 8 KiB to 4 GiB of memory in whole KiB");
   }

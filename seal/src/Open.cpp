@@ -70,18 +70,17 @@ class ChunkReader {
 
 Opener::Opener(framework::TStream& source, const OpenOptions& options, std::string name)
     : source_(source), name_(std::move(name)) {
-  const std::size_t n = ReadFully(source_, header_, sizeof header_);
-  info_ = format::Parse(header_, n, options, name_).info;
+  const std::size_t n = ReadFully(source_, header_.data(), header_.size());
+  const format::Header h = format::Parse(header_.data(), n, options, name_);
+  info_ = h.info;
+  salt_ = h.salt;
+  iv_ = h.iv;
 }
 
 void Opener::OpenTo(framework::TStream& dest, const Secret& secret) {
   if (used_) throw std::logic_error("an Opener opens its input once");
   used_ = true;
-  format::HeaderBytes header;
-  std::memcpy(header.data(), header_, header.size());
-  // Parsed again with limits that cannot refuse: the constructor checked them.
-  const format::Header h =
-      format::Parse(header_, sizeof header_, OpenOptions{UINT32_MAX, UINT64_MAX, false}, name_);
+  const format::Header h{info_, salt_, iv_};
   if (secret.Kind() != h.info.kind)
     throw SecretKindError(name_ + " was sealed with " +
                           (h.info.kind == SecretKind::Passphrase ? "a passphrase, not a key file"
@@ -89,7 +88,7 @@ void Opener::OpenTo(framework::TStream& dest, const Secret& secret) {
   const Keys keys = DeriveKeys(secret, h);
   detail::LockedCipher cipher(h, keys.encryption);
   Rc6::TQuorin& q = *cipher.q;
-  const ChunkReader reader(header, keys.mac, name_);
+  const ChunkReader reader(header_, keys.mac, name_);
 
   // One stored chunk is read ahead: the last chunk is the one after which
   // the input ends.

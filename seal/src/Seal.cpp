@@ -102,9 +102,8 @@ void WriteFully(framework::TStream& dest, const std::uint8_t* data, std::size_t 
 }
 
 void SealStreamWith(framework::TStream& source, framework::TStream& dest, const Secret& secret,
-                    const SealOptions& options, const std::string& name, const format::Salt& salt,
-                    const format::IV& iv, std::uint32_t chunkBytes) {
-  (void)name;  // sealing reads any bytes; only the streams' own errors name them
+                    const SealOptions& options, const format::Salt& salt, const format::IV& iv,
+                    std::uint32_t chunkBytes) {
   format::CheckOptions(options, secret.Kind());
   format::Header h{};
   h.info = {options.mode, options.keyBits, secret.Kind(),
@@ -140,13 +139,13 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
 }  // namespace detail
 
 void SealStream(framework::TStream& source, framework::TStream& dest, const Secret& secret,
-                const SealOptions& options, const std::string& name) {
+                const SealOptions& options) {
   StartSodium();
   format::Salt salt;
   format::IV iv;
   randombytes_buf(salt.data(), salt.size());
   randombytes_buf(iv.data(), iv.size());
-  detail::SealStreamWith(source, dest, secret, options, name, salt, iv);
+  detail::SealStreamWith(source, dest, secret, options, salt, iv);
 }
 
 }  // namespace quorin::seal

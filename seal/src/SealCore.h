@@ -12,8 +12,8 @@
 namespace quorin::seal::detail {
 
 void SealStreamWith(framework::TStream& source, framework::TStream& dest, const Secret& secret,
-                    const SealOptions& options, const std::string& name, const format::Salt& salt,
-                    const format::IV& iv, std::uint32_t chunkBytes = format::kChunkBytes);
+                    const SealOptions& options, const format::Salt& salt, const format::IV& iv,
+                    std::uint32_t chunkBytes = format::kChunkBytes);
 
 // A component keyed for the header's mode, key size and IV, in locked memory.
 struct LockedCipher {

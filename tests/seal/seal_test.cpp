@@ -48,7 +48,7 @@ Bytes Sealed(const Bytes& plain, const Secret& secret, SealOptions options,
              std::uint32_t chunk = format::kChunkBytes) {
   framework::TMemoryStream in, out;
   Load(in, plain);
-  detail::SealStreamWith(in, out, secret, options, "test", kSalt, kIV, chunk);
+  detail::SealStreamWith(in, out, secret, options, kSalt, kIV, chunk);
   return Contents(out);
 }
 

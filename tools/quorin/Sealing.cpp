@@ -112,7 +112,7 @@ int Seal(const SealCommandOptions& o) {
     Progress progress(in.Remaining(), o.progress);
     SourceStream source(in, progress);
     SinkStream sink(out);
-    seal::SealStream(source, sink, secret, options, in.Name());
+    seal::SealStream(source, sink, secret, options);
     out.Commit();
     return 0;
   });

@@ -12,6 +12,7 @@
 // streams and files.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -90,12 +91,10 @@ struct HeaderInfo {
 };
 
 // Seals all of source, read once front to back from its position, into
-// dest. name is used in messages. Throws std::invalid_argument for bad
-// options and SealError for failures; a stream error from either stream
-// passes through as it is.
+// dest. Throws std::invalid_argument for bad options and SealError for
+// failures; a stream error from either stream passes through as it is.
 QUORIN_SEAL_API void SealStream(framework::TStream& source, framework::TStream& dest,
-                                const Secret& secret, const SealOptions& options = {},
-                                const std::string& name = "the input");
+                                const Secret& secret, const SealOptions& options = {});
 
 // Opens a sealed file in two steps, so that a program can see what the
 // header asks for (a passphrase or a key file) before it gets the secret.
@@ -115,8 +114,9 @@ class QUORIN_SEAL_API Opener {
  private:
   framework::TStream& source_;
   std::string name_;
+  std::array<std::uint8_t, 64> header_{};  // as read: every tag covers it
   HeaderInfo info_{};
-  std::uint8_t header_[64]{};
+  std::array<std::uint8_t, 16> salt_{}, iv_{};
   bool used_ = false;
 };
 
