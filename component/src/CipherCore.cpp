@@ -2,6 +2,7 @@
 #include <bit>
 #include <stdexcept>
 
+#include "KeyBytes.h"
 #include "cipher/Endian.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
@@ -9,25 +10,10 @@
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
-namespace {
-
-std::size_t KeyBytes(TKeySize Size) {
-  switch (Size) {
-    case TKeySize::Med192:
-      return 24;
-    case TKeySize::Large256:
-      return 32;
-    default:
-      return 16;  // Small128, and any value outside the three sizes
-  }
-}
-
-}  // namespace
-
 void TQuorin::rc6_key_setup(std::span<const std::uint8_t> K, std::int32_t /*KeyLen*/) {
   // The round keys depend on KeySize and the first b key bytes alone; the
   // length argument is kept for callers of the published interface.
-  const std::size_t b = KeyBytes(FKeySize);
+  const std::size_t b = detail::KeyBytes(FKeySize);
   if (K.size() < b)
     throw std::out_of_range("rc6_key_setup: key array of " + std::to_string(K.size()) +
                             " bytes is shorter than the " + std::to_string(b) +

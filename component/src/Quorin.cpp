@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "KeyBytes.h"
 #include "cipher/Rc6.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
@@ -81,12 +82,16 @@ std::int32_t TQuorin::KeyFromStaging(const std::uint8_t* Key, std::size_t Length
                                      std::int32_t KeyLen) {
   FSave.fill(0);
   FBlock.fill(0);
-  // The schedule reads at most the first 32 bytes (Large256), zero-extended
-  // when the key is shorter; only those are staged. It writes all of FS.
-  std::array<std::uint8_t, 32> staging{};
-  std::memcpy(staging.data(), Key, std::min(Length, staging.size()));
-  rc6_key_setup(staging, KeyLen);
-  cipher::SecureWipeObject(staging);
+  // The schedule reads the first KeyBytes(KeySize) bytes; a shorter key is
+  // zero-extended through a staging copy. It writes all of FS.
+  if (Length >= detail::KeyBytes(FKeySize)) {
+    rc6_key_setup({Key, Length}, KeyLen);
+  } else {
+    std::array<std::uint8_t, 32> staging{};
+    std::memcpy(staging.data(), Key, Length);
+    rc6_key_setup(staging, KeyLen);
+    cipher::SecureWipeObject(staging);
+  }
   FInitialised = true;
   return TStatus::Ok;
 }

@@ -33,16 +33,16 @@ Rc6Words Rc6EncryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept;
 Rc6Words Rc6DecryptWords(const Rc6RoundKeys& S, Rc6Words In) noexcept;
 
 // Process Blocks consecutive 16-byte blocks independently (no chaining), with
-// the widest kernel the processor supports (AVX2, eight blocks at a time) and
-// the portable kernel for the rest. In and Out may be the same buffer; partial
-// overlap is not allowed.
+// the widest kernel the processor supports (AVX-512, sixteen blocks per
+// register, or AVX2, eight) and the narrower ones for the rest. In and Out
+// may be the same buffer; partial overlap is not allowed.
 void Rc6EncryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                       std::size_t Blocks) noexcept;
 void Rc6DecryptBlocks(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                       std::size_t Blocks) noexcept;
 
-// The kernel in use: "avx2" or "portable". QUORIN_CPU_DISABLE=avx2 in the
-// environment forces the portable one.
+// The kernel in use: "avx512", "avx2" or "portable". QUORIN_CPU_DISABLE=avx512
+// in the environment masks the first, =avx2 both.
 const char* Rc6KernelName() noexcept;
 
 // Little-endian packing of a 16-byte block.
