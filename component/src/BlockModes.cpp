@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cipher/Endian.h"
+#include "BlockWords.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
 #include "cipher/SecureWipe.h"
@@ -202,17 +202,11 @@ void TQuorin::DecryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::
 std::int32_t TQuorin::EncryptBlock(const TBlock& In, TBlock& Out) {
   if (const std::int32_t status = KeyStatus(); status != TStatus::Ok) return status;
   if (FCipherMode == TCipherMode::ECB) {
-    const cipher::Rc6Words w =
-        cipher::rounds::Encrypt(FS, {cipher::LoadLE32(&In[0]), cipher::LoadLE32(&In[4]),
-                                     cipher::LoadLE32(&In[8]), cipher::LoadLE32(&In[12])});
-    cipher::StoreLE32(w.A, &FBlock[0]);
-    cipher::StoreLE32(w.B, &FBlock[4]);
-    cipher::StoreLE32(w.C, &FBlock[8]);
-    cipher::StoreLE32(w.D, &FBlock[12]);
-    cipher::StoreLE32(w.A, &Out[0]);
-    cipher::StoreLE32(w.B, &Out[4]);
-    cipher::StoreLE32(w.C, &Out[8]);
-    cipher::StoreLE32(w.D, &Out[12]);
+    // The result goes to Out and the working block from registers: copying
+    // it out of the working block would reload four word stores as one.
+    const cipher::Rc6Words w = cipher::rounds::Encrypt(FS, detail::LoadWords(In));
+    detail::StoreWords(w, FBlock);
+    detail::StoreWords(w, Out);
     return TStatus::Ok;
   }
   FBlock = In;

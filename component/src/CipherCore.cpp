@@ -2,6 +2,7 @@
 #include <bit>
 #include <stdexcept>
 
+#include "BlockWords.h"
 #include "KeyBytes.h"
 #include "cipher/Endian.h"
 #include "cipher/Rc6.h"
@@ -49,25 +50,12 @@ void TQuorin::rc6_block_decrypt(const TQuadWord& In, TQuadWord& Out) const {
 
 // One block: the rounds inlined here, with no kernel dispatch between a
 // single-block call and the work.
-namespace {
-cipher::Rc6Words LoadWords(const TBlock& b) {
-  return {cipher::LoadLE32(&b[0]), cipher::LoadLE32(&b[4]), cipher::LoadLE32(&b[8]),
-          cipher::LoadLE32(&b[12])};
-}
-void StoreWords(const cipher::Rc6Words& w, TBlock& b) {
-  cipher::StoreLE32(w.A, &b[0]);
-  cipher::StoreLE32(w.B, &b[4]);
-  cipher::StoreLE32(w.C, &b[8]);
-  cipher::StoreLE32(w.D, &b[12]);
-}
-}  // namespace
-
 void TQuorin::EncBlock() {
-  StoreWords(cipher::rounds::Encrypt(FS, LoadWords(FBlock)), FBlock);
+  detail::StoreWords(cipher::rounds::Encrypt(FS, detail::LoadWords(FBlock)), FBlock);
 }
 
 void TQuorin::DecBlock() {
-  StoreWords(cipher::rounds::Decrypt(FS, LoadWords(FBlock)), FBlock);
+  detail::StoreWords(cipher::rounds::Decrypt(FS, detail::LoadWords(FBlock)), FBlock);
 }
 
 }  // namespace QUORIN_PACKAGE_NAMESPACE
