@@ -1,6 +1,6 @@
 // File encryption and decryption through the framework's typed-file calls:
 // 4096-byte chunks through the work buffer, moved to and from the files a
-// stage of 32 chunks at a time.
+// stage of 32 chunks at a time, on a thread of their own for larger files.
 //
 // Exceptions are caught only while binding the names and creating the output
 // (status -5); every other I/O failure leaves as framework::EInOutError. The
@@ -14,6 +14,7 @@
 #include <exception>
 #include <memory>
 
+#include "FileWorker.h"
 #include "Padding.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
@@ -74,21 +75,28 @@ std::int32_t OpenOutput(TFileRec& Out, const std::string& Name) {
   return TStatus::Ok;
 }
 
-// The input of a file operation: its size when it was opened, and how much
-// has been read since.
+// The input of a file operation, and its size when it was opened.
 struct TInput {
   TFileRec Rec;
-  std::int64_t Size = 0, Done = 0;
+  std::int64_t Size = 0;
 };
 
-// The files move through staging buffers of kStage bytes, one system call
-// per 32 chunks, while the work buffer still sees 4096-byte chunks. Both
-// buffers may hold plaintext and are wiped when the call ends.
-constexpr std::int32_t kStage = 32 * kChunk;
+// The files move through staging buffers, up to 256 chunks (1 MiB) at a
+// time, while the work buffer still sees 4096-byte chunks. A smaller file
+// gets buffers of its own size, whole chunks. The buffers may hold plaintext
+// and are wiped when the call ends.
+constexpr std::int32_t kLargestStage = 256 * kChunk;
+
+std::int32_t StageFor(std::int64_t FileSize) {
+  const std::int64_t chunks = std::max<std::int64_t>(1, (FileSize + kChunk - 1) / kChunk);
+  return static_cast<std::int32_t>(std::min<std::int64_t>(chunks * kChunk, kLargestStage));
+}
 
 class TStage {
  public:
-  explicit TStage(std::size_t Size) : FData(new std::uint8_t[Size]), FSize(Size) {}
+  explicit TStage(std::int32_t Size)
+      : FData(new std::uint8_t[static_cast<std::size_t>(Size)]),
+        FSize(static_cast<std::size_t>(Size)) {}
   ~TStage() { cipher::SecureWipe(FData.get(), FSize); }
   TStage(const TStage&) = delete;
   TStage& operator=(const TStage&) = delete;
@@ -99,98 +107,188 @@ class TStage {
   std::size_t FSize;
 };
 
-// Hands out the input chunk by chunk and says which chunk is the last. A
-// short read marks the end, with no further system call. A full read is
-// the last only if it reaches the size the file had when opened; then the
-// end is confirmed once with the system, so that a file that grew meanwhile
-// is read on as before. The chunk found at the end is the one that gets the
-// padding.
+using detail::TFileWorker;
+using detail::TStageIo;
+
+// A whole-stage transfer of File through Stage: a read asks for Count
+// bytes, a write takes the Count set when it is handed over.
+void Describe(TStageIo& Io, TStageIo::TKind Kind, TFileRec& File, TStage& Stage,
+              std::int32_t Count) {
+  Io.Kind = Kind;
+  Io.File = &File;
+  Io.Data = Stage.Data();
+  Io.Count = Count;
+}
+
+// Hands out the input chunk by chunk and says which chunk is the last. Two
+// stages take turns: while one is handed out, the next is being read. The
+// end is where a read comes back short (the read after a full stage may
+// come back empty), so a file that grew since it was opened is read on. The
+// chunk found at the end is the one that gets the padding.
 class TChunkReader {
  public:
-  explicit TChunkReader(TInput& In) : FIn(In), FStage(kStage) {}
+  TChunkReader(TFileRec& In, std::int32_t Stage, TFileWorker& Worker)
+      : FWorker(Worker), FStages{TStage(Stage), TStage(Stage)}, FStage(Stage) {
+    for (std::size_t k = 0; k < 2; ++k)
+      Describe(FIo[k], TStageIo::TKind::Read, In, FStages[k], Stage);
+    FWorker.Submit(FIo[0]);
+  }
+  ~TChunkReader() {
+    for (TStageIo& io : FIo) FWorker.Wait(io);
+  }
+  TChunkReader(const TChunkReader&) = delete;
+  TChunkReader& operator=(const TChunkReader&) = delete;
 
-  std::int32_t Next(std::uint8_t* Buffer, bool& AtEnd) {
-    if (FAt == FHave && !FEnded) Fill();
-    const std::int32_t n = std::min(kChunk, FHave - FAt);
-    std::memcpy(Buffer, FStage.Data() + FAt, static_cast<std::size_t>(n));
-    FAt += n;
-    AtEnd = FAt == FHave && (FEnded || ConfirmEnd());
-    return n;
+  // The next chunk, where it lies in its stage; valid until the next call.
+  const std::uint8_t* Next(std::int32_t& Count, bool& AtEnd) {
+    if (FAt == FHave && !FEnded) Advance();
+    const std::uint8_t* chunk = FStages[FCur].Data() + FAt;
+    Count = std::min(kChunk, FHave - FAt);
+    FAt += Count;
+    AtEnd = FAt == FHave && (FEnded || NextIsEmpty());
+    return chunk;
   }
 
  private:
-  void Fill() {
-    std::int32_t n = 0;
-    BlockRead(FIn.Rec, FStage.Data(), kStage, n);
-    IOTest();
-    FIn.Done += n;
-    FHave = n;
+  // Makes the stage read ahead the current one; when it came back full, the
+  // stage just handed out is free for the read after it.
+  void Advance() {
+    FCur = 1 - FCur;
+    const TStageIo& io = Settle(FCur);
+    FHave = io.Done;
     FAt = 0;
-    FEnded = n < kStage;
+    FEnded = FHave < FStage;
+    if (!FEnded) FWorker.Submit(FIo[1 - FCur]);
   }
-  bool ConfirmEnd() {
-    if (FIn.Done < FIn.Size) return false;
-    FEnded = EofFile(FIn.Rec);
-    IOTest();
+  bool NextIsEmpty() {
+    FEnded = Settle(1 - FCur).Done == 0;
     return FEnded;
   }
+  const TStageIo& Settle(std::size_t k) {
+    FWorker.Wait(FIo[k]);
+    if (FIo[k].Error) std::rethrow_exception(FIo[k].Error);
+    return FIo[k];
+  }
 
-  TInput& FIn;
-  TStage FStage;
+  TFileWorker& FWorker;
+  TStage FStages[2];
+  TStageIo FIo[2];
+  std::int32_t FStage;
+  std::size_t FCur = 1;  // the first Advance takes stage 0
   std::int32_t FHave = 0, FAt = 0;
   bool FEnded = false;
 };
 
-// Collects output chunks and writes them a stage at a time. Every way out of
-// a file operation flushes first, so that the output holds exactly the
-// chunks a chunk-by-chunk loop would have written before the failure.
+// Collects output chunks a stage at a time; two stages take turns, one
+// collecting while the other is being written. A stage is reused only once
+// its write is known whole, and writes are checked in the order they were
+// made. Every way out of a file operation flushes first, so that the output
+// holds exactly the chunks a chunk-by-chunk loop would have written before
+// the failure.
 class TChunkWriter {
  public:
-  explicit TChunkWriter(TFileRec& Out) : FOut(Out), FStage(kStage + TQuorin::BlockSize) {}
+  TChunkWriter(TFileRec& Out, std::int32_t Stage, TFileWorker& Worker)
+      : FWorker(Worker),
+        FCapacity(Stage + static_cast<std::int32_t>(TQuorin::BlockSize)),  // room for the padding
+        FStages{TStage(FCapacity), TStage(FCapacity)} {
+    for (std::size_t k = 0; k < 2; ++k)
+      Describe(FIo[k], TStageIo::TKind::Write, Out, FStages[k], 0);
+  }
+  ~TChunkWriter() {
+    for (TStageIo& io : FIo) FWorker.Wait(io);
+  }
+  TChunkWriter(const TChunkWriter&) = delete;
+  TChunkWriter& operator=(const TChunkWriter&) = delete;
 
-  bool Put(const std::uint8_t* Data, std::int32_t Count) {
-    if (FUsed + Count > kStage + static_cast<std::int32_t>(TQuorin::BlockSize) && !Flush())
-      return false;
-    std::memcpy(FStage.Data() + FUsed, Data, static_cast<std::size_t>(Count));
-    FUsed += Count;
+  // Room for Count bytes in the stage being collected, which is handed over
+  // first if it has not that much left; false for a short write.
+  bool Reserve(std::int32_t Count, std::uint8_t*& Room) {
+    if (FUsed + Count > FCapacity && !HandOver()) return false;
+    Room = FStages[FCur].Data() + FUsed;
     return true;
   }
+  // Count bytes were placed in the room reserved.
+  void Commit(std::int32_t Count) { FUsed += Count; }
 
-  // Writes what was collected; false for a short write. A failing write
-  // raises EInOutError, as the chunk's own write would have.
+  // Writes what was collected and waits for every write; false for a short
+  // write. A failing write raises EInOutError, as the chunk's own write
+  // would have.
   bool Flush() {
-    if (FUsed == 0) return true;
-    std::int32_t written = 0;
-    BlockWrite(FOut, FStage.Data(), FUsed, written);
-    const bool whole = written == FUsed;
-    FUsed = 0;
-    IOTest();
-    return whole;
+    if (!HandOver()) return false;
+    return Settle(1 - FCur);
   }
 
  private:
-  TFileRec& FOut;
-  TStage FStage;
+  // Has the collected bytes written, and takes the other stage once its
+  // earlier write is settled.
+  bool HandOver() {
+    if (FUsed > 0) {
+      FIo[FCur].Count = FUsed;
+      FWorker.Submit(FIo[FCur]);
+      FWritten[FCur] = true;
+      FCur = 1 - FCur;
+      FUsed = 0;
+    }
+    return Settle(FCur);
+  }
+  bool Settle(std::size_t k) {
+    if (!FWritten[k]) return true;
+    FWorker.Wait(FIo[k]);
+    FWritten[k] = false;
+    if (FIo[k].Error) std::rethrow_exception(FIo[k].Error);
+    return FIo[k].Done == FIo[k].Count;
+  }
+
+  TFileWorker& FWorker;
+  std::int32_t FCapacity;
+  TStage FStages[2];
+  TStageIo FIo[2];
+  bool FWritten[2] = {false, false};  // submitted, result not yet looked at
+  std::size_t FCur = 0;
   std::int32_t FUsed = 0;
 };
 
-// The file loop shared by both directions: each chunk is read into Buffer,
-// handed to Step (which transforms it in place and may shorten it, or
-// returns a status to stop), and collected for the output. The output is
-// flushed however the loop ends: after a status code (a failing flush then
-// reports instead, having come first in the file's order), or with an
-// exception in flight (a failing flush's own exception then takes its place,
-// for the same reason). The files are closed only when all went well.
-template <class Step>
-std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, Step TransformChunk) {
-  TChunkReader reader(In);
-  TChunkWriter writer(Out);
+// The file loop shared by both directions. Every chunk but the last is whole
+// and needs no check: Middle transforms it straight from the input's stage
+// into the output's. The last goes through the work buffer, where Last
+// transforms it in place and may shorten it, or returns a status to stop;
+// the chunk before it is put there first, so that the buffer ends as a
+// chunk-by-chunk loop leaves it. A file of more than one stage has its reads
+// and writes done on a thread of their own, overlapping the cipher work. The
+// output is flushed however the loop ends: after a status code (a failing
+// flush then reports instead, having come first in the file's order), or
+// with an exception in flight (a failing flush's own exception then takes its
+// place, for the same reason). The files are closed only when all went well.
+template <class MiddleStep, class LastStep>
+std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, MiddleStep Middle,
+                      LastStep Last) {
+  const std::int32_t stage = StageFor(In.Size);
+  TFileWorker worker(In.Size > stage);
+  TChunkReader reader(In.Rec, stage, worker);
+  TChunkWriter writer(Out, stage, worker);
   std::int32_t status = TStatus::Ok;
   try {
-    for (bool atEnd = false; !atEnd && status == TStatus::Ok;) {
-      std::int32_t n = reader.Next(Buffer, atEnd);
-      status = TransformChunk(n, atEnd);
-      if (status == TStatus::Ok && !writer.Put(Buffer, n)) status = TStatus::FileError;
+    const std::uint8_t* previous = nullptr;  // the chunk before, as transformed
+    for (bool atEnd = false; !atEnd;) {
+      std::int32_t n = 0;
+      const std::uint8_t* chunk = reader.Next(n, atEnd);
+      if (atEnd) {
+        if (previous != nullptr) std::memcpy(Buffer, previous, static_cast<std::size_t>(kChunk));
+        std::memcpy(Buffer, chunk, static_cast<std::size_t>(n));
+        if (status = Last(n); status != TStatus::Ok) break;
+        chunk = Buffer;
+      }
+      std::uint8_t* room = nullptr;
+      if (!writer.Reserve(n, room)) {
+        status = TStatus::FileError;
+        break;
+      }
+      if (atEnd)
+        std::memcpy(room, chunk, static_cast<std::size_t>(n));
+      else
+        Middle(chunk, room, n);
+      writer.Commit(n);
+      previous = room;
     }
   } catch (...) {
     writer.Flush();
@@ -228,10 +326,15 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (!OpenInput(in, InFile)) return TStatus::FileError;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  const std::int32_t result = PumpFile(in, out, FBuffer.data(), [&](std::int32_t& n, bool atEnd) {
-    if (atEnd) n = padding::Pad(FBuffer.data(), n);
-    return EncryptBuffer(n);
-  });
+  const std::int32_t result = PumpFile(
+      in, out, FBuffer.data(),
+      [this](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
+        EncryptBlocksMode(chunk, into, static_cast<std::size_t>(n) / BlockSize);
+      },
+      [this](std::int32_t& n) {
+        n = padding::Pad(FBuffer.data(), n);
+        return EncryptBuffer(n);
+      });
   if (result != TStatus::Ok) return result;
   CloseBoth(in.Rec, out);
   return TStatus::Ok;
@@ -249,17 +352,20 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
     return TStatus::BadCiphertext;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  const std::int32_t result = PumpFile(in, out, FBuffer.data(), [&](std::int32_t& n, bool atEnd) {
-    // The size was checked, but the file may have changed since.
-    if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
-    if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
-    if (atEnd) {
-      const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
-      if (drop > n) return TStatus::BadPadding;
-      n -= drop;
-    }
-    return TStatus::Ok;
-  });
+  const std::int32_t result = PumpFile(
+      in, out, FBuffer.data(),
+      [this](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
+        DecryptBlocksMode(chunk, into, static_cast<std::size_t>(n) / BlockSize);
+      },
+      [this](std::int32_t& n) {
+        // The size was checked, but the file may have changed since.
+        if (n == 0 || n % static_cast<std::int32_t>(BlockSize) != 0) return TStatus::BadCiphertext;
+        if (const std::int32_t status = DecryptBuffer(n); status != TStatus::Ok) return status;
+        const std::int32_t drop = FBuffer[static_cast<std::size_t>(n - 1)];
+        if (drop > n) return TStatus::BadPadding;
+        n -= drop;
+        return TStatus::Ok;
+      });
   if (result != TStatus::Ok) return result;
   CloseBoth(in.Rec, out);
   return TStatus::Ok;
