@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs quorin_bench once and prints the whole comparison: per mode and
 direction, the component through the work buffer (4 KiB), 1 MiB strings,
-64 MiB memory streams and 256 MiB files, beside libtomcrypt's and Crypto++'s
+64 MiB memory streams and 256 MiB files (written new, and overwriting the
+last run's output), beside libtomcrypt's and Crypto++'s
 4 KiB throughput in that mode (where they were built in), with the ratio to
 the fastest peer; then key setup per key size and single-block calls.
 
@@ -25,7 +26,7 @@ def run(binary, short):
     out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
     results, spread = {}, {}
     for b in json.loads(out)["benchmarks"]:
-        name = b.get("run_name", b["name"])
+        name = b.get("run_name", b["name"]).replace("/real_time", "")
         kind = b.get("aggregate_name", "median")
         if kind == "median":
             results[name] = b
@@ -50,7 +51,7 @@ def row(label, ours, peers, higher_is_better=True, unit="MiB/s"):
     else:
         best = min(known) if known else None
         ratio = best / ours if ours and best else None
-    print("%-22s %s %s %s" % (label, cell(ours, unit), " ".join(cell(p, unit) for p in peers),
+    print("%-31s %s %s %s" % (label, cell(ours, unit), " ".join(cell(p, unit) for p in peers),
                               "%8.2fx" % ratio if ratio else "%9s" % "-"))
 
 
@@ -59,11 +60,12 @@ def main():
         sys.exit(__doc__)
     results, spread = run(sys.argv[1], "--short" in sys.argv[2:])
     get = results.get
-    print("%-22s %15s %15s %15s %9s" % ("", "Quorin", "libtomcrypt", "Crypto++", "vs best"))
+    print("%-31s %15s %15s %15s %9s" % ("", "Quorin", "libtomcrypt", "Crypto++", "vs best"))
     forms = [("buffer 4 KiB", "Component_%sBuffer/%d"),
              ("string 1 MiB", "Component_String/%d/%d"),
              ("stream 64 MiB", "Component_Stream/%d/%d"),
-             ("file 256 MiB", "Component_File/%d/%d")]
+             ("file 256 MiB", "Component_File/%d/%d/1"),
+             ("file, overwritten", "Component_File/%d/%d/0")]
     for direction in ("Encrypt", "Decrypt"):
         for index, mode in enumerate(MODES):
             suffix = "Blocks" if mode == "ECB" else "/" + mode
@@ -74,6 +76,16 @@ def main():
                 else:
                     name = pattern % (index, 1 if direction == "Encrypt" else 0)
                 row("%s %s, %s" % (mode, direction.lower(), form), mib(get(name)), peers)
+    print()
+    print("files of 256 MiB against the work buffer, same mode and direction:")
+    for direction in ("Encrypt", "Decrypt"):
+        cells = []
+        for index, mode in enumerate(MODES):
+            buffer = mib(get("Component_%sBuffer/%d" % (direction, index)))
+            fresh = mib(get("Component_File/%d/%d/1" % (index, 1 if direction == "Encrypt" else 0)))
+            cells.append("%s %s" % (mode, "%.2f" % (fresh / buffer) if fresh and buffer else "-"))
+        print("  %-8s %s" % (direction.lower(), "   ".join(cells)))
+    print()
     for size in (16, 24, 32):
         ours = get("Component_KeySetup/%d" % size)
         peers = [get("%s_KeySchedule/%d" % (peer, size)) for peer in PEERS]
