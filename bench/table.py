@@ -4,12 +4,15 @@ direction, the component through the work buffer (4 KiB), 1 MiB strings,
 64 MiB memory streams and 256 MiB files (written new, and overwriting the
 last run's output), beside libtomcrypt's and Crypto++'s
 4 KiB throughput in that mode (where they were built in), with the ratio to
-the fastest peer; then key setup per key size and single-block calls.
+the fastest peer; then the files against the work buffer, the work buffer
+again with the vector kernels masked (the portable kernel), key setup per
+key size and single-block calls.
 
     bench/table.py build/default/bin/quorin_bench            # medians of 5 repetitions
     bench/table.py build/default/bin/quorin_bench --short    # one quick pass (CI: checks it runs)
 """
 import json
+import os
 import subprocess
 import sys
 
@@ -17,13 +20,13 @@ MODES = ["ECB", "CBC", "CFB", "OFB"]
 PEERS = ("Libtomcrypt", "CryptoPP")
 
 
-def run(binary, short):
-    args = [binary, "--benchmark_format=json"]
+def run(binary, short, extra=(), env=None):
+    args = [binary, "--benchmark_format=json", *extra]
     if short:
         args.append("--benchmark_min_time=0.01")
     else:
         args += ["--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"]
-    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
+    out = subprocess.run(args, check=True, capture_output=True, text=True, env=env).stdout
     results, spread = {}, {}
     for b in json.loads(out)["benchmarks"]:
         name = b.get("run_name", b["name"]).replace("/real_time", "")
@@ -85,6 +88,18 @@ def main():
             fresh = mib(get("Component_File/%d/%d/1" % (index, 1 if direction == "Encrypt" else 0)))
             cells.append("%s %s" % (mode, "%.2f" % (fresh / buffer) if fresh and buffer else "-"))
         print("  %-8s %s" % (direction.lower(), "   ".join(cells)))
+    # The portable kernel: the same work buffer rows with the vector kernels masked.
+    masked = dict(os.environ, QUORIN_CPU_DISABLE="avx2")
+    portable, portable_spread = run(sys.argv[1], "--short" in sys.argv[2:],
+                                    ["--benchmark_filter=^Component_(En|De)cryptBuffer/"], masked)
+    spread.update({"portable " + k: v for k, v in portable_spread.items()})
+    print()
+    for direction in ("Encrypt", "Decrypt"):
+        for index, mode in enumerate(MODES):
+            suffix = "Blocks" if mode == "ECB" else "/" + mode
+            peers = [mib(get("%s_%s%s" % (peer, direction, suffix))) for peer in PEERS]
+            row("%s %s, portable kernel" % (mode, direction.lower()),
+                mib(portable.get("Component_%sBuffer/%d" % (direction, index))), peers)
     print()
     for size in (16, 24, 32):
         ours = get("Component_KeySetup/%d" % size)
@@ -96,9 +111,10 @@ def main():
     row("EncryptBlock per call", ours and ours["real_time"], [p and p["real_time"] for p in peers],
         False, "ns   ")
     if spread:
-        worst = max(spread.values())
-        print("noise: the largest coefficient of variation over the repetitions was %.1f%%"
-              % (100 * worst))
+        ranked = sorted(spread.items(), key=lambda item: item[1])
+        print("noise (coefficient of variation over the repetitions): median %.1f%%; largest %s"
+              % (100 * ranked[len(ranked) // 2][1],
+                 ", ".join("%.1f%% %s" % (100 * v, k) for k, v in reversed(ranked[-3:]))))
 
 
 if __name__ == "__main__":
