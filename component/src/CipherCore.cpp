@@ -4,7 +4,6 @@
 
 #include "BlockWords.h"
 #include "KeyBytes.h"
-#include "cipher/Endian.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
 #include "quorin/Rc6.h"

@@ -1,6 +1,7 @@
 // File encryption and decryption through the framework's typed-file calls:
-// 4096-byte chunks through the work buffer, moved to and from the files a
-// stage of 32 chunks at a time, on a thread of their own for larger files.
+// 4096-byte chunks (the last through the work buffer), moved to and from the
+// files a stage of up to 256 chunks at a time, on a thread of their own for
+// larger files.
 //
 // Exceptions are caught only while binding the names and creating the output
 // (status -5); every other I/O failure leaves as framework::EInOutError. The
@@ -92,33 +93,38 @@ std::int32_t StageFor(std::int64_t FileSize) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(chunks * kChunk, kLargestStage));
 }
 
+using detail::TFileWorker;
+using detail::TStageIo;
+
+// A staging buffer and its whole-stage transfer of File: a read asks for the
+// whole buffer, a write takes the Count set when it is handed over. The
+// transfer is waited on before the buffer is wiped and freed.
 class TStage {
  public:
-  explicit TStage(std::int32_t Size)
-      : FData(new std::uint8_t[static_cast<std::size_t>(Size)]),
-        FSize(static_cast<std::size_t>(Size)) {}
-  ~TStage() { cipher::SecureWipe(FData.get(), FSize); }
+  TStage(TFileWorker& Worker, TStageIo::TKind Kind, TFileRec& File, std::int32_t Size)
+      : FWorker(Worker),
+        FData(new std::uint8_t[static_cast<std::size_t>(Size)]),
+        FSize(static_cast<std::size_t>(Size)) {
+    Io.Kind = Kind;
+    Io.File = &File;
+    Io.Data = FData.get();
+    Io.Count = Kind == TStageIo::TKind::Read ? Size : 0;
+  }
+  ~TStage() {
+    FWorker.Wait(Io);
+    cipher::SecureWipe(FData.get(), FSize);
+  }
   TStage(const TStage&) = delete;
   TStage& operator=(const TStage&) = delete;
   std::uint8_t* Data() { return FData.get(); }
 
+  TStageIo Io;
+
  private:
+  TFileWorker& FWorker;
   std::unique_ptr<std::uint8_t[]> FData;
   std::size_t FSize;
 };
-
-using detail::TFileWorker;
-using detail::TStageIo;
-
-// A whole-stage transfer of File through Stage: a read asks for Count
-// bytes, a write takes the Count set when it is handed over.
-void Describe(TStageIo& Io, TStageIo::TKind Kind, TFileRec& File, TStage& Stage,
-              std::int32_t Count) {
-  Io.Kind = Kind;
-  Io.File = &File;
-  Io.Data = Stage.Data();
-  Io.Count = Count;
-}
 
 // Hands out the input chunk by chunk and says which chunk is the last. Two
 // stages take turns: while one is handed out, the next is being read. The
@@ -128,16 +134,12 @@ void Describe(TStageIo& Io, TStageIo::TKind Kind, TFileRec& File, TStage& Stage,
 class TChunkReader {
  public:
   TChunkReader(TFileRec& In, std::int32_t Stage, TFileWorker& Worker)
-      : FWorker(Worker), FStages{TStage(Stage), TStage(Stage)}, FStage(Stage) {
-    for (std::size_t k = 0; k < 2; ++k)
-      Describe(FIo[k], TStageIo::TKind::Read, In, FStages[k], Stage);
-    FWorker.Submit(FIo[0]);
+      : FWorker(Worker),
+        FStages{TStage(Worker, TStageIo::TKind::Read, In, Stage),
+                TStage(Worker, TStageIo::TKind::Read, In, Stage)},
+        FStage(Stage) {
+    FWorker.Submit(FStages[0].Io);
   }
-  ~TChunkReader() {
-    for (TStageIo& io : FIo) FWorker.Wait(io);
-  }
-  TChunkReader(const TChunkReader&) = delete;
-  TChunkReader& operator=(const TChunkReader&) = delete;
 
   // The next chunk, where it lies in its stage; valid until the next call.
   const std::uint8_t* Next(std::int32_t& Count, bool& AtEnd) {
@@ -158,21 +160,21 @@ class TChunkReader {
     FHave = io.Done;
     FAt = 0;
     FEnded = FHave < FStage;
-    if (!FEnded) FWorker.Submit(FIo[1 - FCur]);
+    if (!FEnded) FWorker.Submit(FStages[1 - FCur].Io);
   }
   bool NextIsEmpty() {
     FEnded = Settle(1 - FCur).Done == 0;
     return FEnded;
   }
   const TStageIo& Settle(std::size_t k) {
-    FWorker.Wait(FIo[k]);
-    if (FIo[k].Error) std::rethrow_exception(FIo[k].Error);
-    return FIo[k];
+    const TStageIo& io = FStages[k].Io;
+    FWorker.Wait(FStages[k].Io);
+    if (io.Error) std::rethrow_exception(io.Error);
+    return io;
   }
 
   TFileWorker& FWorker;
   TStage FStages[2];
-  TStageIo FIo[2];
   std::int32_t FStage;
   std::size_t FCur = 1;  // the first Advance takes stage 0
   std::int32_t FHave = 0, FAt = 0;
@@ -190,15 +192,8 @@ class TChunkWriter {
   TChunkWriter(TFileRec& Out, std::int32_t Stage, TFileWorker& Worker)
       : FWorker(Worker),
         FCapacity(Stage + static_cast<std::int32_t>(TQuorin::BlockSize)),  // room for the padding
-        FStages{TStage(FCapacity), TStage(FCapacity)} {
-    for (std::size_t k = 0; k < 2; ++k)
-      Describe(FIo[k], TStageIo::TKind::Write, Out, FStages[k], 0);
-  }
-  ~TChunkWriter() {
-    for (TStageIo& io : FIo) FWorker.Wait(io);
-  }
-  TChunkWriter(const TChunkWriter&) = delete;
-  TChunkWriter& operator=(const TChunkWriter&) = delete;
+        FStages{TStage(Worker, TStageIo::TKind::Write, Out, FCapacity),
+                TStage(Worker, TStageIo::TKind::Write, Out, FCapacity)} {}
 
   // Room for Count bytes in the stage being collected, which is handed over
   // first if it has not that much left; false for a short write.
@@ -223,8 +218,8 @@ class TChunkWriter {
   // earlier write is settled.
   bool HandOver() {
     if (FUsed > 0) {
-      FIo[FCur].Count = FUsed;
-      FWorker.Submit(FIo[FCur]);
+      FStages[FCur].Io.Count = FUsed;
+      FWorker.Submit(FStages[FCur].Io);
       FWritten[FCur] = true;
       FCur = 1 - FCur;
       FUsed = 0;
@@ -233,16 +228,16 @@ class TChunkWriter {
   }
   bool Settle(std::size_t k) {
     if (!FWritten[k]) return true;
-    FWorker.Wait(FIo[k]);
+    TStageIo& io = FStages[k].Io;
+    FWorker.Wait(io);
     FWritten[k] = false;
-    if (FIo[k].Error) std::rethrow_exception(FIo[k].Error);
-    return FIo[k].Done == FIo[k].Count;
+    if (io.Error) std::rethrow_exception(io.Error);
+    return io.Done == io.Count;
   }
 
   TFileWorker& FWorker;
   std::int32_t FCapacity;
   TStage FStages[2];
-  TStageIo FIo[2];
   bool FWritten[2] = {false, false};  // submitted, result not yet looked at
   std::size_t FCur = 0;
   std::int32_t FUsed = 0;
