@@ -31,6 +31,29 @@ check "40 of 40 wrong keys are refused" test "$wrong" -eq 40
 "$Q" decrypt -a --iv-hex $IV <<<"$(printf 'x%.0s' $(seq 1 22))" >/dev/null 2>err.txt
 said "armour with a wrong key" "is wrong, or the file is damaged"
 
+# --key-hex in both spellings and at every place on the line: what the command
+# reads and writes is what --key-file gives. Standard input holds other bytes,
+# so a command that read it instead of INPUT would be caught.
+printf '\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff' >hex.key
+printf 'other bytes on standard input' >other.bin
+for line in "encrypt -m ecb -o OUT plain.bin" "decrypt -m ecb -o OUT ecb.bin" "mac plain.bin -o OUT"; do
+  read -ra words <<<"$line"
+  "$Q" encrypt -m ecb --key-file hex.key -o ecb.bin plain.bin 2>/dev/null
+  "$Q" "${words[@]/OUT/want.out}" --key-file hex.key 2>/dev/null
+  for at in $(seq 1 ${#words[@]}); do
+    for spelling in joined spaced; do
+      if [ $spelling = joined ]; then secret=(--key-hex=00112233445566778899aabbccddeeff)
+      else secret=(--key-hex 00112233445566778899aabbccddeeff); fi
+      args=("${words[@]:0:at}" "${secret[@]}" "${words[@]:at}")
+      case "${words[at-1]}" in -m | -o) continue ;; esac
+      rm -f got.out
+      "$Q" "${args[@]/OUT/got.out}" <other.bin >/dev/null 2>err.txt
+      check "${args[*]}: the same bytes as --key-file" cmp -s want.out got.out
+    done
+  done
+  rm -f want.out
+done
+
 # Key and IV files are read with a bound.
 mkdir keydir
 for f in /dev/zero /dev/urandom; do

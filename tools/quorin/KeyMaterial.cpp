@@ -28,31 +28,7 @@ Rc6::TKeySize SizeForBits(int bits) {
   }
 }
 
-SecretBytes TakeAndWipe(char* value) {
-  const std::size_t n = std::strlen(value);
-  SecretBytes out(value, value + n);
-  WipeBytes(value, n);
-  return out;
-}
-
 }  // namespace
-
-void TakeSecretOptions(int argc, char** argv, CipherOptions& o) {
-  static char placeholder[] = "(hidden)";
-  static constexpr std::string_view kOption = "--key-hex";
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--") break;
-    if (arg == kOption && i + 1 < argc) {
-      o.keyHex = TakeAndWipe(argv[i + 1]);
-      o.keyHexGiven = true;
-      argv[++i] = placeholder;
-    } else if (arg.starts_with("--key-hex=")) {
-      o.keyHex = TakeAndWipe(argv[i] + kOption.size() + 1);
-      o.keyHexGiven = true;
-    }
-  }
-}
 
 SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
   auto digit = [](std::uint8_t c) -> int {

@@ -20,11 +20,6 @@ struct KeyMaterial {
   bool hasIV = false;
 };
 
-// Moves the value of every --key-hex on the command line into options.keyHex,
-// wipes it in argv (so it no longer shows in the process list) and leaves a
-// placeholder for the option parser. Stops at "--".
-void TakeSecretOptions(int argc, char** argv, CipherOptions& options);
-
 // Throws UsageError with a message naming the problem and the fix.
 KeyMaterial LoadKeyMaterial(const CipherOptions& options, bool ivOptional);
 

@@ -14,7 +14,7 @@ struct CipherOptions {
   std::optional<int> keyBits;  // -s; unset: from the key's length
   std::string keyFile, keyEnv = "QUORIN_KEY";
   // The digits of --key-hex, taken from the command line before the parser
-  // sees it (see TakeSecretOptions), so that no unwiped copy exists.
+  // sees them (see CommandLine::Parse), so that no unwiped copy exists.
   SecretBytes keyHex;
   bool keyHexGiven = false;
   std::string ivHex, ivFile;
@@ -24,6 +24,7 @@ struct CipherOptions {
   bool outputGiven = false;  // -o was on the command line
   bool force = false;
   std::optional<bool> progress;  // --progress / --no-progress; unset: when useful
+  bool operator==(const CipherOptions&) const = default;
 };
 
 }  // namespace quorin
@@ -42,6 +43,7 @@ struct SealCommandOptions {
   bool outputGiven = false;
   bool force = false;
   std::optional<bool> progress;
+  bool operator==(const SealCommandOptions&) const = default;
 };
 
 }  // namespace quorin
