@@ -1,11 +1,11 @@
-#include <sodium.h>
-#include <sys/mman.h>
 
 #include <cstring>
 #include <vector>
 
 #include "ChunkTag.h"
 #include "SealCore.h"
+#include "quorin/platform/Random.h"
+#include "quorin/platform/SecretMemory.h"
 
 namespace quorin::seal {
 namespace detail {
@@ -73,7 +73,7 @@ class ChunkWriter {
 
 LockedCipher::LockedCipher(const format::Header& h, const SecureBuffer& key)
     : q(std::make_unique<Rc6::TQuorin>(nullptr)) {
-  mlock(q.get(), sizeof(Rc6::TQuorin));  // the round keys and the chain; best effort
+  platform::LockSecret(q.get(), sizeof(Rc6::TQuorin));  // the round keys and the chain
   q->SetCipherMode(ComponentMode(h.info.mode));
   q->SetKeySize(ComponentKeySize(h.info.keyBits));
   q->InitialiseByte({key.data(), key.size()}, static_cast<std::int32_t>(key.size()));
@@ -81,8 +81,8 @@ LockedCipher::LockedCipher(const format::Header& h, const SecureBuffer& key)
 }
 
 LockedCipher::~LockedCipher() {
-  q->Burn();  // the component wipes its keys; sodium_munlock would zero its other members too
-  munlock(q.get(), sizeof(Rc6::TQuorin));
+  q->Burn();  // the component wipes its own keys
+  platform::UnlockSecret(q.get(), sizeof(Rc6::TQuorin));
 }
 
 std::size_t ReadFully(framework::TStream& source, std::uint8_t* buffer, std::size_t count) {
@@ -140,11 +140,10 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
 
 void SealStream(framework::TStream& source, framework::TStream& dest, const Secret& secret,
                 const SealOptions& options) {
-  StartSodium();
   format::Salt salt;
   format::IV iv;
-  randombytes_buf(salt.data(), salt.size());
-  randombytes_buf(iv.data(), iv.size());
+  platform::RandomBytes(salt.data(), salt.size());
+  platform::RandomBytes(iv.data(), iv.size());
   detail::SealStreamWith(source, dest, secret, options, salt, iv);
 }
 

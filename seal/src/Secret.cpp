@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "SecureBuffer.h"
+#include "quorin/platform/SecretMemory.h"
 #include "quorin/seal/Seal.h"
 
 namespace quorin::seal {
@@ -19,9 +19,7 @@ Costs Costs::Sensitive() {
 }
 
 Secret::Secret(SecretKind kind, const void* data, std::size_t size) : kind_(kind), size_(size) {
-  StartSodium();
-  data_ = static_cast<std::uint8_t*>(sodium_malloc(size));  // locked, wiped by sodium_free
-  if (data_ == nullptr) throw std::bad_alloc();
+  data_ = static_cast<std::uint8_t*>(platform::AllocateSecret(size));
   std::memcpy(data_, data, size);
 }
 
@@ -44,7 +42,7 @@ Secret::Secret(Secret&& other) noexcept
 
 Secret& Secret::operator=(Secret&& other) noexcept {
   if (this != &other) {
-    sodium_free(data_);
+    platform::FreeSecret(data_);
     kind_ = other.kind_;
     data_ = other.data_;
     size_ = other.size_;
@@ -55,7 +53,7 @@ Secret& Secret::operator=(Secret&& other) noexcept {
 }
 
 Secret::~Secret() {
-  sodium_free(data_);
+  platform::FreeSecret(data_);
 }
 
 }  // namespace quorin::seal

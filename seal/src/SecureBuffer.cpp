@@ -2,8 +2,7 @@
 
 #include <sodium.h>
 
-#include <new>
-
+#include "quorin/platform/SecretMemory.h"
 #include "quorin/seal/Errors.h"
 
 namespace quorin::seal {
@@ -14,14 +13,12 @@ void StartSodium() {
 }
 
 SecureBuffer::SecureBuffer(std::size_t size) : size_(size) {
-  StartSodium();
-  // sodium_malloc(0) would still give a guarded page; one byte keeps data_ valid.
-  data_ = static_cast<std::uint8_t*>(sodium_malloc(size == 0 ? 1 : size));
-  if (data_ == nullptr) throw std::bad_alloc();
+  StartSodium();  // for the primitives that will work on the buffer
+  data_ = static_cast<std::uint8_t*>(platform::AllocateSecret(size));
 }
 
 SecureBuffer::~SecureBuffer() {
-  sodium_free(data_);  // wipes, unlocks and unmaps; null is allowed
+  platform::FreeSecret(data_);
 }
 
 }  // namespace quorin::seal

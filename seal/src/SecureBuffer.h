@@ -1,5 +1,5 @@
-// Memory for secrets: from libsodium's guarded allocator, locked where the
-// system allows and wiped when freed.
+// A buffer for keys, in the platform's secret memory (guarded, locked where
+// the system allows, wiped when freed).
 #pragma once
 
 #include <cstddef>

@@ -68,15 +68,47 @@ expect 2 "--key-hex ''" "$Q" encrypt -m ecb --key-hex '' -o - plain.bin
 said "empty --key-hex" "empty"
 expect 2 "--key-file ''" "$Q" encrypt -m ecb --key-file '' -o - plain.bin
 
-# Special files as OUT are written in place, never replaced.
+# Special files as OUT: a character device or a pipe of the run's own is
+# written in place; a FIFO only with -f and only the user's own; nothing is
+# reached through a link in a sticky folder.
 expect 0 "-o /dev/null without -f" "$Q" encrypt --iv-hex $IV -o /dev/null plain.bin
 check "/dev/null is still a device" test -c /dev/null
+expect 0 "-o >(...) without -f" bash -c "'$Q' encrypt --iv-hex $IV -o >(cat >subst-out.bin) plain.bin"
+sleep 0.2
+check "the pipe carried the ciphertext" cmp -s c.bin subst-out.bin
 mkfifo out.fifo
+expect 1 "-o FIFO without -f" timeout 10 "$Q" encrypt --iv-hex $IV -o out.fifo plain.bin
+said "-o FIFO without -f" "is a FIFO: pass -f"
 cat out.fifo >from-fifo.bin &
 expect 0 "-f -o FIFO" "$Q" encrypt -f --iv-hex $IV -o out.fifo plain.bin
 wait
 check "the FIFO is still a FIFO" test -p out.fifo
 check "and carried the ciphertext" cmp -s c.bin from-fifo.bin
+mkdir -m 1777 sticky
+ln -s /dev/null sticky/null-link
+expect 1 "a link to a device in a sticky folder, without -f" "$Q" encrypt --iv-hex $IV -o sticky/null-link plain.bin
+said "the link in a sticky folder" "exists"
+expect 0 "the same with -f" "$Q" encrypt -f --iv-hex $IV -o sticky/null-link plain.bin
+check "replaces the link instead of following it" bash -c 'test -f sticky/null-link && ! test -L sticky/null-link && test -c /dev/null'
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  mkfifo theirs.fifo && chown nobody theirs.fifo
+  ln -s "$PWD/theirs.fifo" sticky/fifo-link && chown -h nobody sticky/fifo-link
+  for force in "" -f; do
+    expect 1 "another user's FIFO as OUT ${force:-without -f}" timeout 10 "$Q" decrypt $force --iv-hex $IV -o theirs.fifo c.bin
+    said "another user's FIFO" "belongs to another user"
+  done
+  expect 1 "another user's link to a FIFO in a sticky folder" timeout 10 "$Q" decrypt --iv-hex $IV -o sticky/fifo-link c.bin
+  check "their FIFO and link are untouched" bash -c 'test -p theirs.fifo && test -L sticky/fifo-link'
+  expect 0 "with -f the link is replaced, not followed" timeout 10 "$Q" decrypt -f --iv-hex $IV -o sticky/fifo-link c.bin
+  check "by a file of the user's own" test "$(stat -c %F:%a:%U sticky/fifo-link)" = "regular file:600:$(id -un)"
+fi
+
+# Standard output appended to INPUT would be read back until the disk is full.
+cp plain.bin self.bin
+expect 1 "encrypt INPUT >> INPUT" bash -c "timeout 10 '$Q' encrypt --iv-hex $IV self.bin >>self.bin"
+said "INPUT >> INPUT" "INPUT and OUT are the same file"
+expect 1 "encrypt < INPUT >> INPUT" bash -c "timeout 10 '$Q' encrypt --iv-hex $IV <self.bin >>self.bin"
+check "INPUT is unchanged" cmp -s plain.bin self.bin
 
 # Closed standard descriptors.
 expect 1 "stdout closed" bash -c "'$Q' encode plain.bin >&-"
@@ -125,20 +157,38 @@ expect 1 "decrypt -a outside the alphabet" "$Q" decrypt -a --iv-hex $IV bang.txt
 printf 'ME\n  ' | "$Q" decode >ws.out
 check "whitespace is still allowed around armour" test "$(cat ws.out)" = a
 
-# Signals: an inherited "ignore" stays, and no run leaves a temporary file.
+# Signals: an inherited "ignore" stays, and no run leaves a temporary file,
+# also where the file system has no unnamed files (a named one is used then).
 mkfifo slow.fifo
 # (A background job starts with SIGINT and SIGQUIT ignored; env restores the defaults.)
-for sig in TERM INT QUIT PIPE XFSZ KILL; do
-  env --default-signal "$Q" encrypt --iv-hex $IV -o "sig-$sig.bin" slow.fifo 2>/dev/null &
+signal_runs() {  # signal_runs SIGNALS...: a run killed by each, its output in sig-*.bin
+  for sig in "$@"; do
+    env --default-signal "$Q" encrypt --iv-hex $IV -o "sig-$sig.bin" slow.fifo 2>/dev/null &
+    pid=$!
+    exec 3>slow.fifo
+    printf 'partial' >&3
+    sleep 0.2
+    kill -s "$sig" $pid 2>/dev/null
+    wait $pid 2>/dev/null
+    exec 3>&-
+  done
+}
+signal_runs TERM INT QUIT PIPE XFSZ KILL
+check "signals leave neither OUT nor temporary files" bash -c '! ls -A | grep -qE "^(sig-|\.quorin-)"'
+if [ -n "${QUORIN_TEST_NO_TMPFILE:-}" ]; then
+  export LD_PRELOAD=$QUORIN_TEST_NO_TMPFILE ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
+  "$Q" encrypt --iv-hex $IV -o named.bin slow.fifo 2>/dev/null &
   pid=$!
   exec 3>slow.fifo
-  printf 'partial' >&3
   sleep 0.2
-  kill -s "$sig" $pid 2>/dev/null
-  wait $pid 2>/dev/null
+  check "without unnamed files, the output is built in a named temporary file" bash -c 'ls -A | grep -q "^\.quorin-"'
   exec 3>&-
-done
-check "signals leave neither OUT nor temporary files" bash -c '! ls -A | grep -qE "^(sig-|\.quorin-)"'
+  wait $pid
+  check "which becomes OUT" test "$(stat -c %s named.bin)" = 16
+  signal_runs TERM INT HUP QUIT PIPE XFSZ USR1 USR2 ALRM VTALRM PROF
+  check "no signal that can be caught leaves the named temporary file" bash -c '! ls -A | grep -qE "^(sig-|\.quorin-)"'
+  unset LD_PRELOAD
+fi
 (
   trap '' HUP
   exec "$Q" encrypt --iv-hex $IV --key-hex $KEY -o nohup.bin slow.fifo

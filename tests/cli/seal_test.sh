@@ -18,6 +18,13 @@ check "the key file is 32 bytes, mode 0600" test "$(stat -c %s:%a k.key)" = 32:6
 expect 1 "keygen never overwrites" "$Q" keygen -o k.key
 said "keygen names the reason" "exists"
 expect 2 "keygen needs -o" "$Q" keygen
+# Killed while it writes (a file size limit of 0 sends SIGXFSZ), keygen leaves
+# no key file that would block the name, also with a named temporary file.
+for preload in "" "${QUORIN_TEST_NO_TMPFILE:-}"; do
+  LD_PRELOAD=$preload ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+    bash -c "ulimit -f 0; exec '$Q' keygen -o cut.key" 2>/dev/null
+  check "keygen killed midway${preload:+ (named temporary file)} leaves nothing" bash -c '! ls -A | grep -qE "^(cut\.key|\.quorin-)"'
+done
 
 sizes="0 1 15 16 17 4095 4096 4097 3145733"
 [ -n "$slow" ] && sizes="0 17 4097 70000"
@@ -35,6 +42,10 @@ for m in cbc cfb ofb; do
 done
 "$Q" seal --key-file k.key <p4097 | "$Q" open --key-file k.key >piped
 check "standard input to standard output" cmp -s p4097 piped
+cp p4097 self
+expect 1 "seal INPUT >> INPUT" bash -c "timeout 10 '$Q' seal --key-file k.key self >>self"
+said "seal INPUT >> INPUT" "INPUT and OUT are the same file"
+check "leaves INPUT as it was" cmp -s p4097 self
 
 printf 'my passphrase\n' >pw
 export QUORIN_PW='my passphrase'

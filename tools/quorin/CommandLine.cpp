@@ -119,7 +119,7 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, const bool& secretsTakenOut,
 SecretBytes TakeAndWipe(char* value) {
   const std::size_t n = std::strlen(value);
   SecretBytes out(value, value + n);
-  WipeBytes(value, n);
+  platform::WipeSecret(value, n);
   return out;
 }
 
@@ -147,9 +147,7 @@ struct CommandLine::Parser {
     app.require_subcommand(1);
     app.set_version_flag("--version", VersionText());
     app.get_formatter()->column_width(34);
-#if defined(QUORIN_WITH_SEAL)
     AddSealCommands();
-#endif
     CipherOptions& o = result.cipher;
     auto* encrypt =
         Add(Command::Encrypt, "encrypt", "encrypt INPUT (count-byte padded, no header)");
@@ -238,7 +236,6 @@ struct CommandLine::Parser {
     }
   }
 
-#if defined(QUORIN_WITH_SEAL)
   void AddSealCommands() {
     SealCommandOptions& s = result.seal;
     auto* seal =
@@ -268,7 +265,6 @@ struct CommandLine::Parser {
         ->transform(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case));
     keygen->add_option("-o,--output", s.output, "the new key file")->required();
   }
-#endif
 };
 
 CommandLine::CommandLine() : parser_(std::make_unique<Parser>()) {}

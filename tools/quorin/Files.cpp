@@ -1,14 +1,12 @@
 #include "Files.h"
 
 #include <fcntl.h>
-#include <stdio.h>
-#include <sys/random.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -20,30 +18,6 @@ namespace {
 
 bool standardClosed[3] = {false, false, false};
 
-// The named temporary output to remove if a signal ends the process; used
-// only where the file system cannot make unnamed temporary files.
-char interruptedTemp[4096];
-std::atomic<bool> haveTemp{false};
-
-extern "C" void RemoveTempAndDie(int sig) {
-  if (haveTemp.load()) ::unlink(interruptedTemp);
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
-}
-
-// Signals that end the process by default. An inherited "ignore" (nohup)
-// is kept.
-void RemoveTempOnSignals() {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ}) {
-    struct sigaction old {};
-    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    struct sigaction act {};
-    act.sa_handler = RemoveTempAndDie;
-    sigemptyset(&act.sa_mask);
-    ::sigaction(sig, &act, nullptr);
-  }
-}
-
 std::string SystemError(const std::string& what, int err = errno) {
   return what + ": " + std::strerror(err);
 }
@@ -51,17 +25,6 @@ std::string SystemError(const std::string& what, int err = errno) {
 std::string FolderOf(const std::string& path) {
   const std::filesystem::path target(path);
   return target.has_parent_path() ? target.parent_path().string() : ".";
-}
-
-// A short name, so that the temporary file fits wherever OUT's name fits.
-std::string TemporaryName(const std::string& folder) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char random[12];
-  if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
-    throw CommandError(SystemError("cannot get random bytes for a temporary name"));
-  std::string name = folder + "/.quorin-";
-  for (const unsigned char r : random) name += kLetters[r % (sizeof kLetters - 1)];
-  return name;
 }
 
 void WriteAll(int fd, const std::uint8_t* data, std::size_t count, const std::string& name) {
@@ -73,6 +36,33 @@ void WriteAll(int fd, const std::uint8_t* data, std::size_t count, const std::st
     count -= static_cast<std::size_t>(n);
   }
 }
+
+// A folder where anyone may create entries but only remove their own (/tmp).
+bool IsStickyFolder(const std::string& folder) {
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && (st.st_mode & S_ISVTX) != 0;
+}
+
+// A pipe that exists only as this process's descriptor (>(...), /dev/fd/N),
+// which no other user can have put there.
+bool IsAnonymousPipe(int fd) {
+  struct statfs fs {};
+  return ::fstatfs(fd, &fs) == 0 && fs.f_type == PIPEFS_MAGIC;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 }  // namespace
 
@@ -144,6 +134,10 @@ std::string Input::ReadAll() {
 Output::Output(const std::string& path, bool outputGiven, bool force, const Input* input,
                bool binaryToTerminalAllowed)
     : path_(path), force_(force) {
+  auto sameAsInput = [input](const struct stat& st) {
+    return input != nullptr && input->IsRegular() && S_ISREG(st.st_mode) &&
+           input->Device() == st.st_dev && input->Inode() == st.st_ino;
+  };
   if (path == "-") {
     if (standardClosed[STDOUT_FILENO])
       throw CommandError("standard output is closed: pass -o FILE, or redirect it");
@@ -151,26 +145,32 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
       throw UsageError(
           "refusing to write binary output to the terminal: redirect it, pass -o FILE, use -a for "
           "text, or force it with -o -");
+    // "quorin encrypt p.bin >> p.bin" would read its own output until the disk is full.
+    struct stat out {};
+    if (::fstat(STDOUT_FILENO, &out) == 0 && sameAsInput(out))
+      throw CommandError(
+          "INPUT and OUT are the same file (standard output is INPUT): write the output to "
+          "another file");
     name_ = "standard output";
     kind_ = Kind::StandardOutput;
     fd_ = STDOUT_FILENO;
     return;
   }
   name_ = "'" + path + "'";
+  // What OUT names, examined once and then opened through the same descriptor,
+  // so that it cannot be swapped in between. In a sticky folder a final
+  // symbolic link is not followed.
+  const bool sticky = IsStickyFolder(FolderOf(path));
+  const Descriptor entry(::open(path.c_str(), O_PATH | O_CLOEXEC | (sticky ? O_NOFOLLOW : 0)));
   struct stat target {};
-  const bool exists = ::stat(path.c_str(), &target) == 0;
+  const bool exists = entry.get() >= 0 && ::fstat(entry.get(), &target) == 0;
   if (exists && S_ISDIR(target.st_mode))
     throw CommandError(name_ + " is a folder: name a file with -o");
-  if (exists && !S_ISREG(target.st_mode)) {
-    // A device, FIFO or socket is written in place, as any Unix tool does:
-    // replacing it would destroy it (think of /dev/null).
-    kind_ = Kind::Special;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd_ < 0) throw CommandError(SystemError("cannot open " + name_));
+  if (exists && !S_ISREG(target.st_mode) && !S_ISLNK(target.st_mode)) {
+    OpenInPlace(entry.get(), target, force);
     return;
   }
-  if (exists && input != nullptr && input->IsRegular() && input->Device() == target.st_dev &&
-      input->Inode() == target.st_ino)
+  if (exists && sameAsInput(target))
     throw CommandError("INPUT and OUT are the same file (" + name_ +
                        "): write the output to another file");
   struct stat link {};
@@ -182,41 +182,42 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
                          "choose another name with -o");
     throw CommandError(name_ + " exists: pass -f to overwrite it, or choose another name with -o");
   }
-  OpenTemporary(FolderOf(path));
+  try {
+    atomic_ = std::make_unique<platform::AtomicOutput>(path);
+  } catch (const platform::SystemError& e) {
+    throw CommandError(e.what());
+  }
+  kind_ = Kind::Atomic;
+  fd_ = atomic_->Descriptor();
 }
 
-void Output::OpenTemporary(const std::string& folder) {
-  // An unnamed file needs no cleaning up, whatever ends the process.
-  fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd_ >= 0) {
-    kind_ = Kind::Unnamed;
-    return;
+// A device or pipe is written where it is: replacing it would destroy it
+// (think of /dev/null). What may be written so decides who could have put
+// it there.
+void Output::OpenInPlace(int pathFd, const struct stat& target, bool force) {
+  const bool anonymousPipe = S_ISFIFO(target.st_mode) && IsAnonymousPipe(pathFd);
+  if (S_ISSOCK(target.st_mode))
+    throw CommandError(name_ +
+                       " is a socket, which cannot be written as a file: choose another "
+                       "name with -o");
+  if (!S_ISCHR(target.st_mode) && !anonymousPipe) {
+    const char* what = S_ISFIFO(target.st_mode) ? "a FIFO" : "a block device";
+    if (target.st_uid != ::geteuid())
+      throw CommandError(name_ + " is " + what +
+                         " that belongs to another user: it could pass the output on to them. "
+                         "Choose another name with -o");
+    if (!force)
+      throw CommandError(name_ + " is " + what + ": pass -f to write into it, or choose another " +
+                         "name with -o");
   }
-  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-    throw CommandError(SystemError("cannot create the output in '" + folder + "'"));
-  // The file system has no unnamed files: a named one, removed on failure.
-  for (int tries = 0; fd_ < 0; ++tries) {
-    tempPath_ = TemporaryName(folder);
-    fd_ = ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd_ < 0 && (errno != EEXIST || tries == 100)) {
-      tempPath_.clear();
-      throw CommandError(SystemError("cannot create the output in '" + folder + "'"));
-    }
-  }
-  kind_ = Kind::NamedTemporary;
-  if (tempPath_.size() < sizeof interruptedTemp) {
-    std::memcpy(interruptedTemp, tempPath_.c_str(), tempPath_.size() + 1);
-    haveTemp.store(true);
-    RemoveTempOnSignals();
-  }
+  const std::string self = "/proc/self/fd/" + std::to_string(pathFd);
+  kind_ = Kind::InPlace;
+  fd_ = ::open(self.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) throw CommandError(SystemError("cannot open " + name_));
 }
 
 Output::~Output() {
-  if (kind_ != Kind::StandardOutput && fd_ >= 0) ::close(fd_);
-  if (!tempPath_.empty()) {
-    ::unlink(tempPath_.c_str());
-    haveTemp.store(false);
-  }
+  if (kind_ == Kind::InPlace && fd_ >= 0) ::close(fd_);
 }
 
 void Output::Write(const std::uint8_t* data, std::size_t count) {
@@ -228,39 +229,23 @@ void Output::Write(const std::string& data) {
 }
 
 void Output::Commit() {
-  if (kind_ == Kind::StandardOutput) return;
-  if (kind_ == Kind::Special) {
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) throw CommandError(SystemError("cannot write " + name_));
-    return;
+  switch (kind_) {
+    case Kind::StandardOutput:
+      return;
+    case Kind::InPlace:
+      if (::close(std::exchange(fd_, -1)) != 0)
+        throw CommandError(SystemError("cannot write " + name_));
+      return;
+    case Kind::Atomic:
+      try {
+        atomic_->Commit(force_ ? platform::Replace::Allowed : platform::Replace::Never);
+      } catch (const platform::OutputExists&) {
+        throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
+      } catch (const platform::SystemError& e) {
+        throw CommandError(e.what());
+      }
+      return;
   }
-  if (::fsync(fd_) != 0) throw CommandError(SystemError("cannot write " + name_));
-
-  if (kind_ == Kind::Unnamed) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) return;
-    if (errno != EEXIST)
-      throw CommandError(SystemError("cannot move the output into place as " + name_));
-    if (!force_) throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
-    // Replacing: a name of its own first, then an atomic rename over OUT.
-    for (int tries = 0;; ++tries) {
-      tempPath_ = TemporaryName(FolderOf(path_));
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tempPath_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        break;
-      const int err = errno;
-      tempPath_.clear();
-      if (err != EEXIST || tries == 100)
-        throw CommandError(SystemError("cannot move the output into place as " + name_, err));
-    }
-  }
-  // Without -f the rename must not replace a file that appeared meanwhile.
-  const unsigned flags = force_ ? 0 : RENAME_NOREPLACE;
-  if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, path_.c_str(), flags) != 0) {
-    if (errno == EEXIST) throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
-    throw CommandError(SystemError("cannot move the output into place as " + name_));
-  }
-  tempPath_.clear();
-  haveTemp.store(false);
 }
 
 }  // namespace quorin

@@ -1,18 +1,25 @@
 // The input and output of a command: files, devices, pipes, or standard
 // input and output, read and written through plain descriptors.
 //
-// A regular output file is built in an unnamed temporary file in OUT's folder
-// (O_TMPFILE) and linked into place only when the command succeeds, so a
-// failed or killed run leaves neither a half-written OUT nor a stray
-// temporary file. Devices, FIFOs and other special files are written directly.
+// A regular output file is an atomic output: it takes OUT's name only when
+// the command succeeds, so a failed or killed run leaves neither a
+// half-written OUT nor a stray temporary file. A character device (a
+// terminal, /dev/null) and a pipe of this process's own (>(...)) are written
+// in place; a named FIFO or a block device only with -f and only when it is
+// the user's own, and nothing is reached through a symbolic link in a sticky
+// folder such as /tmp, where others may have planted it.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "quorin/platform/AtomicOutput.h"
 
 namespace quorin {
 
@@ -65,9 +72,10 @@ class Input : public ByteSource {
 
 class Output : public ByteSink {
  public:
-  // Throws CommandError when OUT exists and force is false, or when OUT is
-  // the input file; UsageError when binary output would go to a terminal and
-  // binaryToTerminalAllowed is false.
+  // Throws CommandError when OUT exists and force is false, when OUT (or
+  // standard output) is the input file, or when OUT is a special file that
+  // may not be written; UsageError when binary output would go to a
+  // terminal and binaryToTerminalAllowed is false.
   Output(const std::string& path, bool outputGiven, bool force, const Input* input,
          bool binaryToTerminalAllowed);
   ~Output() override;  // an uncommitted output disappears
@@ -80,13 +88,14 @@ class Output : public ByteSink {
   void Commit();
 
  private:
-  enum class Kind { StandardOutput, Special, Unnamed, NamedTemporary };
-  void OpenTemporary(const std::string& folder);
+  enum class Kind { StandardOutput, InPlace, Atomic };
+  void OpenInPlace(int pathFd, const struct stat& target, bool force);
 
-  std::string path_, name_, tempPath_;
+  std::string path_, name_;
   Kind kind_ = Kind::StandardOutput;
   int fd_ = -1;
   bool force_ = false;
+  std::unique_ptr<platform::AtomicOutput> atomic_;
 };
 
 }  // namespace quorin

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "quorin/platform/SecretHex.h"
 
 namespace quorin {
 namespace {
@@ -31,27 +32,17 @@ Rc6::TKeySize SizeForBits(int bits) {
 }  // namespace
 
 SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
-  auto digit = [](std::uint8_t c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   if (hex.empty()) throw UsageError(option + " needs hex digits, two per byte; it was empty");
   if (hex.size() % 2 != 0)
     throw UsageError(option + " takes an even number of hex digits (two per byte), got " +
                      std::to_string(hex.size()));
-  SecretBytes out;
-  out.reserve(hex.size() / 2);
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
-    // The message names the position, not the digits: they may be part of a key.
-    if (hi < 0 || lo < 0)
-      throw UsageError(option + " takes hex digits 0-9 and a-f only; digit " +
-                       std::to_string(hi < 0 ? i + 1 : i + 2) + " is not one");
-    out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
-  }
-  return out;
+  platform::HexDecoded decoded =
+      platform::DecodeSecretHex({reinterpret_cast<const char*>(hex.data()), hex.size()});
+  // The message names the position, not the digits: they may be part of a key.
+  if (decoded.badDigit != 0)
+    throw UsageError(option + " takes hex digits 0-9 and a-f only; digit " +
+                     std::to_string(decoded.badDigit) + " is not one");
+  return std::move(decoded.bytes);
 }
 
 SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::size_t largest) {
@@ -138,7 +129,7 @@ KeyMaterial LoadKeyMaterial(const CipherOptions& o, bool ivOptional) {
 std::unique_ptr<Rc6::TQuorin> MakeCipher(const KeyMaterial& m, Rc6::TCipherMode mode,
                                          Rc6::TStringMode stringMode) {
   auto q = std::make_unique<Rc6::TQuorin>(nullptr);
-  LockBytes(q.get(), sizeof(Rc6::TQuorin));  // the round keys and the chain
+  platform::LockSecret(q.get(), sizeof(Rc6::TQuorin));  // the round keys and the chain
   q->SetCipherMode(mode);
   q->SetKeySize(m.keySize);
   q->SetStringMode(stringMode);

@@ -1,5 +1,7 @@
 #include "Sealing.h"
 
+#include <sys/stat.h>
+
 #include <map>
 
 #include "Errors.h"
@@ -8,6 +10,8 @@
 #include "Passphrase.h"
 #include "Progress.h"
 #include "quorin/framework/Exceptions.h"
+#include "quorin/platform/AtomicOutput.h"
+#include "quorin/platform/Random.h"
 #include "quorin/seal/Seal.h"
 
 namespace quorin {
@@ -134,12 +138,24 @@ int Open(const SealCommandOptions& o) {
   });
 }
 
+// As seal::WriteNewKeyFile, through this program's own atomic output, whose
+// temporary file a signal removes too.
 int KeyGen(const SealCommandOptions& o) {
-  return Guarded([&] {
-    if (!o.outputGiven || o.output == "-") throw UsageError("name the new key file with -o FILE");
-    seal::WriteNewKeyFile(o.output);
-    return 0;
-  });
+  if (!o.outputGiven || o.output == "-") throw UsageError("name the new key file with -o FILE");
+  const std::string exists = "'" + o.output + "' exists: a key file is never overwritten";
+  if (struct stat st{}; ::lstat(o.output.c_str(), &st) == 0) throw CommandError(exists);
+  SecretBytes key(seal::kNewKeyFileBytes);
+  platform::RandomBytes(key.data(), key.size());
+  try {
+    platform::AtomicOutput out(o.output);
+    out.Write(key.data(), key.size());
+    out.Commit(platform::Replace::Never);
+  } catch (const platform::OutputExists&) {
+    throw CommandError(exists);
+  } catch (const platform::SystemError& e) {
+    throw CommandError(e.what());
+  }
+  return 0;
 }
 
 }  // namespace quorin

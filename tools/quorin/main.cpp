@@ -8,10 +8,9 @@
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
-#include "Secret.h"
-#if defined(QUORIN_WITH_SEAL)
 #include "Sealing.h"
-#endif
+#include "Secret.h"
+#include "quorin/platform/AtomicOutput.h"
 
 namespace {
 
@@ -37,14 +36,12 @@ int RunCommand(const quorin::ParsedCommandLine& line) {
       return quorin::Encode(line.cipher);
     case Command::Decode:
       return quorin::Decode(line.cipher);
-#if defined(QUORIN_WITH_SEAL)
     case Command::Seal:
       return quorin::Seal(line.seal);
     case Command::Open:
       return quorin::Open(line.seal);
     case Command::KeyGen:
       return quorin::KeyGen(line.seal);
-#endif
     case Command::SelfTest:
       return CheckStandardOutput(quorin::SelfTest());
     case Command::Version:
@@ -77,5 +74,7 @@ int main(int argc, char** argv) {
   quorin::SecureStandardDescriptors();
   // Keys pass through this process: keep them out of core dumps.
   quorin::ForbidCoreDumps();
+  // A signal must not leave a temporary output behind.
+  quorin::platform::CleanUpOnSignals();
   return Run(argc, argv);
 }

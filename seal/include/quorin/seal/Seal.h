@@ -138,8 +138,12 @@ QUORIN_SEAL_API void OpenFile(const std::string& source, const std::string& dest
 
 namespace quorin::seal {
 
-// Writes a new key file of 32 random bytes, mode 0600. Refuses (FileError)
-// to replace anything already at path.
+// How many random bytes a new key file holds.
+inline constexpr std::size_t kNewKeyFileBytes = 32;
+
+// Writes a new key file of kNewKeyFileBytes random bytes, mode 0600, which
+// appears only once it is complete. Refuses (FileError) to replace anything
+// already at path.
 QUORIN_SEAL_API void WriteNewKeyFile(const std::string& path);
 
 }  // namespace quorin::seal

@@ -1,0 +1,20 @@
+// The failure of a system call, as the code above the platform layer sees
+// it: what was being done, and the system's reason.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quorin::platform {
+
+class SystemError : public std::runtime_error {
+ public:
+  // The message is "what: <the system's text for code>".
+  SystemError(const std::string& what, int code);
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+}  // namespace quorin::platform

@@ -1,0 +1,39 @@
+#include "quorin/platform/SecretMemory.h"
+
+#include <sys/mman.h>
+#include <sys/prctl.h>
+
+#include "Sodium.h"
+
+namespace quorin::platform {
+
+void* AllocateSecret(std::size_t size) {
+  StartSodium();
+  // sodium_malloc(0) would still map a guarded page; one byte keeps the pointer valid.
+  void* data = sodium_malloc(size == 0 ? 1 : size);
+  if (data == nullptr) throw std::bad_alloc();
+  return data;
+}
+
+void FreeSecret(void* data) noexcept {
+  sodium_free(data);
+}
+
+void WipeSecret(void* data, std::size_t size) noexcept {
+  if (data != nullptr && size != 0) sodium_memzero(data, size);
+}
+
+void LockSecret(const void* data, std::size_t size) noexcept {
+  if (data != nullptr && size != 0) (void)sodium_mlock(const_cast<void*>(data), size);
+}
+
+void UnlockSecret(const void* data, std::size_t size) noexcept {
+  // Not sodium_munlock, which would zero the object's other members too.
+  if (data != nullptr && size != 0) (void)::munlock(data, size);
+}
+
+void KeepSecretsOutOfCoreDumps() noexcept {
+  (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+}  // namespace quorin::platform
