@@ -53,6 +53,19 @@ expect 0 "seal with --passphrase-file" "$Q" seal --cost interactive --passphrase
 expect 0 "open with --passphrase-env (the file's line end is not part of it)" \
   "$Q" open --passphrase-env QUORIN_PW -o pw.out pw.qsl
 check "the passphrase round trip" cmp -s p17 pw.out
+# Only the first line counts: what follows may be long, or never end.
+{ printf 'my passphrase\n'; head -c 5000 /dev/zero | tr '\0' x; } >pw-and-more
+expect 0 "--passphrase-file takes the first line of a longer file" \
+  "$Q" open --passphrase-file pw-and-more -o more.out pw.qsl
+mkfifo pw.fifo
+{ printf 'my passphrase\n'; sleep 30; } >pw.fifo &
+writer=$!
+expect 0 "--passphrase-file does not wait for the rest of a FIFO" \
+  timeout 10 "$Q" open --passphrase-file pw.fifo -o fifo.out pw.qsl
+kill $writer 2>/dev/null
+{ head -c 1025 /dev/zero | tr '\0' x; printf '\n'; } >pw-long
+expect 2 "a first line over 1024 bytes is refused" "$Q" open --passphrase-file pw-long -o x pw.qsl
+said "a long first line" "longer than 1024 bytes"
 printf 'wrong\n' >bad
 expect 1 "a wrong passphrase is refused" "$Q" open --passphrase-file bad -o wrong.out pw.qsl
 said "a wrong passphrase" "the passphrase or key is wrong, or the file was altered"

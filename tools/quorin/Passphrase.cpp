@@ -1,6 +1,9 @@
 #include "Passphrase.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,17 +21,80 @@ namespace {
 
 constexpr std::size_t kLongestPassphrase = 1024;
 
-// The terminal's settings while echo is off, restored if a signal ends the
-// prompt: a person must not be left with a terminal that shows nothing.
-int ttyFd = -1;
-struct termios savedTerminal;
-constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+// The signals that interrupt a prompt. Each is noted while echo is off, and
+// acted on once the terminal and the earlier handlers are back: the process
+// then stops or ends as that signal asks (removing temporary files, if
+// their handler was there before). A prompt that was stopped starts again
+// when the process continues, with echo off again.
+constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU};
+constexpr std::size_t kSignalCount = sizeof kPromptSignals / sizeof kPromptSignals[0];
+volatile std::sig_atomic_t noted[kSignalCount];
 
-extern "C" void RestoreTerminalAndDie(int sig) {
-  if (ttyFd >= 0) ::tcsetattr(ttyFd, TCSAFLUSH, &savedTerminal);
-  ::signal(sig, SIG_DFL);
-  ::raise(sig);
+extern "C" void NotePromptSignal(int sig) {
+  for (std::size_t i = 0; i < kSignalCount; ++i)
+    if (kPromptSignals[i] == sig) noted[i] = 1;
 }
+
+// Installs the noting handler for the prompt's signals (but those the
+// process ignores, such as HUP under nohup), and puts the earlier handlers
+// back when it goes.
+class PromptSignals {
+ public:
+  PromptSignals() {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+      noted[i] = 0;
+      struct sigaction act {};
+      act.sa_handler = NotePromptSignal;  // no SA_RESTART: a read in progress ends with EINTR
+      sigemptyset(&act.sa_mask);
+      ::sigaction(kPromptSignals[i], nullptr, &previous_[i]);
+      if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kPromptSignals[i], &act, nullptr);
+    }
+  }
+  ~PromptSignals() { Restore(); }
+  PromptSignals(const PromptSignals&) = delete;
+  PromptSignals& operator=(const PromptSignals&) = delete;
+
+  bool AnyNoted() const {
+    return std::any_of(std::begin(noted), std::end(noted), [](auto n) { return n != 0; });
+  }
+
+  // Waits for fd to become readable with the prompt's signals let through,
+  // so that one arriving just before the wait still ends it. Returns false
+  // when a signal was noted.
+  bool WaitForInput(int fd) const {
+    sigset_t held, open;
+    sigemptyset(&held);
+    for (const int sig : kPromptSignals) sigaddset(&held, sig);
+    ::pthread_sigmask(SIG_BLOCK, &held, &open);
+    struct pollfd input {
+      fd, POLLIN, 0
+    };
+    while (!AnyNoted() && ::ppoll(&input, 1, nullptr, &open) < 0 && errno == EINTR) {
+    }
+    ::pthread_sigmask(SIG_SETMASK, &open, nullptr);
+    return !AnyNoted();
+  }
+
+  // Puts the earlier handlers back and delivers the noted signals to them.
+  // Returns only if the process goes on (it was stopped and continued, or a
+  // handler let it live).
+  void Deliver() {
+    Restore();
+    for (std::size_t i = 0; i < kSignalCount; ++i)
+      if (noted[i] != 0) std::raise(kPromptSignals[i]);
+  }
+
+ private:
+  void Restore() {
+    if (restored_) return;
+    restored_ = true;
+    for (std::size_t i = 0; i < kSignalCount; ++i)
+      ::sigaction(kPromptSignals[i], &previous_[i], nullptr);
+  }
+
+  struct sigaction previous_[kSignalCount] {};
+  bool restored_ = false;
+};
 
 class Terminal {
  public:
@@ -44,40 +110,46 @@ class Terminal {
   Terminal& operator=(const Terminal&) = delete;
 
   SecretBytes Ask(const char* prompt) {
-    Say(prompt);
-    struct termios quiet {};
-    const bool isTerminal = ::tcgetattr(fd_, &savedTerminal) == 0;
-    if (isTerminal) {
-      quiet = savedTerminal;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      quiet.c_lflag |= ECHONL;
-      ttyFd = fd_;
-      for (int sig : kPromptSignals) ::signal(sig, RestoreTerminalAndDie);
-      ::tcsetattr(fd_, TCSANOW, &quiet);  // keeps what was typed ahead
-    }
-    SecretBytes line(kLongestPassphrase + 1);
-    std::size_t length = 0;
-    bool ended = false;
-    for (char c; length <= kLongestPassphrase;) {
-      const ssize_t n = ::read(fd_, &c, 1);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0 || c == '\n') {
-        ended = true;
-        break;
+    for (;;) {
+      SecretBytes line(kLongestPassphrase + 1);
+      std::size_t length = 0;
+      bool ended = false, interrupted = false;
+      {
+        PromptSignals signals;
+        Say(prompt);
+        struct termios saved {};
+        const bool isTerminal = ::tcgetattr(fd_, &saved) == 0;
+        if (isTerminal) {
+          struct termios quiet = saved;
+          quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+          quiet.c_lflag |= ECHONL;
+          ::tcsetattr(fd_, TCSANOW, &quiet);  // keeps what was typed ahead
+        }
+        while (length <= kLongestPassphrase && signals.WaitForInput(fd_)) {
+          char c;
+          const ssize_t n = ::read(fd_, &c, 1);
+          if (n < 0 && errno == EINTR) continue;
+          if (n <= 0 || c == '\n') {
+            ended = true;
+            break;
+          }
+          line[length++] = static_cast<std::uint8_t>(c);
+        }
+        if (isTerminal) ::tcsetattr(fd_, TCSANOW, &saved);
+        if (signals.AnyNoted()) {
+          interrupted = true;
+          Say("\n");
+          signals.Deliver();  // returns when the process was stopped and is continued
+        }
       }
-      line[length++] = static_cast<std::uint8_t>(c);
+      if (interrupted) continue;  // ask again, with echo off again
+      if (!ended)
+        throw UsageError("the passphrase is longer than " + std::to_string(kLongestPassphrase) +
+                         " bytes");
+      if (length > 0 && line[length - 1] == '\r') --length;
+      line.resize(length);
+      return line;
     }
-    if (isTerminal) {
-      ::tcsetattr(fd_, TCSANOW, &savedTerminal);
-      for (int sig : kPromptSignals) ::signal(sig, SIG_DFL);
-      ttyFd = -1;
-    }
-    if (!ended)
-      throw UsageError("the passphrase is longer than " + std::to_string(kLongestPassphrase) +
-                       " bytes");
-    if (length > 0 && line[length - 1] == '\r') --length;
-    line.resize(length);
-    return line;
   }
 
   void Say(const char* text) {
@@ -106,11 +178,43 @@ SecretBytes PromptPassphrase(bool confirm) {
 }
 
 SecretBytes PassphraseFromFile(const std::string& path) {
-  SecretBytes data = ReadKeyFile(path, "passphrase", kLongestPassphrase);
-  auto end = std::find(data.begin(), data.end(), '\n');
-  if (end != data.begin() && end[-1] == '\r') --end;
-  data.resize(static_cast<std::size_t>(end - data.begin()));
-  return NotEmpty(std::move(data), "in '" + path + "'");
+  // Only the first line is read: whatever follows is not waited for, as a
+  // FIFO whose writer stays open would make it wait forever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    throw UsageError("cannot read the passphrase file '" + path + "': " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw UsageError("the passphrase file '" + path + "' is a folder: name a file");
+  }
+  SecretBytes line(kLongestPassphrase + 1);
+  std::size_t length = 0;
+  bool ended = false;
+  while (length < line.size()) {
+    const ssize_t n = ::read(fd, line.data() + length, line.size() - length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      throw UsageError("cannot read the passphrase file '" + path + "': " + std::strerror(err));
+    }
+    const auto newline = std::find(line.begin() + static_cast<std::ptrdiff_t>(length),
+                                   line.begin() + static_cast<std::ptrdiff_t>(length) + n, '\n');
+    length += static_cast<std::size_t>(n);
+    if (n == 0 || newline != line.begin() + static_cast<std::ptrdiff_t>(length)) {
+      ended = true;
+      length = static_cast<std::size_t>(newline - line.begin());
+      break;
+    }
+  }
+  ::close(fd);
+  if (!ended || length > kLongestPassphrase)
+    throw UsageError("the first line of the passphrase file '" + path + "' is longer than " +
+                     std::to_string(kLongestPassphrase) + " bytes");
+  if (length > 0 && line[length - 1] == '\r') --length;
+  line.resize(length);
+  return NotEmpty(std::move(line), "in '" + path + "'");
 }
 
 SecretBytes PassphraseFromEnvironment(const std::string& name) {
