@@ -28,7 +28,7 @@ for k in $(seq 1 40); do
   "$Q" decrypt --iv-hex $IV --key-hex "$(printf '%032x' "$k")" -o - c.bin >/dev/null 2>&1 || wrong=$((wrong + 1))
 done
 check "40 of 40 wrong keys are refused" test "$wrong" -eq 40
-"$Q" decrypt -a --iv-hex $IV <<<"$(printf 'x%.0s' $(seq 1 22))" >/dev/null 2>err.txt
+"$Q" decrypt -a --iv-hex $IV <<<"$(printf 'x%.0s' $(seq 1 64))" >/dev/null 2>err.txt
 said "armour with a wrong key" "is wrong, or the file is damaged"
 
 # --key-hex in both spellings and at every place on the line: what the command
@@ -156,6 +156,26 @@ said "decode" "'!' at line 1, column 1"
 expect 1 "decrypt -a outside the alphabet" "$Q" decrypt -a --iv-hex $IV bang.txt
 printf 'ME\n  ' | "$Q" decode >ws.out
 check "whitespace is still allowed around armour" test "$(cat ws.out)" = a
+# Armour no encoder writes: a lone last character, or bits after the last byte.
+for bad in "MK7XM:one over" "MF:beyond the last byte" "MK7:beyond the last byte" "MK7X MK7X  M:one over"; do
+  expect 1 "decode of '${bad%%:*}'" "$Q" decode -o bad.out <<<"${bad%%:*}"
+  said "decode of '${bad%%:*}'" "${bad#*:}"
+  check "leaves no output" test ! -e bad.out
+done
+# encode, decode and the armour of encrypt -a and decrypt -a stream: memory
+# stays flat whatever the input's size.
+if [ -z "${QUORIN_TEST_UNDER_VALGRIND:-}" ]; then
+  peak_kib() {  # the largest resident size of any process of a pipeline
+    python3 -c 'import resource, subprocess, sys
+subprocess.run(["bash", "-c", sys.argv[1]], check=True)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$1"
+  }
+  n=$((256 << 20))
+  kib=$(peak_kib "head -c $n /dev/zero | '$Q' encode | '$Q' decode | cmp - <(head -c $n /dev/zero)")
+  check "256 MiB through encode and decode in under 64 MiB ($kib KiB)" test "$kib" -lt 65536
+  kib=$(peak_kib "head -c $n /dev/zero | '$Q' encrypt -a --iv-hex $IV | '$Q' decrypt -a --iv-hex $IV | cmp - <(head -c $n /dev/zero)")
+  check "256 MiB through encrypt -a and decrypt -a in under 64 MiB ($kib KiB)" test "$kib" -lt 65536
+fi
 
 # Signals: an inherited "ignore" stays, and no run leaves a temporary file,
 # also where the file system has no unnamed files (a named one is used then).

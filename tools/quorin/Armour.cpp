@@ -1,10 +1,12 @@
 #include "Armour.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
-#include <vector>
 
 #include "Errors.h"
+#include "Pump.h"
 #include "quorin/Rc6.h"
 
 namespace quorin {
@@ -13,9 +15,21 @@ namespace {
 constexpr std::string_view kAlphabet =
     "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr std::size_t kLineLength = 64;
+// Bytes encoded at a time: whole lines of whole groups.
+constexpr std::size_t kGroupBytes = kLineLength / 4 * 3 * 64;
+// How much text may be looked at before deciding that text without markers
+// is bare armour.
+constexpr std::size_t kLookahead = 1 << 16;
+// A longer line is no marker, however it is quoted.
+constexpr std::size_t kLongestMarkerLine = 256;
+
+const Rc6::TQuorin& Codec() {
+  static const Rc6::TQuorin codec(nullptr);  // the armour needs no key
+  return codec;
+}
 
 bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+  return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string Describe(char c) {
@@ -33,67 +47,275 @@ std::string_view Unquoted(std::string_view line) {
   return line;
 }
 
-struct Line {
-  std::string_view text;
-  std::size_t number;
-};
-
-std::vector<Line> Lines(const std::string& text) {
-  std::vector<Line> lines;
-  std::size_t start = 0, number = 1;
-  for (std::size_t i = 0; i <= text.size(); ++i)
-    if (i == text.size() || text[i] == '\n') {
-      lines.push_back({std::string_view(text).substr(start, i - start), number++});
-      start = i + 1;
-    }
-  return lines;
-}
-
 }  // namespace
 
-std::string FrameArmour(const std::string& armour) {
-  std::string out = std::string(kArmourBegin) + "\n";
-  for (std::size_t at = 0; at < armour.size(); at += kLineLength)
-    out.append(armour, at, kLineLength).append("\n");
-  return out + kArmourEnd + "\n";
+ArmourWriter::ArmourWriter(ByteSink& out, Form form) : out_(out), form_(form) {
+  if (form_ == Form::Framed) {
+    const std::string begin = std::string(kArmourBegin) + "\n";
+    out_.Write(reinterpret_cast<const std::uint8_t*>(begin.data()), begin.size());
+  }
+}
+
+void ArmourWriter::Write(const std::uint8_t* data, std::size_t count) {
+  while (count > 0) {
+    const std::size_t n = std::min(count, kGroupBytes - pending_.size());
+    pending_.append(reinterpret_cast<const char*>(data), n);
+    data += n;
+    count -= n;
+    if (pending_.size() == kGroupBytes) {
+      Emit(reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size());
+      pending_.clear();
+    }
+  }
+}
+
+// Whole groups of three bytes encode the same alone as within a longer text.
+void ArmourWriter::Emit(const std::uint8_t* data, std::size_t count) {
+  const std::string text =
+      Codec().EncodeString(std::string(reinterpret_cast<const char*>(data), count));
+  if (form_ == Form::Bare) {
+    out_.Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    return;
+  }
+  std::string lines;
+  for (const char c : text) {
+    lines += c;
+    if (++column_ == kLineLength) lines += '\n', column_ = 0;
+  }
+  out_.Write(reinterpret_cast<const std::uint8_t*>(lines.data()), lines.size());
+}
+
+void ArmourWriter::Finish() {
+  Emit(reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size());
+  pending_.clear();
+  std::string end = "\n";
+  if (form_ == Form::Framed) end = std::string(column_ > 0 ? "\n" : "") + kArmourEnd + "\n";
+  out_.Write(reinterpret_cast<const std::uint8_t*>(end.data()), end.size());
+}
+
+// Reads the text character by character. Each line is held back while it
+// could still be a BEGIN or END line, then taken as armour, as mail around
+// it, or as a marker. Until a marker or a character outside the alphabet
+// shows otherwise, text may be bare armour: up to kLookahead characters of
+// it are kept back for that decision.
+struct ArmourReader::Parser {
+  enum class State { Undecided, Seeking, Bare, Framed, Ended };
+
+  std::string what;
+  State state = State::Undecided;
+  std::size_t line = 1, column = 0, beginLine = 0;
+  bool holding = true;  // the line so far could be a marker
+  std::string held;     // its characters, from column 1
+  std::string armour;   // characters of the alphabet not yet decoded
+  std::size_t armourTotal = 0;
+  std::string decoded;  // bytes not yet read
+  std::size_t decodedAt = 0;
+  std::string firstStray;  // in Seeking: the character that made bare armour impossible
+  std::string text;        // what was last read
+  bool finished = false;
+
+  std::string Where(std::size_t atLine, std::size_t atColumn) const {
+    return "line " + std::to_string(atLine) + ", column " + std::to_string(atColumn);
+  }
+
+  [[noreturn]] void Refuse(const std::string& problem) const {
+    throw CommandError(what + " " + problem);
+  }
+
+  std::string Stray(char c, std::size_t atColumn) const {
+    return "is not radix-64 armour: " + Describe(c) + " at " + Where(line, atColumn) +
+           " is not in its alphabet (+, -, 0-9, A-Z, a-z)";
+  }
+
+  void Take(const char* chunk, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      const char c = chunk[i];
+      if (c == '\n') {
+        EndLine();
+        continue;
+      }
+      ++column;
+      if (!holding) {
+        Character(c, column);
+      } else {
+        held += c;
+        if (!CouldBeMarker()) Release();
+      }
+    }
+    if (state == State::Undecided && armour.size() > kLookahead) state = State::Bare;
+    if (state == State::Bare || state == State::Framed) Decode(false);
+  }
+
+  bool CouldBeMarker() const {
+    if (held.size() > kLongestMarkerLine) return false;
+    std::string_view rest = held;
+    while (!rest.empty() && (rest.front() == '>' || IsSpace(rest.front()))) rest.remove_prefix(1);
+    for (const std::string_view marker : {kArmourBegin, kArmourEnd}) {
+      std::string_view body = rest;
+      if (body.size() > marker.size()) {
+        // A complete marker may be followed by blanks only.
+        if (Unquoted(body.substr(marker.size())).empty()) body = body.substr(0, marker.size());
+      }
+      if (marker.starts_with(body)) return true;
+    }
+    return false;
+  }
+
+  // The held characters are no marker: they are taken as the line's start.
+  void Release() {
+    holding = false;
+    bool quoting = state != State::Bare && state != State::Undecided;
+    for (std::size_t i = 0; i < held.size(); ++i) {
+      const char c = held[i];
+      if (quoting && (c == '>' || IsSpace(c))) continue;
+      quoting = false;
+      Character(c, i + 1);
+    }
+    held.clear();
+  }
+
+  void Character(char c, std::size_t atColumn) {
+    if (state == State::Seeking || state == State::Ended || IsSpace(c)) return;
+    if (kAlphabet.find(c) != std::string_view::npos) {
+      armour += c;
+      ++armourTotal;
+      return;
+    }
+    if (state == State::Undecided) {
+      // Not bare armour, then: mail around a framed block, or no armour at all.
+      state = State::Seeking;
+      firstStray = Stray(c, atColumn);
+      armour.clear();
+      armourTotal = 0;
+      return;
+    }
+    Refuse(Stray(c, atColumn));
+  }
+
+  void EndLine() {
+    if (holding) {
+      const std::string_view marker = Unquoted(held);
+      if (marker == kArmourBegin)
+        Begin();
+      else if (marker == kArmourEnd)
+        End();
+      else
+        Release();
+    }
+    ++line;
+    column = 0;
+    holding = true;
+    held.clear();
+  }
+
+  void Begin() {
+    switch (state) {
+      case State::Undecided:
+      case State::Seeking:
+        state = State::Framed;
+        beginLine = line;
+        armour.clear();
+        armourTotal = 0;
+        return;
+      case State::Framed:
+        Refuse("has a second BEGIN line (line " + std::to_string(line) +
+               ") before the END line of the one at line " + std::to_string(beginLine));
+      case State::Bare:
+        Refuse("has a BEGIN line (line " + std::to_string(line) +
+               ") after armour: decode the framed block on its own");
+      case State::Ended:
+        return;
+    }
+  }
+
+  void End() {
+    switch (state) {
+      case State::Framed:
+        state = State::Ended;
+        return;
+      case State::Undecided:
+      case State::Bare:
+        Refuse("has an END line (line " + std::to_string(line) + ") but no BEGIN line before it");
+      case State::Seeking:
+      case State::Ended:
+        return;
+    }
+  }
+
+  // Decodes the whole groups of four characters (all of them at the end).
+  void Decode(bool final) {
+    const std::size_t n = final ? armour.size() : armour.size() / 4 * 4;
+    if (n == 0) return;
+    if (decodedAt > 0) decoded.erase(0, decodedAt), decodedAt = 0;
+    decoded += Codec().DecodeString(armour.substr(0, n));
+    armour.erase(0, n);
+  }
+
+  void Finish() {
+    finished = true;
+    if (column > 0) EndLine();
+    switch (state) {
+      case State::Seeking:
+        Refuse(firstStray);
+      case State::Framed:
+        Refuse("has a BEGIN line (line " + std::to_string(beginLine) +
+               ") but no END line: the armour was cut short");
+      default:
+        break;
+    }
+    // An encoder leaves no lone character, and zero bits after the last byte.
+    const std::size_t rest = armourTotal % 4;
+    if (rest == 1)
+      Refuse("is not whole armour: its " + std::to_string(armourTotal) +
+             " characters leave one over (the armour was cut short or altered)");
+    if (rest > 1) {
+      const auto last = static_cast<unsigned>(kAlphabet.find(armour.back()));
+      if ((last & (rest == 2 ? 0x0Fu : 0x03u)) != 0)
+        Refuse("is not armour as an encoder writes it: its last character '" +
+               std::string(1, armour.back()) + "' carries bits beyond the last byte (altered?)");
+    }
+    Decode(true);
+  }
+};
+
+ArmourReader::ArmourReader(ByteSource& in, std::string what, std::size_t chunk)
+    : in_(in), parser_(std::make_unique<Parser>()), chunk_(chunk) {
+  parser_->what = std::move(what);
+}
+
+ArmourReader::~ArmourReader() = default;
+
+std::size_t ArmourReader::Read(std::uint8_t* buffer, std::size_t count) {
+  Parser& p = *parser_;
+  while (p.decoded.size() - p.decodedAt < count && !p.finished) {
+    p.text.resize(chunk_);
+    const std::size_t n = in_.Read(reinterpret_cast<std::uint8_t*>(p.text.data()), chunk_);
+    p.Take(p.text.data(), n);
+    if (n < chunk_) p.Finish();  // a short read is the end of the input
+  }
+  const std::size_t n = std::min(count, p.decoded.size() - p.decodedAt);
+  std::memcpy(buffer, p.decoded.data() + p.decodedAt, n);
+  p.decodedAt += n;
+  return n;
+}
+
+std::string FramedArmour(const std::string& bytes) {
+  std::string text;
+  StringSink sink(text);
+  ArmourWriter writer(sink, ArmourWriter::Form::Framed);
+  writer.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  writer.Finish();
+  return text;
 }
 
 std::string DecodeArmour(const std::string& text, const std::string& what) {
-  const std::vector<Line> lines = Lines(text);
-  std::size_t first = 0, last = lines.size();  // the lines that hold the armour
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    if (Unquoted(lines[i].text) == kArmourBegin) {
-      first = i + 1;
-      last = lines.size();
-      for (std::size_t j = first; j < lines.size(); ++j)
-        if (Unquoted(lines[j].text) == kArmourEnd) {
-          last = j;
-          break;
-        }
-      if (last == lines.size())
-        throw CommandError(what + " has a BEGIN line (line " + std::to_string(lines[i].number) +
-                           ") but no END line: the armour was cut short");
-      break;
-    }
-  const bool framed = first > 0;
-
-  std::string clean;
-  clean.reserve(text.size());
-  for (std::size_t i = first; i < last; ++i) {
-    const std::string_view line = framed ? Unquoted(lines[i].text) : lines[i].text;
-    for (std::size_t k = 0; k < line.size(); ++k) {
-      const char c = line[k];
-      if (IsSpace(c)) continue;
-      if (kAlphabet.find(c) == std::string_view::npos) {
-        const auto column = static_cast<std::size_t>(line.data() - lines[i].text.data()) + k + 1;
-        throw CommandError(what + " is not radix-64 armour: " + Describe(c) + " at line " +
-                           std::to_string(lines[i].number) + ", column " + std::to_string(column) +
-                           " is not in its alphabet (+, -, 0-9, A-Z, a-z)");
-      }
-      clean += c;
-    }
-  }
-  return Rc6::TQuorin(nullptr).DecodeString(clean);
+  MemorySource source(text);
+  ArmourReader reader(source, what);
+  std::string bytes;
+  std::uint8_t buffer[4096];
+  for (std::size_t n; (n = reader.Read(buffer, sizeof buffer)) > 0;)
+    bytes.append(reinterpret_cast<const char*>(buffer), n);
+  return bytes;
 }
 
 }  // namespace quorin

@@ -1,25 +1,67 @@
-// How the tool writes and reads radix-64 armour.
+// How the tool writes and reads radix-64 armour, as streams in constant
+// memory.
 //
 // encrypt -a frames the armour for mail: a BEGIN line, lines of 64
-// characters, an END line. Reading finds the block between the markers,
-// wherever it sits in the text and however deeply it is quoted ("> "), and
-// also takes bare armour (one line, as EncryptString writes it). Spaces and
-// line breaks are dropped; any other character outside the alphabet is
-// refused, unlike the library's DecodeString, which reads it as 0.
+// characters, an END line; encode writes it bare, on one line. Reading finds
+// the block between the markers, wherever it sits in the text and however
+// deeply it is quoted ("> "), and also takes bare armour (as EncryptString
+// and encode write it, wrapped or not). Spaces and line breaks are dropped;
+// any other character outside the alphabet is refused, and so is armour
+// whose length or last character no encoder writes. (The library's
+// DecodeString reads any character outside the alphabet as 0 and drops
+// what does not make a whole byte.)
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "Files.h"
 
 namespace quorin {
 
 inline constexpr const char* kArmourBegin = "-----BEGIN QUORIN MESSAGE-----";
 inline constexpr const char* kArmourEnd = "-----END QUORIN MESSAGE-----";
 
-// The armour text between the markers, in lines of 64 characters.
-std::string FrameArmour(const std::string& armour);
+// Bytes written to it reach out as armour; Finish writes the end.
+class ArmourWriter : public ByteSink {
+ public:
+  enum class Form { Bare, Framed };
+  ArmourWriter(ByteSink& out, Form form);
+  void Write(const std::uint8_t* data, std::size_t count) override;
+  void Finish();
 
-// The armoured text's bytes; throws CommandError naming the first character
-// outside the alphabet and where it is, or a BEGIN line without its END.
+ private:
+  void Emit(const std::uint8_t* data, std::size_t count);
+
+  ByteSink& out_;
+  Form form_;
+  std::string pending_;  // bytes that do not yet make a whole group of three
+  std::size_t column_ = 0;
+};
+
+// The bytes of the armoured text that in yields. Throws CommandError naming
+// `what`, the problem and where it is.
+class ArmourReader : public ByteSource {
+ public:
+  // chunk: how much text is read at a time (smaller in tests, to cross
+  // chunk boundaries everywhere).
+  ArmourReader(ByteSource& in, std::string what, std::size_t chunk = 1 << 16);
+  ~ArmourReader() override;
+  ArmourReader(const ArmourReader&) = delete;
+  ArmourReader& operator=(const ArmourReader&) = delete;
+  std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
+
+ private:
+  struct Parser;
+  ByteSource& in_;
+  std::unique_ptr<Parser> parser_;
+  std::size_t chunk_;
+};
+
+// Whole texts, for callers that hold one: // bytes as encrypt -a frames them.
+std::string FramedArmour(const std::string& bytes);
 std::string DecodeArmour(const std::string& text, const std::string& what);
 
 }  // namespace quorin

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Armour.h"
 #include "Errors.h"
@@ -17,29 +18,31 @@ void Check(std::int32_t status, const std::string& input) {
   if (status != 0) throw CommandError(StatusMessage(status, input));
 }
 
+// Copies in to out, in constant memory.
+void Pass(ByteSource& in, ByteSink& out) {
+  std::vector<std::uint8_t> buffer(1 << 16);
+  for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) out.Write(buffer.data(), n);
+}
+
 int RunBulk(const CipherOptions& o, bool encrypt) {
   const KeyMaterial key = LoadKeyMaterial(o, false);
   Input in(o.input);
   Output out(o.output, o.outputGiven, o.force, &in, !encrypt || o.armour);
-  if (o.armour) {
-    auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smEncode);
-    if (encrypt) {
-      std::string result;
-      Check(q->EncryptString(in.ReadAll(), result), in.Name());
-      out.Write(FrameArmour(result));
-    } else {
-      const std::string ciphertext = DecodeArmour(in.ReadAll(), in.Name());
-      MemorySource source(ciphertext);
-      Progress progress(std::nullopt, false);
-      DecryptAll(*q, source, out, progress, in.Name(), true);
-    }
+  // The armour is a stream of its own around the raw ciphertext: the same
+  // bytes as EncryptString gives in smEncode, in constant memory.
+  auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
+  Progress progress(in.Remaining(), o.progress);
+  if (encrypt && o.armour) {
+    ArmourWriter armour(out, ArmourWriter::Form::Framed);
+    EncryptAll(*q, in, armour, progress);
+    armour.Finish();
+  } else if (encrypt) {
+    EncryptAll(*q, in, out, progress);
+  } else if (o.armour) {
+    ArmourReader armour(in, in.Name());
+    DecryptAll(*q, armour, out, progress, in.Name(), true);
   } else {
-    auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
-    Progress progress(in.Remaining(), o.progress);
-    if (encrypt)
-      EncryptAll(*q, in, out, progress);
-    else
-      DecryptAll(*q, in, out, progress, in.Name());
+    DecryptAll(*q, in, out, progress, in.Name());
   }
   out.Commit();
   return 0;
@@ -101,7 +104,9 @@ int Mac(const CipherOptions& options) {
 int Encode(const CipherOptions& o) {
   Input in(o.input);
   Output out(o.output, o.outputGiven, o.force, &in, true);
-  out.Write(Rc6::TQuorin(nullptr).EncodeString(in.ReadAll()) + "\n");
+  ArmourWriter armour(out, ArmourWriter::Form::Bare);
+  Pass(in, armour);
+  armour.Finish();
   out.Commit();
   return 0;
 }
@@ -109,7 +114,8 @@ int Encode(const CipherOptions& o) {
 int Decode(const CipherOptions& o) {
   Input in(o.input);
   Output out(o.output, o.outputGiven, o.force, &in, false);
-  out.Write(DecodeArmour(in.ReadAll(), in.Name()));
+  ArmourReader armour(in, in.Name());
+  Pass(armour, out);
   out.Commit();
   return 0;
 }

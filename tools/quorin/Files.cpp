@@ -118,19 +118,6 @@ std::size_t Input::Read(std::uint8_t* buffer, std::size_t count) {
   return done;
 }
 
-std::string Input::ReadAll() {
-  std::string data;
-  std::size_t done = 0;
-  for (;;) {
-    data.resize(done + (1 << 16));
-    const std::size_t n = Read(reinterpret_cast<std::uint8_t*>(data.data()) + done, 1 << 16);
-    done += n;
-    if (n < (1 << 16)) break;
-  }
-  data.resize(done);
-  return data;
-}
-
 Output::Output(const std::string& path, bool outputGiven, bool force, const Input* input,
                bool binaryToTerminalAllowed)
     : path_(path), force_(force) {

@@ -52,7 +52,6 @@ class Input : public ByteSource {
   Input& operator=(const Input&) = delete;
 
   std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
-  std::string ReadAll();
   const std::string& Name() const { return name_; }
   // The bytes left to read, when the input is a regular file.
   std::optional<std::int64_t> Remaining() const { return remaining_; }

@@ -23,6 +23,18 @@ class MemorySource : public ByteSource {
   std::size_t at_ = 0;
 };
 
+// Appends what is written to it to a string.
+class StringSink : public ByteSink {
+ public:
+  explicit StringSink(std::string& text) : text_(text) {}
+  void Write(const std::uint8_t* data, std::size_t count) override {
+    text_.append(reinterpret_cast<const char*>(data), count);
+  }
+
+ private:
+  std::string& text_;
+};
+
 // Drops what is written to it.
 class NullSink : public ByteSink {
  public:
