@@ -1,11 +1,15 @@
 // The C interface over TQuorin: handles, status codes for every outcome,
 // caller-supplied output buffers, and no exception crossing the boundary.
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
 #include "quorin/quorin.h"
@@ -87,27 +91,92 @@ std::size_t LengthOf(const void* src, std::size_t len) {
   return len == QUORIN_NUL_TERMINATED ? std::strlen(static_cast<const char*>(src)) : len;
 }
 
-std::size_t ArmourLength(std::size_t bytes) {
-  return (bytes * 4 + 2) / 3;
+constexpr std::size_t kMaxSize = std::numeric_limits<std::size_t>::max();
+
+// Output sizes, or nothing when an input is too long for one to exist.
+std::optional<std::size_t> PaddedLength(std::size_t bytes) {
+  if (bytes > kMaxSize - 16) return std::nullopt;
+  return (bytes / 16 + 1) * 16;
+}
+std::optional<std::size_t> ArmourLength(std::optional<std::size_t> bytes) {  // ceil(4n/3)
+  if (!bytes || *bytes / 3 > (kMaxSize - 4) / 4) return std::nullopt;
+  return *bytes / 3 * 4 + (*bytes % 3 * 4 + 2) / 3;
+}
+std::optional<std::size_t> WithNul(std::optional<std::size_t> length) {
+  if (!length || *length == kMaxSize) return std::nullopt;
+  return *length + 1;
+}
+std::size_t DecodedLength(std::size_t characters) {  // floor(3n/4)
+  return characters / 4 * 3 + characters % 4 * 3 / 4;
 }
 
-// The size-query convention: dst NULL asks for the size; too small a buffer
-// is refused with the size needed. Returns QUORIN_OK when dst may be written.
-int Room(const void* dst, std::size_t* dst_len, std::size_t needed, bool& query) {
+// The size-query convention: dst NULL asks for the size needed, which goes
+// to *dst_len; too small a buffer is refused, with the size needed in
+// *dst_len. Any other refusal leaves *dst_len alone. Returns QUORIN_OK with
+// query false when dst may be written.
+int Room(const void* dst, std::size_t* dst_len, std::optional<std::size_t> needed, bool& query) {
+  if (!needed) return Invalid("the source is too long for its output to have a size");
   query = dst == nullptr;
-  const std::size_t given = *dst_len;
-  *dst_len = needed;
-  if (query) return QUORIN_OK;
-  if (given < needed)
+  if (query || *dst_len < *needed) {
+    const std::size_t given = *dst_len;
+    *dst_len = *needed;
+    if (query) return QUORIN_OK;
     return Fail(QUORIN_BUFFER_TOO_SMALL, "the output buffer holds " + std::to_string(given) +
-                                             " bytes; " + std::to_string(needed) + " are needed");
+                                             " bytes; " + std::to_string(*needed) + " are needed");
+  }
   return QUORIN_OK;
 }
 
-void Deliver(const std::string& result, void* dst, std::size_t* dst_len, bool text) {
+void Deliver(const std::string& result, void* dst, std::size_t* dst_len) {
   std::memcpy(dst, result.data(), result.size());
-  if (text) static_cast<char*>(dst)[result.size()] = '\0';
   *dst_len = result.size();
+}
+
+// The armour of bytes, NUL-terminated, straight into dst: whole groups of
+// three bytes encode alone as they do within the whole, so no armoured copy
+// of all of it is made.
+void DeliverArmour(const void* bytes, std::size_t size, void* dst, std::size_t* dst_len) {
+  constexpr std::size_t kPiece = 3 * 4096;
+  static const Rc6::TQuorin codec(nullptr);  // the armour needs no key
+  const auto* in = static_cast<const char*>(bytes);
+  auto* out = static_cast<char*>(dst);
+  std::size_t written = 0;
+  for (std::size_t at = 0; at < size; at += kPiece) {
+    const std::string text = codec.EncodeString(std::string(in + at, std::min(kPiece, size - at)));
+    std::memcpy(out + written, text.data(), text.size());
+    written += text.size();
+  }
+  out[written] = '\0';
+  *dst_len = written;
+}
+
+// The source as a string the component can transform in place, with room
+// for the padding, so that no second copy of the data is made.
+std::string Staged(const std::uint8_t* src, std::size_t length) {
+  std::string staged;
+  staged.reserve(length + 16);
+  staged.assign(reinterpret_cast<const char*>(src), length);
+  return staged;
+}
+
+// Raw string mode for the life of the object, then the caller's mode again.
+class RawStrings {
+ public:
+  explicit RawStrings(Rc6::TQuorin& q) : q_(q), mode_(q.StringMode()) {
+    q_.SetStringMode(Rc6::TStringMode::smNormal);
+  }
+  ~RawStrings() { q_.SetStringMode(mode_); }
+  RawStrings(const RawStrings&) = delete;
+  RawStrings& operator=(const RawStrings&) = delete;
+
+ private:
+  Rc6::TQuorin& q_;
+  Rc6::TStringMode mode_;
+};
+
+// Zeroes a string that held plaintext before it is freed.
+void Wipe(std::string& s) {
+  cipher::SecureWipe(s.data(), s.size());
 }
 
 // A block through the component; in and out may be the same.
@@ -146,7 +215,8 @@ int quorin_set_mode(quorin* q, quorin_mode mode) {
 }
 
 quorin_mode quorin_get_mode(const quorin* q) {
-  return q == nullptr ? QUORIN_ECB : static_cast<quorin_mode>(q->component.CipherMode());
+  if (q == nullptr) return Invalid("the handle is NULL"), QUORIN_ECB;
+  return static_cast<quorin_mode>(q->component.CipherMode());
 }
 
 int quorin_set_key_size(quorin* q, quorin_key_size size) {
@@ -158,7 +228,8 @@ int quorin_set_key_size(quorin* q, quorin_key_size size) {
 }
 
 quorin_key_size quorin_get_key_size(const quorin* q) {
-  return q == nullptr ? QUORIN_KEY_128 : static_cast<quorin_key_size>(q->component.KeySize());
+  if (q == nullptr) return Invalid("the handle is NULL"), QUORIN_KEY_128;
+  return static_cast<quorin_key_size>(q->component.KeySize());
 }
 
 int quorin_set_string_mode(quorin* q, quorin_string_mode mode) {
@@ -170,8 +241,8 @@ int quorin_set_string_mode(quorin* q, quorin_string_mode mode) {
 }
 
 quorin_string_mode quorin_get_string_mode(const quorin* q) {
-  return q == nullptr ? QUORIN_STRING_ENCODE
-                      : static_cast<quorin_string_mode>(q->component.StringMode());
+  if (q == nullptr) return Invalid("the handle is NULL"), QUORIN_STRING_ENCODE;
+  return static_cast<quorin_string_mode>(q->component.StringMode());
 }
 
 int quorin_initialise(quorin* q, const uint8_t* key, size_t key_len) {
@@ -228,17 +299,25 @@ int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t
   if (q == nullptr || dst_len == nullptr || (src == nullptr && src_len != 0))
     return Invalid("the handle, the source or dst_len is NULL");
   const std::size_t length = src == nullptr ? 0 : LengthOf(src, src_len);
-  const std::size_t raw = (length / 16 + 1) * 16;
   const bool text = q->component.StringMode() == Rc6::TStringMode::smEncode;
-  bool query;
-  if (int status = Room(dst, dst_len, text ? ArmourLength(raw) + 1 : raw, query);
+  bool query = false;
+  const auto raw = PaddedLength(length);
+  if (int status = Room(dst, dst_len, text ? WithNul(ArmourLength(raw)) : raw, query);
       status != QUORIN_OK || query)
     return status;
   return Guarded([&] {
-    std::string result;
-    const std::int32_t status =
-        q->component.EncryptString(std::string(reinterpret_cast<const char*>(src), length), result);
-    if (status == QUORIN_OK) Deliver(result, dst, dst_len, text);
+    // Encrypted in place in one copy of the source, raw; armoured from there.
+    std::string staged = Staged(src, length);
+    std::int32_t status;
+    {
+      const RawStrings rawMode(q->component);
+      status = q->component.EncryptString(staged, staged);
+    }
+    if (status != QUORIN_OK) return status;
+    if (text)
+      DeliverArmour(staged.data(), staged.size(), dst, dst_len);
+    else
+      Deliver(staged, dst, dst_len);
     return status;
   });
 }
@@ -249,16 +328,18 @@ int quorin_decrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t
     return Invalid("the handle, the source or dst_len is NULL");
   const std::size_t length = src == nullptr ? 0 : LengthOf(src, src_len);
   const bool text = q->component.StringMode() == Rc6::TStringMode::smEncode;
-  bool query;
+  bool query = false;
   // An upper bound: the padding is not known before decryption.
-  if (int status = Room(dst, dst_len, text ? length * 3 / 4 : length, query);
+  if (int status = Room(dst, dst_len, text ? DecodedLength(length) : length, query);
       status != QUORIN_OK || query)
     return status;
   return Guarded([&] {
-    std::string result;
-    const std::int32_t status =
-        q->component.DecryptString(std::string(reinterpret_cast<const char*>(src), length), result);
-    if (status == QUORIN_OK) Deliver(result, dst, dst_len, false);
+    std::string staged = Staged(src, length), plain;
+    // Raw ciphertext is decrypted in place; armour is decoded first.
+    std::string& result = text ? plain : staged;
+    const std::int32_t status = q->component.DecryptString(staged, result);
+    if (status == QUORIN_OK) Deliver(result, dst, dst_len);
+    Wipe(result);
     return status;
   });
 }
@@ -296,14 +377,12 @@ int quorin_mac_hex(quorin* q, char out[33]) {
 int quorin_encode(const uint8_t* src, size_t src_len, char* dst, size_t* dst_len) {
   if (dst_len == nullptr || (src == nullptr && src_len != 0))
     return Invalid("the source or dst_len is NULL");
-  bool query;
-  if (int status = Room(dst, dst_len, ArmourLength(src_len) + 1, query);
+  bool query = false;
+  if (int status = Room(dst, dst_len, WithNul(ArmourLength(src_len)), query);
       status != QUORIN_OK || query)
     return status;
   return Guarded([&] {
-    Deliver(Rc6::TQuorin(nullptr).EncodeString(
-                std::string(reinterpret_cast<const char*>(src), src == nullptr ? 0 : src_len)),
-            dst, dst_len, true);
+    DeliverArmour(src, src == nullptr ? 0 : src_len, dst, dst_len);
     return QUORIN_OK;
   });
 }
@@ -312,12 +391,12 @@ int quorin_decode(const char* src, size_t src_len, uint8_t* dst, size_t* dst_len
   if (dst_len == nullptr || (src == nullptr && src_len != 0))
     return Invalid("the source or dst_len is NULL");
   const std::size_t length = src == nullptr ? 0 : LengthOf(src, src_len);
-  bool query;
-  if (int status = Room(dst, dst_len, length * 3 / 4, query); status != QUORIN_OK || query)
+  bool query = false;
+  if (int status = Room(dst, dst_len, DecodedLength(length), query); status != QUORIN_OK || query)
     return status;
   return Guarded([&] {
     Deliver(Rc6::TQuorin(nullptr).DecodeString(std::string(src == nullptr ? "" : src, length)), dst,
-            dst_len, false);
+            dst_len);
     return QUORIN_OK;
   });
 }

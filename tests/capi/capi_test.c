@@ -64,7 +64,10 @@ static void test_properties(void) {
   CHECK(strcmp(quorin_version(), "1.11") == 0);
   /* NULL handles. */
   CHECK(quorin_set_mode(NULL, QUORIN_CBC) == QUORIN_INVALID_ARGUMENT);
-  CHECK(quorin_get_mode(NULL) == QUORIN_ECB);
+  /* The getters give the defaults for a NULL handle, and say why. */
+  CHECK(quorin_get_mode(NULL) == QUORIN_ECB && strstr(quorin_last_error(), "NULL") != NULL);
+  CHECK(quorin_get_key_size(NULL) == QUORIN_KEY_128);
+  CHECK(quorin_get_string_mode(NULL) == QUORIN_STRING_ENCODE);
   CHECK(quorin_buffer(NULL) == NULL);
   quorin_burn(NULL);
   quorin_free(NULL);
@@ -255,12 +258,67 @@ static void test_mac_and_armour(void) {
   CHECK(strcmp(quorin_status_name(-3), "QUORIN_UNKNOWN_STATUS") == 0);
 }
 
+/* Refused calls with a size-query output: the status, and *dst_len left as
+ * it was, whatever the reason (no key, bad ciphertext, a length whose
+ * output size would not fit a size_t). */
+static void test_refusals_keep_dst_len(void) {
+  quorin* unkeyed = quorin_new();
+  quorin* raw = keyed(QUORIN_CBC, QUORIN_STRING_NORMAL);
+  quorin* text = keyed(QUORIN_CBC, QUORIN_STRING_ENCODE);
+  static const uint8_t src[16] = {0};
+  uint8_t dst[64];
+  enum { ENCRYPT, DECRYPT, ENCODE };
+  const struct {
+    const char* what;
+    int call;
+    quorin* q;
+    size_t src_len;
+    int status;
+  } cases[] = {
+      {"encrypt, no key", ENCRYPT, NULL, 3, QUORIN_NO_KEY},
+      {"decrypt, no key", DECRYPT, NULL, 16, QUORIN_NO_KEY},
+      {"decrypt, not whole blocks", DECRYPT, NULL, 15, QUORIN_BAD_CIPHERTEXT},
+      {"encrypt raw, SIZE_MAX - 1", ENCRYPT, NULL, SIZE_MAX - 1, QUORIN_INVALID_ARGUMENT},
+      {"encrypt raw, SIZE_MAX - 15", ENCRYPT, NULL, SIZE_MAX - 15, QUORIN_INVALID_ARGUMENT},
+      {"encrypt armoured, SIZE_MAX / 4 * 3", ENCRYPT, NULL, SIZE_MAX / 4 * 3,
+       QUORIN_INVALID_ARGUMENT},
+      {"encode, SIZE_MAX - 1", ENCODE, NULL, SIZE_MAX - 1, QUORIN_INVALID_ARGUMENT},
+      {"encode, SIZE_MAX / 4 * 3", ENCODE, NULL, SIZE_MAX / 4 * 3, QUORIN_INVALID_ARGUMENT},
+  };
+  quorin* handles[] = {unkeyed, unkeyed, raw, raw, raw, text, NULL, NULL};
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    quorin* q = handles[i];
+    for (int query = 0; query <= 1; ++query) {
+      size_t dst_len = 12345;
+      uint8_t* out = query ? NULL : dst;
+      int status;
+      if (cases[i].call == ENCRYPT)
+        status = quorin_encrypt_string(q, src, cases[i].src_len, out, &dst_len);
+      else if (cases[i].call == DECRYPT)
+        status = quorin_decrypt_string(q, src, cases[i].src_len, out, &dst_len);
+      else
+        status = quorin_encode(src, cases[i].src_len, (char*)out, &dst_len);
+      /* A size query of a keyless instance is answered: the size does not need a key. */
+      const int expected =
+          query && cases[i].status != QUORIN_INVALID_ARGUMENT ? QUORIN_OK : cases[i].status;
+      if (status != expected || (status != QUORIN_OK && dst_len != 12345))
+        fprintf(stderr, "  case: %s%s\n", cases[i].what, query ? " (size query)" : "");
+      CHECK(status == expected);
+      CHECK(status == QUORIN_OK || dst_len == 12345);
+    }
+  }
+  quorin_free(unkeyed);
+  quorin_free(raw);
+  quorin_free(text);
+}
+
 int main(void) {
   test_properties();
   test_published_vectors();
   test_keying_and_refusals();
   test_buffer();
   test_strings();
+  test_refusals_keep_dst_len();
   test_files();
   test_mac_and_armour();
   printf("%d passed, %d failed\n", passes, failures);

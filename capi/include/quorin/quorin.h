@@ -8,18 +8,30 @@
  * - Every operation returns a status: QUORIN_OK (0), one of the component's
  *   codes (-1 .. -11), or one of this interface's own (-20 ..). On failure,
  *   quorin_last_error() gives a message for the calling thread.
- * - A refused call changes nothing: no state, no output.
+ * - A refused call changes nothing: no state, no output, and *dst_len keeps
+ *   its value (but for QUORIN_BUFFER_TOO_SMALL, below).
  * - Outputs of variable size go to a buffer the caller supplies: pass dst as
  *   NULL to learn the size needed in *dst_len (nothing else happens); pass a
  *   buffer with its size in *dst_len to get the result and its length. Too
  *   small a buffer gives QUORIN_BUFFER_TOO_SMALL with the size needed in
- *   *dst_len. The library never hands out memory for the caller to free.
+ *   *dst_len. An input whose output would be larger than SIZE_MAX gives
+ *   QUORIN_INVALID_ARGUMENT. The library never hands out memory for the
+ *   caller to free.
  * - Text outputs (armour, hex) are NUL-terminated: the size needed counts the
  *   NUL, the length returned does not. Text inputs take a length, or
  *   QUORIN_NUL_TERMINATED.
  * - The chaining register runs on between calls, as in the component: load
  *   the IV again to start a new message.
- * - A handle is used by one thread at a time; separate handles share nothing.
+ * - A handle is used by one thread at a time, and is not freed while a call
+ *   on it runs: the caller serialises the calls (a lock per handle); separate
+ *   handles share nothing.
+ * - Armour here is the component's: one line of the alphabet, as
+ *   quorin_encrypt_string and quorin_encode write it. The framed text that
+ *   `quorin encrypt -a` writes (BEGIN and END lines, 64 characters a line)
+ *   is read by `quorin decrypt -a` and `quorin decode`; here, as in the
+ *   component, every character outside the alphabet (line breaks, the
+ *   markers) counts as the value 0, so pass only the lines between the
+ *   markers, joined.
  */
 #ifndef QUORIN_QUORIN_H
 #define QUORIN_QUORIN_H
@@ -86,7 +98,10 @@ QUORIN_C_API quorin* quorin_new(void);
 QUORIN_C_API void quorin_free(quorin* q);
 
 /* The published properties. A value outside the enumeration is refused
- * with QUORIN_INVALID_ARGUMENT. Setting has no other effect. */
+ * with QUORIN_INVALID_ARGUMENT. Setting has no other effect. With a NULL
+ * handle the getters return the defaults (ECB, 128-bit keys, encode) and
+ * record the refusal's message in quorin_last_error(): check the handle,
+ * not the value. */
 QUORIN_C_API int quorin_set_mode(quorin* q, quorin_mode mode);
 QUORIN_C_API quorin_mode quorin_get_mode(const quorin* q);
 QUORIN_C_API int quorin_set_key_size(quorin* q, quorin_key_size size);
@@ -116,7 +131,8 @@ QUORIN_C_API int quorin_decrypt_buffer(quorin* q, int32_t count);
 
 /* Strings: padded encryption of src, as armoured text (string mode encode,
  * NUL-terminated) or raw bytes (normal). For decryption the size asked for
- * is an upper bound; *dst_len gets the exact length. */
+ * is an upper bound; *dst_len gets the exact length. Besides the caller's
+ * buffers, a call holds one copy of the data while it runs. */
 QUORIN_C_API int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
                                        size_t* dst_len);
 QUORIN_C_API int quorin_decrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
