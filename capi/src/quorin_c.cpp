@@ -34,8 +34,7 @@ constexpr StatusInfo kStatuses[] = {
     {QUORIN_EMPTY_KEY, "QUORIN_EMPTY_KEY", "the key is empty"},
     {QUORIN_NO_IV, "QUORIN_NO_IV", "this mode needs an IV: load one first"},
     {QUORIN_FILE_ERROR, "QUORIN_FILE_ERROR",
-     "a file name could not be bound, the output could not be created, or a write stored fewer "
-     "bytes than asked"},
+     "a file name could not be bound, or a write stored fewer bytes than asked"},
     {QUORIN_NOT_CBC, "QUORIN_NOT_CBC", "the CBC-MAC needs CBC mode"},
     {QUORIN_BAD_COUNT, "QUORIN_BAD_COUNT", "the count must be a multiple of 16 from 16 to 4112"},
     {QUORIN_BAD_CIPHERTEXT, "QUORIN_BAD_CIPHERTEXT",

@@ -2,6 +2,7 @@
 the C++ component byte for byte, and on its error paths."""
 import os
 import subprocess
+import sys
 
 import pytest
 
@@ -115,11 +116,23 @@ def test_refusals_raise_with_the_status(call, status):
     assert e.value.name.startswith("QUORIN_") and str(e.value)
 
 
-def test_caller_errors():
+def test_caller_errors(tmp_path):
     q = quorin.Quorin()
     for bad in [("mode", "xts"), ("key_size", 64), ("string_mode", "base64")]:
         with pytest.raises(ValueError):
             setattr(q, *bad)
+    for bad in [("mode", 1), ("key_size", 128.0), ("key_size", True), ("key_size", "128"),
+                ("string_mode", None)]:
+        with pytest.raises(TypeError):
+            setattr(q, *bad)
+    assert (q.mode, q.key_size, q.string_mode) == ("ecb", 128, "encode")
+    # A name with NUL is refused, as open() refuses it, instead of being cut there.
+    (tmp_path / "src").write_bytes(b"x")
+    q.initialise(b"k")
+    for call in (q.encrypt_file, q.decrypt_file):
+        with pytest.raises(ValueError):
+            call(tmp_path / "src", str(tmp_path / "victim") + "\0.rc6")
+    assert not (tmp_path / "victim").exists()
     q.initialise(b"k")
     with pytest.raises(ValueError):
         q.encrypt_block(b"short")
@@ -140,3 +153,46 @@ def test_context_manager_burns_and_close_frees():
     q.close()
     with pytest.raises(ValueError):
         q.encrypt_block(bytes(16))
+
+
+def test_close_waits_for_a_call_in_progress():
+    """close() from another thread while a long call runs: the call ends
+    with the right result, then the instance is closed (no use after free)."""
+    import threading
+
+    import time
+
+    data = os.urandom(64 << 20)
+    reference = quorin.Quorin("cbc", string_mode="normal")
+    shared = quorin.Quorin("cbc", string_mode="normal")
+    for q in (reference, shared):
+        q.initialise(b"threads key 16b!")
+        q.load_iv(IV)
+    want = reference.encrypt_string(data)
+    got = []
+    worker = threading.Thread(target=lambda: got.append(shared.encrypt_string(data)))
+    worker.start()
+    time.sleep(0.01)  # well into the call (it takes tens of milliseconds)
+    shared.close()
+    worker.join()
+    assert got == [want]
+    with pytest.raises(ValueError):
+        shared.encrypt_string(b"after close")
+
+
+@pytest.mark.parametrize("library, says", [
+    ("/no/such/libquorin-c.so", "cannot load"),
+    ("libc.so.6", "is not libquorin-c"),
+])
+def test_a_wrong_c_library_is_an_import_error(library, says):
+    env = dict(os.environ, QUORIN_C_LIBRARY=library)
+    run = subprocess.run([sys.executable, "-c", "import quorin"], env=env,
+                         capture_output=True, text=True)
+    assert run.returncode != 0
+    assert "ImportError" in run.stderr and says in run.stderr and "AttributeError" not in run.stderr
+
+
+def test_every_public_name_says_what_it_does():
+    names = [getattr(quorin, n) for n in quorin.__all__]
+    names += [getattr(quorin.Quorin, n) for n in dir(quorin.Quorin) if not n.startswith("_")]
+    assert [n for n in names if not (n.__doc__ or "").strip()] == []

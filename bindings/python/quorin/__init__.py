@@ -12,48 +12,34 @@ The chaining register runs on between calls, as in the component: call
 load_iv again to start a new message. Leaving the ``with`` block burns the
 key. Failures raise QuorinError with the component's status code.
 
+Nothing here is authenticated: a wrong key, IV or mode, or altered data,
+decrypts to wrong bytes, usually without an error. Choose CBC, CFB or OFB
+with a fresh IV for every message (the defaults, ECB and 128-bit keys, are
+the component's, kept for its stored data).
+
 A thin layer over the C library libquorin-c (ctypes; nothing to compile).
 """
 
 import ctypes
 import ctypes.util
+import operator
 import os
+import threading
+from typing import Callable, List, Optional, Union
 
 __all__ = ["Quorin", "QuorinError", "encode", "decode", "version"]
+
+BytesLike = Union[bytes, bytearray, memoryview]
+PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 _MODES = ("ecb", "cbc", "cfb", "ofb")
 _KEY_SIZES = (128, 192, 256)
 _STRING_MODES = ("encode", "normal")
-_BUFFER_TOO_SMALL = -22
 
-
-def _load():
-    """The C library: $QUORIN_C_LIBRARY, else beside this installed package,
-    else wherever the system's loader finds it."""
-    candidates = []
-    if os.environ.get("QUORIN_C_LIBRARY"):
-        candidates.append(os.environ["QUORIN_C_LIBRARY"])
-    try:
-        from . import _location
-
-        candidates.append(os.path.join(os.path.dirname(__file__), _location.LIBRARY))
-    except ImportError:
-        pass
-    candidates.append(ctypes.util.find_library("quorin-c") or "libquorin-c.so.1")
-    errors = []
-    for path in candidates:
-        try:
-            return ctypes.CDLL(path)
-        except OSError as e:
-            errors.append(str(e))
-    raise ImportError("cannot load libquorin-c: " + "; ".join(errors))
-
-
-_lib = _load()
 _p = ctypes.c_void_p
 _u8p = ctypes.POINTER(ctypes.c_uint8)
 _sizep = ctypes.POINTER(ctypes.c_size_t)
-for _name, _res, _args in [
+_SIGNATURES = [
     ("quorin_new", _p, []),
     ("quorin_free", None, [_p]),
     ("quorin_set_mode", ctypes.c_int, [_p, ctypes.c_int]),
@@ -77,9 +63,49 @@ for _name, _res, _args in [
     ("quorin_decode", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_last_error", ctypes.c_char_p, []),
     ("quorin_status_name", ctypes.c_char_p, [ctypes.c_int]),
-]:
-    _fn = getattr(_lib, _name)
-    _fn.restype, _fn.argtypes = _res, _args
+]
+
+
+def _bind(path: str) -> ctypes.CDLL:
+    """Loads the library at path and declares its functions; ImportError
+    when it cannot be loaded or is not libquorin-c."""
+    try:
+        lib = ctypes.CDLL(path)
+    except OSError as e:
+        raise ImportError("cannot load libquorin-c from %s: %s" % (path, e)) from None
+    for name, result, args in _SIGNATURES:
+        try:
+            fn = getattr(lib, name)
+        except AttributeError:
+            raise ImportError("%s is not libquorin-c: it has no %s" % (path, name)) from None
+        fn.restype, fn.argtypes = result, args
+    return lib
+
+
+def _load() -> ctypes.CDLL:
+    """The C library: $QUORIN_C_LIBRARY if set (and then only that), else
+    beside this installed package, else wherever the system's loader finds it."""
+    chosen = os.environ.get("QUORIN_C_LIBRARY")
+    if chosen:
+        return _bind(chosen)
+    candidates: List[str] = []
+    try:
+        from . import _location  # type: ignore[attr-defined]
+
+        candidates.append(os.path.join(os.path.dirname(__file__), _location.LIBRARY))
+    except ImportError:
+        pass
+    candidates.append(ctypes.util.find_library("quorin-c") or "libquorin-c.so.1")
+    errors = []
+    for path in candidates:
+        try:
+            return _bind(path)
+        except ImportError as e:
+            errors.append(str(e))
+    raise ImportError("; ".join(errors))
+
+
+_lib = _load()
 
 
 class QuorinError(Exception):
@@ -87,27 +113,36 @@ class QuorinError(Exception):
     code (-1 no key, -4 no IV, -8 bad ciphertext, ...) or the C interface's
     own (-20 I/O error, -21 invalid argument); ``name`` its symbolic name."""
 
-    def __init__(self, status, message):
+    def __init__(self, status: int, message: str) -> None:
         super().__init__(message)
         self.status = status
-        self.name = _lib.quorin_status_name(status).decode()
+        self.name: str = _lib.quorin_status_name(status).decode()
 
-    def __str__(self):
+    def __str__(self) -> str:
         return "%s (%s, %d)" % (self.args[0], self.name, self.status)
 
 
-def _check(status):
+def _check(status: int) -> None:
     if status != 0:
         raise QuorinError(status, _lib.quorin_last_error().decode(errors="replace"))
 
 
-def _bytes(value, what):
+def _bytes(value: object, what: str) -> bytes:
     if isinstance(value, (bytes, bytearray, memoryview)):
         return bytes(value)
     raise TypeError("%s must be bytes, not %s" % (what, type(value).__name__))
 
 
-def _sized(call, *args):
+def _path(value: PathLike, what: str) -> bytes:
+    """A file name for the C library; like open(), refuses one with a NUL,
+    which the system would cut short there."""
+    name = os.fsencode(value)
+    if b"\0" in name:
+        raise ValueError("%s contains a NUL character" % what)
+    return name
+
+
+def _sized(call: Callable[..., int], *args: object) -> bytes:
     """Runs a C call with the size-query convention: learn the size, then fill."""
     size = ctypes.c_size_t(0)
     _check(call(*args, None, ctypes.byref(size)))
@@ -116,147 +151,209 @@ def _sized(call, *args):
     return ctypes.string_at(out, size.value)
 
 
-def version():
+def _choice(value: object, choices: tuple, what: str) -> int:
+    """The index of value among choices; TypeError for a value of another
+    type (128.0 is not 128, True is not 1), ValueError for one not listed."""
+    if isinstance(choices[0], int):
+        if isinstance(value, bool) or not hasattr(value, "__index__"):
+            raise TypeError("%s must be an int, not %s" % (what, type(value).__name__))
+        value = operator.index(value)
+    elif not isinstance(value, str):
+        raise TypeError("%s must be a str, not %s" % (what, type(value).__name__))
+    if value not in choices:
+        raise ValueError("%s must be one of %s, not %r"
+                         % (what, ", ".join(map(str, choices)), value))
+    return choices.index(value)
+
+
+def version() -> str:
     """The package version of the C library, e.g. "1.11"."""
     return _lib.quorin_version().decode()
 
 
-def encode(data):
-    """The radix-64 armour of data (no encryption)."""
-    data = _bytes(data, "data")
-    return _sized(_lib.quorin_encode, data, len(data)).decode("ascii")
+def encode(data: BytesLike) -> str:
+    """The radix-64 armour of data (no encryption), as the component writes
+    it: one line, no padding character."""
+    raw = _bytes(data, "data")
+    return _sized(_lib.quorin_encode, raw, len(raw)).decode("ascii")
 
 
-def decode(text):
-    """The bytes of radix-64 armour; characters outside the alphabet count as 0."""
+def decode(text: Union[str, BytesLike]) -> bytes:
+    """The bytes of radix-64 armour, as the component reads it: characters
+    outside the alphabet (line breaks too) count as 0. The framed armour of
+    ``quorin encrypt -a`` (BEGIN and END lines) is read by ``quorin decode``;
+    here pass only the lines between the markers, joined."""
     raw = text.encode("ascii") if isinstance(text, str) else _bytes(text, "text")
     return _sized(_lib.quorin_decode, raw, len(raw))
 
 
 class Quorin:
-    """One instance of the component, with the component's defaults."""
+    """One instance of the component.
 
-    def __init__(self, mode="ecb", key_size=128, string_mode="encode"):
-        self._h = _lib.quorin_new()
+    The defaults are the component's: mode "ecb", key_size 128, string_mode
+    "encode" (armoured text). ECB shows equal plaintext blocks as equal
+    ciphertext blocks: for anything but single random blocks choose "cbc",
+    "cfb" or "ofb", a 256-bit key and a fresh IV for every message.
+
+    An instance may be shared between threads: each call holds the
+    instance's lock, so calls run one after another and close() waits for a
+    call in progress. (The C handle below must be used by one thread at a
+    time; the lock sees to that.)"""
+
+    def __init__(self, mode: str = "ecb", key_size: int = 128, string_mode: str = "encode") -> None:
+        self._lock = threading.RLock()
+        self._h: Optional[int] = _lib.quorin_new()
         if not self._h:
             raise MemoryError("quorin_new failed")
         self.mode = mode
         self.key_size = key_size
         self.string_mode = string_mode
 
-    def _handle(self):
+    def _handle(self) -> int:
+        """The C handle; the caller holds the lock."""
         if not self._h:
             raise ValueError("this Quorin instance is closed")
         return self._h
 
     # The three published properties.
     @property
-    def mode(self):
-        return _MODES[_lib.quorin_get_mode(self._handle())]
+    def mode(self) -> str:
+        """The chaining mode: "ecb", "cbc", "cfb" or "ofb"."""
+        with self._lock:
+            return _MODES[_lib.quorin_get_mode(self._handle())]
 
     @mode.setter
-    def mode(self, value):
-        if value not in _MODES:
-            raise ValueError("mode must be one of %s, not %r" % (", ".join(_MODES), value))
-        _check(_lib.quorin_set_mode(self._handle(), _MODES.index(value)))
+    def mode(self, value: str) -> None:
+        index = _choice(value, _MODES, "mode")
+        with self._lock:
+            _check(_lib.quorin_set_mode(self._handle(), index))
 
     @property
-    def key_size(self):
-        return _KEY_SIZES[_lib.quorin_get_key_size(self._handle())]
+    def key_size(self) -> int:
+        """The key size in bits: 128, 192 or 256. A key given to initialise
+        is zero-extended or cut to it."""
+        with self._lock:
+            return _KEY_SIZES[_lib.quorin_get_key_size(self._handle())]
 
     @key_size.setter
-    def key_size(self, value):
-        if value not in _KEY_SIZES:
-            raise ValueError("key_size must be 128, 192 or 256, not %r" % (value,))
-        _check(_lib.quorin_set_key_size(self._handle(), _KEY_SIZES.index(value)))
+    def key_size(self, value: int) -> None:
+        index = _choice(value, _KEY_SIZES, "key_size")
+        with self._lock:
+            _check(_lib.quorin_set_key_size(self._handle(), index))
 
     @property
-    def string_mode(self):
-        return _STRING_MODES[_lib.quorin_get_string_mode(self._handle())]
+    def string_mode(self) -> str:
+        """How strings are encrypted: "encode" (armoured text) or "normal" (raw bytes)."""
+        with self._lock:
+            return _STRING_MODES[_lib.quorin_get_string_mode(self._handle())]
 
     @string_mode.setter
-    def string_mode(self, value):
-        if value not in _STRING_MODES:
-            raise ValueError("string_mode must be 'encode' or 'normal', not %r" % (value,))
-        _check(_lib.quorin_set_string_mode(self._handle(), _STRING_MODES.index(value)))
+    def string_mode(self, value: str) -> None:
+        index = _choice(value, _STRING_MODES, "string_mode")
+        with self._lock:
+            _check(_lib.quorin_set_string_mode(self._handle(), index))
 
     @property
-    def version(self):
+    def version(self) -> str:
+        """The package version of the C library, e.g. "1.11"."""
         return version()
 
-    def initialise(self, key):
+    def initialise(self, key: BytesLike) -> None:
         """Keys the instance; the key is zero-extended or cut to key_size."""
-        key = _bytes(key, "key")
-        _check(_lib.quorin_initialise(self._handle(), key, len(key)))
+        raw = _bytes(key, "key")
+        with self._lock:
+            _check(_lib.quorin_initialise(self._handle(), raw, len(raw)))
 
-    def load_iv(self, iv):
-        """Loads the IV: 16 bytes (shorter is zero-extended, longer folded by XOR)."""
-        iv = _bytes(iv, "iv")
-        _check(_lib.quorin_load_iv(self._handle(), iv, len(iv)))
+    def load_iv(self, iv: BytesLike) -> None:
+        """Loads the IV and starts a new chain: 16 bytes (shorter is
+        zero-extended, longer folded by XOR)."""
+        raw = _bytes(iv, "iv")
+        with self._lock:
+            _check(_lib.quorin_load_iv(self._handle(), raw, len(raw)))
 
-    def burn(self):
-        """Wipes the key, the chain and the working block."""
-        if self._h:
-            _lib.quorin_burn(self._h)
+    def burn(self) -> None:
+        """Wipes the key, the chain and the working block; the instance
+        needs a key again."""
+        with self._lock:
+            if self._h:
+                _lib.quorin_burn(self._h)
 
-    def _block(self, call, block):
-        block = _bytes(block, "block")
-        if len(block) != 16:
-            raise ValueError("a block is 16 bytes, not %d" % len(block))
+    def _block(self, call: Callable[..., int], block: BytesLike) -> bytes:
+        raw = _bytes(block, "block")
+        if len(raw) != 16:
+            raise ValueError("a block is 16 bytes, not %d" % len(raw))
         out = (ctypes.c_uint8 * 16)()
-        _check(call(self._handle(), block, out))
+        with self._lock:
+            _check(call(self._handle(), raw, out))
         return bytes(out)
 
-    def encrypt_block(self, block):
+    def encrypt_block(self, block: BytesLike) -> bytes:
+        """One 16-byte block, encrypted in the chosen mode (the chain runs on)."""
         return self._block(_lib.quorin_encrypt_block, block)
 
-    def decrypt_block(self, block):
+    def decrypt_block(self, block: BytesLike) -> bytes:
+        """One 16-byte block, decrypted in the chosen mode (the chain runs on)."""
         return self._block(_lib.quorin_decrypt_block, block)
 
-    def encrypt_string(self, data):
+    def encrypt_string(self, data: BytesLike) -> bytes:
         """Padded encryption: armoured text as ASCII bytes (string_mode
-        "encode") or raw bytes ("normal")."""
-        data = _bytes(data, "data")
-        return _sized(_lib.quorin_encrypt_string, self._handle(), data, len(data))
+        "encode") or raw bytes ("normal"). Holds about two more copies of
+        the data's size while it runs."""
+        raw = _bytes(data, "data")
+        with self._lock:
+            return _sized(_lib.quorin_encrypt_string, self._handle(), raw, len(raw))
 
-    def decrypt_string(self, data):
+    def decrypt_string(self, data: Union[str, BytesLike]) -> bytes:
         """The inverse of encrypt_string; data is armoured text (str or ASCII
-        bytes) in string_mode "encode", raw bytes in "normal"."""
-        if isinstance(data, str):
-            data = data.encode("ascii")
-        data = _bytes(data, "data")
-        return _sized(_lib.quorin_decrypt_string, self._handle(), data, len(data))
+        bytes, one line as encrypt_string writes it) in string_mode
+        "encode", raw bytes in "normal". A wrong key or IV gives wrong bytes,
+        not an error."""
+        raw = data.encode("ascii") if isinstance(data, str) else _bytes(data, "data")
+        with self._lock:
+            return _sized(_lib.quorin_decrypt_string, self._handle(), raw, len(raw))
 
-    def encrypt_file(self, src, dst):
-        _check(_lib.quorin_encrypt_file(self._handle(), os.fsencode(src), os.fsencode(dst)))
+    def encrypt_file(self, src: PathLike, dst: PathLike) -> None:
+        """Encrypts the file src into dst (created or truncated), as the
+        component's EncryptFile; QuorinError -20 names the file and the cause."""
+        names = (_path(src, "src"), _path(dst, "dst"))
+        with self._lock:
+            _check(_lib.quorin_encrypt_file(self._handle(), *names))
 
-    def decrypt_file(self, src, dst):
-        _check(_lib.quorin_decrypt_file(self._handle(), os.fsencode(src), os.fsencode(dst)))
+    def decrypt_file(self, src: PathLike, dst: PathLike) -> None:
+        """Decrypts the file src into dst, as the component's DecryptFile."""
+        names = (_path(src, "src"), _path(dst, "dst"))
+        with self._lock:
+            _check(_lib.quorin_decrypt_file(self._handle(), *names))
 
-    def mac(self):
+    def mac(self) -> bytes:
         """The CBC-MAC (mode "cbc" only): the chaining register, 16 bytes."""
         out = (ctypes.c_uint8 * 16)()
-        _check(_lib.quorin_mac(self._handle(), out))
+        with self._lock:
+            _check(_lib.quorin_mac(self._handle(), out))
         return bytes(out)
 
-    def close(self):
-        """Wipes and frees the instance; it cannot be used afterwards."""
-        if self._h:
-            _lib.quorin_free(self._h)
-            self._h = None
+    def close(self) -> None:
+        """Wipes and frees the instance (after a call in progress on another
+        thread ends); it cannot be used afterwards."""
+        with self._lock:
+            if self._h:
+                _lib.quorin_free(self._h)
+                self._h = None
 
-    def __enter__(self):
+    def __enter__(self) -> "Quorin":
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> bool:
         self.burn()
         return False
 
-    def __del__(self):
+    def __del__(self) -> None:
         if getattr(self, "_h", None):
             self.close()
 
-    def __repr__(self):
-        state = "closed" if not self._h else "mode=%r, key_size=%d, string_mode=%r" % (
-            self.mode, self.key_size, self.string_mode)
-        return "Quorin(%s)" % state
+    def __repr__(self) -> str:
+        with self._lock:
+            if not self._h:
+                return "Quorin(closed)"
+            return "Quorin(mode=%r, key_size=%d, string_mode=%r)" % (
+                self.mode, self.key_size, self.string_mode)

@@ -72,7 +72,7 @@ enum {
   QUORIN_NO_KEY = -1,         /* no key set */
   QUORIN_EMPTY_KEY = -2,      /* a key of length 0 */
   QUORIN_NO_IV = -4,          /* a mode other than ECB without an IV */
-  QUORIN_FILE_ERROR = -5,     /* binding a name or creating the output failed, or a short write */
+  QUORIN_FILE_ERROR = -5,     /* a file name that cannot be bound (empty), or a short write */
   QUORIN_NOT_CBC = -6,        /* CBC-MAC read-out while the mode is not CBC */
   QUORIN_BAD_COUNT = -7,      /* buffer count not a multiple of 16 in 16..4112 */
   QUORIN_BAD_CIPHERTEXT = -8, /* ciphertext not a whole, non-zero number of blocks */
