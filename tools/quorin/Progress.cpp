@@ -8,8 +8,9 @@
 namespace quorin {
 
 Progress::Progress(std::optional<std::int64_t> total, std::optional<bool> wanted)
-    : show_(wanted.value_or(total.has_value() && *total >= (std::int64_t{64} << 20) &&
-                            ::isatty(STDERR_FILENO))),
+    : show_(wanted.has_value() ? *wanted
+                               : total.has_value() && *total >= (std::int64_t{64} << 20) &&
+                                     ::isatty(STDERR_FILENO)),
       total_(total),
       start_(std::chrono::steady_clock::now()),
       lastShown_(start_) {}
