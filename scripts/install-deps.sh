@@ -30,22 +30,30 @@ for p in $packages; do
 done
 [ -z "$missing" ] && exit 0
 
+tell_admin() {
+  echo "install-deps: $1. Ask an administrator to run:" >&2
+  echo "  apt-get update && apt-get install -y --no-install-recommends$missing" >&2
+  exit 1
+}
 if [ "$(id -u)" -eq 0 ]; then
   sudo=""
-elif command -v sudo >/dev/null 2>&1; then
-  sudo="sudo"
+elif ! command -v sudo >/dev/null 2>&1; then
+  tell_admin "installing packages needs root, and sudo is not installed"
 else
-  echo "install-deps: run as root or install sudo; missing:$missing" >&2
-  exit 1
+  sudo="sudo"
+  # Asked once here (a password, perhaps), so that a refusal is told as one.
+  $sudo true || tell_admin "sudo refused to run apt-get for you"
 fi
 echo "install-deps: installing$missing"
-export DEBIAN_FRONTEND=noninteractive
-log=$(mktemp)
-# shellcheck disable=SC2086
-if ! { $sudo apt-get update -qq && $sudo apt-get install -y -qq --no-install-recommends $missing; } >"$log" 2>&1; then
-  cat "$log" >&2
-  rm -f "$log"
-  echo "install-deps: apt-get failed; the packages needed are:$missing" >&2
+apt="$sudo env DEBIAN_FRONTEND=noninteractive apt-get"
+# apt's own progress is shown: a fresh machine downloads about 100 packages.
+if ! $apt update -q; then
+  echo "install-deps: apt-get update failed (see above); the packages needed are:$missing" >&2
   exit 1
 fi
-rm -f "$log"
+# shellcheck disable=SC2086
+if ! $apt install -y -q --no-install-recommends $missing; then
+  echo "install-deps: apt-get install failed (see above); the packages needed are:$missing" >&2
+  exit 1
+fi
+echo "install-deps: done"

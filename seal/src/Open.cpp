@@ -25,8 +25,9 @@ std::size_t StrictPadLength(const std::uint8_t* data, std::size_t size) {
 
 class ChunkReader {
  public:
-  ChunkReader(const format::HeaderBytes& header, const SecureBuffer& macKey, std::string name)
-      : header_(header), macKey_(macKey), name_(std::move(name)) {}
+  ChunkReader(const format::HeaderBytes& header, const SecureBuffer& macKey, std::string name,
+              std::size_t storedChunk)
+      : header_(header), macKey_(macKey), name_(std::move(name)), storedChunk_(storedChunk) {}
 
   // Checks one stored chunk (ciphertext and tag, `size` bytes in all) and
   // returns its ciphertext length. A failed check says as precisely as
@@ -47,23 +48,32 @@ class ChunkReader {
     const std::size_t length = size - kTag;
     if (matches(length, last)) return length;
     if (last && matches(length, false))
-      throw TruncatedError(name_ + " is truncated: its sealed data stops after chunk " +
-                           std::to_string(index + 1) + ", before the last chunk");
+      throw TruncatedError(name_ + " is truncated: its sealed data stops after " +
+                           Chunks(index + 1) + ", before the last chunk");
     if (!last && matches(length, true))
       throw AuthenticationError(name_ + " has bytes appended after its sealed data");
+    // Chunks are named by where they start, not by a number that could be
+    // counted from 0 (as the format does) or from 1.
     if (index > 0)
-      throw AuthenticationError(name_ + " is damaged: chunk " + std::to_string(index + 1) +
-                                " does not match its tag, though the chunks before it did (so "
-                                "the secret is right); it was altered or cut short");
+      throw AuthenticationError(
+          name_ + " is damaged: the chunk at byte " +
+          std::to_string(format::kHeaderBytes + index * storedChunk_) +
+          " does not match its tag, though the " + Chunks(index) +
+          " before it did (so the secret is right); it was altered or cut short");
     throw AuthenticationError("cannot open " + name_ +
                               ": the passphrase or key is wrong, or the file was altered or cut "
                               "short (a tag does not match)");
   }
 
  private:
+  static std::string Chunks(std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " chunk" : " chunks");
+  }
+
   const format::HeaderBytes& header_;
   const SecureBuffer& macKey_;
   std::string name_;
+  std::size_t storedChunk_;
 };
 
 }  // namespace
@@ -88,11 +98,10 @@ void Opener::OpenTo(framework::TStream& dest, const Secret& secret) {
   const Keys keys = DeriveKeys(secret, h);
   detail::LockedCipher cipher(h, keys.encryption);
   Rc6::TQuorin& q = *cipher.q;
-  const ChunkReader reader(header_, keys.mac, name_);
-
   // One stored chunk is read ahead: the last chunk is the one after which
   // the input ends.
   const std::size_t stored = h.info.chunkBytes + kTag;
+  const ChunkReader reader(header_, keys.mac, name_, stored);
   std::vector<std::uint8_t> current(stored), ahead(stored);
   std::size_t n = ReadFully(source_, current.data(), stored);
   if (n == 0) throw TruncatedError(name_ + " is truncated: it has a header but no sealed data");

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The tools' manuals and shell completion: the man pages render without a
-# warning, and bash completes every subcommand and each one's options.
-# Usage: manners_test.sh SOURCE_DIR
+# warning and agree with --help, and bash completes every subcommand and each
+# one's options.
+# Usage: manners_test.sh SOURCE_DIR QUORIN
 set -u
-src=$1
+src=$1 quorin=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -16,6 +17,9 @@ for page in quorin quorin-palette; do
     check "man page of $page renders without warnings" test ! -s err.txt
   fi
 done
+
+check "quorin's man page and --help list the same options" \
+  python3 "$src/tests/cli/manual_matches_help.py" "$src/docs/man/quorin.1" "$quorin"
 
 # complete WORDS...: what bash completion offers for the last word.
 complete_words() {

@@ -268,7 +268,7 @@ TEST(SealTamper, MessagesSayWhatAPersonCanDo) {
             "cannot open test: the passphrase or key is wrong, or the file was altered or cut "
             "short (a tag does not match)");
   EXPECT_EQ(message(Bytes(good.begin(), good.end() - 48), KeyFile()),
-            "test is truncated: its sealed data stops after chunk 3, before the last chunk");
+            "test is truncated: its sealed data stops after 3 chunks, before the last chunk");
   Bytes appended = good;
   appended.push_back(0);
   EXPECT_EQ(message(appended, KeyFile()), "test has 1 bytes appended after its sealed data");

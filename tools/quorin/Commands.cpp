@@ -27,7 +27,8 @@ void Pass(ByteSource& in, ByteSink& out) {
 int RunBulk(const CipherOptions& o, bool encrypt) {
   const KeyMaterial key = LoadKeyMaterial(o, false);
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, &in, !encrypt || o.armour);
+  Output out(o.output, o.outputGiven, o.force, &in,
+             !encrypt || o.armour ? ToTerminal::Allowed : ToTerminal::RefusedButArmour);
   // The armour is a stream of its own around the raw ciphertext: the same
   // bytes as EncryptString gives in smEncode, in constant memory.
   auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
@@ -89,7 +90,7 @@ int Mac(const CipherOptions& options) {
   o.keyEnv = "QUORIN_MAC_KEY";
   const KeyMaterial key = LoadKeyMaterial(o, true);  // without an IV, the standard zero IV
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, &in, true);
+  Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Allowed);
   auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
   NullSink sink;
   Progress progress(in.Remaining(), o.progress);
@@ -103,7 +104,7 @@ int Mac(const CipherOptions& options) {
 
 int Encode(const CipherOptions& o) {
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, &in, true);
+  Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Allowed);
   ArmourWriter armour(out, ArmourWriter::Form::Bare);
   Pass(in, armour);
   armour.Finish();
@@ -113,7 +114,7 @@ int Encode(const CipherOptions& o) {
 
 int Decode(const CipherOptions& o) {
   Input in(o.input);
-  Output out(o.output, o.outputGiven, o.force, &in, false);
+  Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Refused);
   ArmourReader armour(in, in.Name());
   Pass(armour, out);
   out.Commit();

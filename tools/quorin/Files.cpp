@@ -119,7 +119,7 @@ std::size_t Input::Read(std::uint8_t* buffer, std::size_t count) {
 }
 
 Output::Output(const std::string& path, bool outputGiven, bool force, const Input* input,
-               bool binaryToTerminalAllowed)
+               ToTerminal toTerminal)
     : path_(path), force_(force) {
   auto sameAsInput = [input](const struct stat& st) {
     return input != nullptr && input->IsRegular() && S_ISREG(st.st_mode) &&
@@ -128,10 +128,11 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
   if (path == "-") {
     if (standardClosed[STDOUT_FILENO])
       throw CommandError("standard output is closed: pass -o FILE, or redirect it");
-    if (!binaryToTerminalAllowed && !outputGiven && ::isatty(STDOUT_FILENO))
-      throw UsageError(
-          "refusing to write binary output to the terminal: redirect it, pass -o FILE, use -a for "
-          "text, or force it with -o -");
+    if (toTerminal != ToTerminal::Allowed && !outputGiven && ::isatty(STDOUT_FILENO))
+      throw UsageError(std::string("refusing to write binary output to the terminal: redirect it, "
+                                   "pass -o FILE, ") +
+                       (toTerminal == ToTerminal::RefusedButArmour ? "use -a for text, " : "") +
+                       "or force it with -o -");
     // "quorin encrypt p.bin >> p.bin" would read its own output until the disk is full.
     struct stat out {};
     if (::fstat(STDOUT_FILENO, &out) == 0 && sameAsInput(out))

@@ -69,14 +69,21 @@ class Input : public ByteSource {
   std::optional<std::int64_t> remaining_;
 };
 
+// What may go to standard output when it is a terminal.
+enum class ToTerminal {
+  Allowed,          // text, or plaintext the user asked to see
+  Refused,          // binary output
+  RefusedButArmour  // binary output of a command that can write text with -a
+};
+
 class Output : public ByteSink {
  public:
   // Throws CommandError when OUT exists and force is false, when OUT (or
   // standard output) is the input file, or when OUT is a special file that
   // may not be written; UsageError when binary output would go to a
-  // terminal and binaryToTerminalAllowed is false.
+  // terminal and toTerminal refuses it (unless -o - asked for it).
   Output(const std::string& path, bool outputGiven, bool force, const Input* input,
-         bool binaryToTerminalAllowed);
+         ToTerminal toTerminal);
   ~Output() override;  // an uncommitted output disappears
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;

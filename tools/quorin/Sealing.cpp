@@ -111,7 +111,7 @@ int Seal(const SealCommandOptions& o) {
     options.keyBits = o.keyBits;
     options.costs = CostsNamed(o.cost);
     Input in(o.input);
-    Output out(o.output, o.outputGiven, o.force, &in, false);
+    Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Refused);
     const seal::Secret secret = TakeSecret(o, seal::SecretKind::Passphrase, true, in.Name());
     Progress progress(in.Remaining(), o.progress);
     SourceStream source(in, progress);
@@ -125,7 +125,7 @@ int Seal(const SealCommandOptions& o) {
 int Open(const SealCommandOptions& o) {
   return Guarded([&] {
     Input in(o.input);
-    Output out(o.output, o.outputGiven, o.force, &in, true);
+    Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Allowed);
     Progress progress(in.Remaining(), o.progress);
     SourceStream source(in, progress);
     SinkStream sink(out);
