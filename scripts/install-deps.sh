@@ -12,7 +12,7 @@ BUILD="cmake ninja-build g++ make pkg-config libcli11-dev libsodium-dev"
 TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-venv"
 PEERS="libbenchmark-dev libtomcrypt-dev libcrypto++-dev"
 PACKAGING="dpkg-dev file lintian"
-CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user $PACKAGING"
+CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user bash-completion git $PACKAGING"
 
 packages="$BUILD $TEST $PEERS"
 [ "${1:-}" = "--ci" ] && packages="$packages $CI"

@@ -13,7 +13,12 @@ if [ "$1" = "--system" ]; then
   prefix=/usr
 else
   prefix="$work/prefix"
-  cmake --install "$(realpath "$1")" --prefix "$prefix" >/dev/null
+  # Component by component: cmake --install records what it installed in the
+  # build folder, and a plain install_manifest.txt there may belong to root
+  # after an install through sudo.
+  for component in runtime dev tools python; do
+    cmake --install "$(realpath "$1")" --prefix "$prefix" --component $component >/dev/null
+  done
 fi
 for request in 1.11 1.10 1; do
   cmake -S "$here" -B "$work/build-$request" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
