@@ -154,6 +154,8 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/cmake/debian/triggers ${PROJECT_SOURCE_DIR}/cmake/debian/postinst
   ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)
+# ... and are then taken out of the finished package (see the script).
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian/drop-maintainer-scripts.cmake)
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${_dev})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
