@@ -201,7 +201,7 @@ class Quorin:
     time; the lock sees to that.)"""
 
     def __init__(self, mode: str = "ecb", key_size: int = 128, string_mode: str = "encode") -> None:
-        self._lock = threading.RLock()
+        self._lock = threading.Lock()
         self._h: Optional[int] = _lib.quorin_new()
         if not self._h:
             raise MemoryError("quorin_new failed")
@@ -356,4 +356,5 @@ class Quorin:
             if not self._h:
                 return "Quorin(closed)"
             return "Quorin(mode=%r, key_size=%d, string_mode=%r)" % (
-                self.mode, self.key_size, self.string_mode)
+                _MODES[_lib.quorin_get_mode(self._h)], _KEY_SIZES[_lib.quorin_get_key_size(self._h)],
+                _STRING_MODES[_lib.quorin_get_string_mode(self._h)])
