@@ -149,7 +149,7 @@ check "the new OUT is the owner's only" test "$(stat -c %a kept.bin)" = 600
 
 # Output that cannot be written.
 if [ -e /dev/full ]; then
-  for cmd in version selftest "encode plain.bin"; do
+  for cmd in version selftest "encode plain.bin" --help --version "encrypt --help"; do
     expect 1 "$cmd into /dev/full" bash -c "'$Q' $cmd >/dev/full"
   done
 fi

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,7 +46,8 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
   return std::move(decoded.bytes);
 }
 
-SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::size_t largest) {
+SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::size_t largest,
+                        FileExtent extent) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0)
     throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(errno));
@@ -55,11 +57,14 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::s
     throw UsageError("the " + what + " file '" + path + "' is a folder: name a file");
   }
   // Read one byte more than allowed, so that a longer file (or an endless
-  // device such as /dev/zero) is recognised without reading it all.
+  // device such as /dev/zero) is recognised without reading it all. A first
+  // line ends the reading at its line end: what follows is not waited for
+  // (a FIFO whose writer stays open would make that wait forever).
   SecretBytes data(largest + 1);
   std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+  bool lineEnded = false;
+  while (done < data.size() && !lineEnded) {
+    ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int err = errno;
@@ -67,11 +72,20 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::s
       throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(err));
     }
     if (n == 0) break;
+    if (extent == FileExtent::FirstLine) {
+      const auto from = data.begin() + static_cast<std::ptrdiff_t>(done);
+      const auto end = std::find(from, from + n, '\n');
+      if (end != from + n) {
+        lineEnded = true;
+        n = end - from;
+      }
+    }
     done += static_cast<std::size_t>(n);
   }
   ::close(fd);
   if (done > largest)
-    throw UsageError("the " + what + " file '" + path + "' is longer than " + Bytes(largest) +
+    throw UsageError(std::string(extent == FileExtent::FirstLine ? "the first line of " : "") +
+                     "the " + what + " file '" + path + "' is longer than " + Bytes(largest) +
                      ": is it the right file?");
   data.resize(done);
   return data;

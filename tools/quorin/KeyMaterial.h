@@ -26,10 +26,14 @@ KeyMaterial LoadKeyMaterial(const CipherOptions& options, bool ivOptional);
 // Decodes hexadecimal digits (either case); throws UsageError naming the option.
 SecretBytes ParseHex(const SecretBytes& hex, const std::string& option);
 
-// Reads a whole key or IV file of at most `largest` bytes; throws
-// UsageError for a folder, a longer file or one that cannot be read.
+enum class FileExtent { Whole, FirstLine };
+
+// Reads a key or IV file of at most `largest` bytes (or, with FirstLine, its
+// first line without the line end, read no further); throws UsageError for
+// a folder, a longer file or line, or one that cannot be read.
 SecretBytes ReadKeyFile(const std::string& path, const std::string& what,
-                        std::size_t largest = kLargestKeyFile);
+                        std::size_t largest = kLargestKeyFile,
+                        FileExtent extent = FileExtent::Whole);
 
 // A keyed component for the options, in memory locked where allowed.
 std::unique_ptr<Rc6::TQuorin> MakeCipher(const KeyMaterial& material, Rc6::TCipherMode mode,

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -178,42 +177,8 @@ SecretBytes PromptPassphrase(bool confirm) {
 }
 
 SecretBytes PassphraseFromFile(const std::string& path) {
-  // Only the first line is read: whatever follows is not waited for, as a
-  // FIFO whose writer stays open would make it wait forever.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0)
-    throw UsageError("cannot read the passphrase file '" + path + "': " + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw UsageError("the passphrase file '" + path + "' is a folder: name a file");
-  }
-  SecretBytes line(kLongestPassphrase + 1);
-  std::size_t length = 0;
-  bool ended = false;
-  while (length < line.size()) {
-    const ssize_t n = ::read(fd, line.data() + length, line.size() - length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int err = errno;
-      ::close(fd);
-      throw UsageError("cannot read the passphrase file '" + path + "': " + std::strerror(err));
-    }
-    const auto newline = std::find(line.begin() + static_cast<std::ptrdiff_t>(length),
-                                   line.begin() + static_cast<std::ptrdiff_t>(length) + n, '\n');
-    length += static_cast<std::size_t>(n);
-    if (n == 0 || newline != line.begin() + static_cast<std::ptrdiff_t>(length)) {
-      ended = true;
-      length = static_cast<std::size_t>(newline - line.begin());
-      break;
-    }
-  }
-  ::close(fd);
-  if (!ended || length > kLongestPassphrase)
-    throw UsageError("the first line of the passphrase file '" + path + "' is longer than " +
-                     std::to_string(kLongestPassphrase) + " bytes");
-  if (length > 0 && line[length - 1] == '\r') --length;
-  line.resize(length);
+  SecretBytes line = ReadKeyFile(path, "passphrase", kLongestPassphrase, FileExtent::FirstLine);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
   return NotEmpty(std::move(line), "in '" + path + "'");
 }
 
