@@ -15,8 +15,8 @@ import termios
 import time
 from typing import Callable, Dict, List, Optional
 
-QUORIN = sys.argv[1]
-PRELOAD = sys.argv[2] if len(sys.argv) > 2 else ""
+QUORIN = os.path.abspath(sys.argv[1])
+PRELOAD = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else ""
 failures: List[str] = []
 
 
@@ -42,7 +42,12 @@ class Session:
             os.closerange(report_w + 1, 4096)
             job = os.fork()
             if job == 0:
+                # As a shell does, the job takes the terminal itself too, so
+                # that it never runs a moment in the background.
                 os.setpgid(0, 0)
+                signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+                os.tcsetpgrp(0, os.getpid())
+                signal.signal(signal.SIGTTOU, signal.SIG_DFL)
                 if before_exec:
                     before_exec()
                 os.execve(QUORIN, [QUORIN] + args, {**os.environ, **(env or {})})

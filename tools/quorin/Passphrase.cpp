@@ -115,7 +115,7 @@ class Terminal {
       bool ended = false, interrupted = false;
       {
         PromptSignals signals;
-        Say(prompt);
+        // Echo goes off before the prompt shows, so nothing typed at it is seen.
         struct termios saved {};
         const bool isTerminal = ::tcgetattr(fd_, &saved) == 0;
         if (isTerminal) {
@@ -124,6 +124,7 @@ class Terminal {
           quiet.c_lflag |= ECHONL;
           ::tcsetattr(fd_, TCSANOW, &quiet);  // keeps what was typed ahead
         }
+        Say(prompt);
         while (length <= kLongestPassphrase && signals.WaitForInput(fd_)) {
           char c;
           const ssize_t n = ::read(fd_, &c, 1);
