@@ -51,9 +51,12 @@ class Session:
                 if before_exec:
                     before_exec()
                 os.execve(QUORIN, [QUORIN] + args, {**os.environ, **(env or {})})
-            os.setpgid(job, job)
             signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-            os.tcsetpgrp(0, job)
+            try:  # done by the job too: it may have run already (and exec'd)
+                os.setpgid(job, job)
+                os.tcsetpgrp(0, job)
+            except OSError:
+                pass
             os.write(report_w, str(job).encode())
             os.close(report_w)
             _, status = os.waitpid(job, 0)
