@@ -21,8 +21,8 @@ expect 2 "keygen needs -o" "$Q" keygen
 # Killed while it writes (a file size limit of 0 sends SIGXFSZ), keygen leaves
 # no key file that would block the name, also with a named temporary file.
 for preload in "" "${QUORIN_TEST_NO_TMPFILE:-}"; do
-  LD_PRELOAD=$preload ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
-    bash -c "ulimit -f 0; exec '$Q' keygen -o cut.key" 2>/dev/null
+  (LD_PRELOAD=$preload ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+    bash -c "ulimit -f 0; exec '$Q' keygen -o cut.key") 2>/dev/null
   check "keygen killed midway${preload:+ (named temporary file)} leaves nothing" bash -c '! ls -A | grep -qE "^(cut\.key|\.quorin-)"'
 done
 
@@ -59,7 +59,7 @@ if [ -z "$slow" ]; then  # each opening hashes the passphrase: slow under valgri
   expect 0 "--passphrase-file takes the first line of a longer file" \
     "$Q" open --passphrase-file pw-and-more -o more.out pw.qsl
   mkfifo pw.fifo
-  { printf 'my passphrase\n'; sleep 30; } >pw.fifo &
+  (printf 'my passphrase\n'; exec sleep 30) >pw.fifo 2>/dev/null &
   writer=$!
   expect 0 "--passphrase-file does not wait for the rest of a FIFO" \
     timeout 10 "$Q" open --passphrase-file pw.fifo -o fifo.out pw.qsl
