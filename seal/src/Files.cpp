@@ -93,20 +93,36 @@ void WriteNewKeyFile(const std::string& path) {
   }
 }
 
-void SealFile(const std::string& source, const std::string& dest, const Secret& secret,
+void SealFile(const std::string& source, const std::string& dest, Secrets secrets,
               const SealOptions& options) {
   BetweenFiles(source, dest, options.replaceOutput,
                [&](framework::TStream& in, framework::TStream& out, const std::string&) {
-                 SealStream(in, out, secret, options);
+                 SealStream(in, out, secrets, options);
+               });
+}
+
+void SealFile(const std::string& source, const std::string& dest, const Secret& secret,
+              const SealOptions& options) {
+  const Secret* one[] = {&secret};
+  SealFile(source, dest, one, options);
+}
+
+void SealFile(const std::string& source, const std::string& dest, const SealOptions& options) {
+  SealFile(source, dest, Secrets{}, options);
+}
+
+void OpenFile(const std::string& source, const std::string& dest, Secrets secrets,
+              const OpenOptions& options) {
+  BetweenFiles(source, dest, options.replaceOutput,
+               [&](framework::TStream& in, framework::TStream& out, const std::string& name) {
+                 OpenStream(in, out, secrets, options, name);
                });
 }
 
 void OpenFile(const std::string& source, const std::string& dest, const Secret& secret,
               const OpenOptions& options) {
-  BetweenFiles(source, dest, options.replaceOutput,
-               [&](framework::TStream& in, framework::TStream& out, const std::string& name) {
-                 OpenStream(in, out, secret, options, name);
-               });
+  const Secret* one[] = {&secret};
+  OpenFile(source, dest, one, options);
 }
 
 }  // namespace quorin::seal

@@ -5,34 +5,40 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace quorin::seal::format {
-namespace {
+#include "Bytes.h"
 
-void Put16(std::uint8_t* at, std::uint16_t v) {
-  at[0] = static_cast<std::uint8_t>(v);
-  at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint16_t Get16(const std::uint8_t* at) {
-  return static_cast<std::uint16_t>(at[0] | at[1] << 8);
-}
-std::uint32_t Get32(const std::uint8_t* at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | at[i];
-  return v;
-}
+namespace quorin::seal::format {
+
+using namespace bytes;
+
+namespace {
 
 std::string MiB(std::uint64_t bytes) {
   return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
 }
 
+}  // namespace
+
 bool ValidKeyBits(int bits) {
   return bits == 128 || bits == 192 || bits == 256;
 }
 
-}  // namespace
+bool ValidChunkBytes(std::uint32_t bytes) {
+  return bytes != 0 && bytes % 16 == 0 && bytes <= kLargestChunk;
+}
+
+void CheckCosts(const Costs& c, const OpenOptions& limits, const std::string& name) {
+  // Checked before anything is allocated: the costs come from the file.
+  if (c.passes > limits.maxPasses || c.memoryBytes > limits.maxMemoryBytes)
+    throw CostLimitError(name + "'s header asks for " + std::to_string(c.passes) + " passes over " +
+                         MiB(c.memoryBytes) + " to hash the passphrase, beyond the " +
+                         std::to_string(limits.maxPasses) + " passes and " +
+                         MiB(limits.maxMemoryBytes) +
+                         " allowed; the file is damaged or was crafted to exhaust memory "
+                         "(a larger limit opens it, if you trust it)");
+  if (c.passes < crypto_pwhash_OPSLIMIT_MIN || c.memoryBytes < crypto_pwhash_MEMLIMIT_MIN)
+    throw BadHeaderError(name + " has a damaged header: passphrase costs below Argon2id's minimum");
+}
 
 HeaderBytes Encode(const Header& h) {
   HeaderBytes b{};
@@ -59,7 +65,7 @@ Header Parse(const std::uint8_t* b, std::size_t size, const OpenOptions& limits,
     throw TruncatedError(name + " is truncated: it ends inside its header");
   if (const std::uint16_t version = Get16(&b[8]); version != kVersion)
     throw UnsupportedVersionError(name + " is sealed in format version " + std::to_string(version) +
-                                  ", which this quorin does not read (it reads version 1); "
+                                  ", which this quorin does not read (it reads versions 1 and 2); "
                                   "open it with a newer quorin");
   if (size < kHeaderBytes) throw TruncatedError(name + " is truncated: it ends inside its header");
 
@@ -76,7 +82,7 @@ Header Parse(const std::uint8_t* b, std::size_t size, const OpenOptions& limits,
   if (!ValidKeyBits(h.info.keyBits)) throw damaged("key size " + std::to_string(h.info.keyBits));
   if (Get16(&b[14]) != 0 || Get32(&b[28]) != 0) throw damaged("reserved bytes are not zero");
   h.info.chunkBytes = Get32(&b[16]);
-  if (h.info.chunkBytes == 0 || h.info.chunkBytes % 16 != 0 || h.info.chunkBytes > kLargestChunk)
+  if (!ValidChunkBytes(h.info.chunkBytes))
     throw damaged("chunk size " + std::to_string(h.info.chunkBytes));
   h.info.costs.passes = Get32(&b[20]);
   h.info.costs.memoryBytes = std::uint64_t{Get32(&b[24])} << 10;
@@ -85,15 +91,7 @@ Header Parse(const std::uint8_t* b, std::size_t size, const OpenOptions& limits,
   if (h.info.kind == SecretKind::KeyFile) {
     if (c.passes != 0 || c.memoryBytes != 0) throw damaged("passphrase costs on a key-file seal");
   } else {
-    // Checked before anything is allocated: the costs come from the file.
-    if (c.passes > limits.maxPasses || c.memoryBytes > limits.maxMemoryBytes)
-      throw CostLimitError(
-          name + "'s header asks for " + std::to_string(c.passes) + " passes over " +
-          MiB(c.memoryBytes) + " to hash the passphrase, beyond the " +
-          std::to_string(limits.maxPasses) + " passes and " + MiB(limits.maxMemoryBytes) +
-          " allowed; the file is damaged or was crafted to exhaust memory");
-    if (c.passes < crypto_pwhash_OPSLIMIT_MIN || c.memoryBytes < crypto_pwhash_MEMLIMIT_MIN)
-      throw damaged("passphrase costs below Argon2id's minimum");
+    CheckCosts(c, limits, name);
   }
   std::memcpy(h.salt.data(), &b[32], kSaltBytes);
   std::memcpy(h.iv.data(), &b[48], kIVBytes);
@@ -111,8 +109,9 @@ void CheckOptions(const SealOptions& o, SecretKind kind) {
     if (c.passes < crypto_pwhash_OPSLIMIT_MIN || c.memoryBytes < crypto_pwhash_MEMLIMIT_MIN ||
         c.memoryBytes % 1024 != 0 || c.passes > limits.maxPasses ||
         c.memoryBytes > limits.maxMemoryBytes)
-      throw std::invalid_argument(
-          "Argon2id costs: 1 to 32 passes, 8 KiB to 4 GiB of memory in whole KiB");
+      throw std::invalid_argument("Argon2id costs: 1 to " + std::to_string(limits.maxPasses) +
+                                  " passes, 8 KiB to " + MiB(limits.maxMemoryBytes) +
+                                  " of memory in whole KiB");
   }
 }
 

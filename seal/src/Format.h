@@ -49,6 +49,13 @@ HeaderBytes Encode(const Header& header);
 Header Parse(const std::uint8_t* bytes, std::size_t size, const OpenOptions& limits,
              const std::string& name);
 
+bool ValidKeyBits(int bits);
+bool ValidChunkBytes(std::uint32_t bytes);  // whole blocks, 16 bytes to 16 MiB
+
+// Throws CostLimitError for passphrase costs beyond the limits, else
+// BadHeaderError for costs below Argon2id's minimum.
+void CheckCosts(const Costs& costs, const OpenOptions& limits, const std::string& name);
+
 // Throws std::invalid_argument for options no sealed file may carry.
 void CheckOptions(const SealOptions& options, SecretKind kind);
 

@@ -1,5 +1,6 @@
 
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "ChunkTag.h"
@@ -39,7 +40,7 @@ class ChunkWriter {
  public:
   ChunkWriter(framework::TStream& dest, const SecureBuffer& macKey,
               const format::HeaderBytes& header, std::uint32_t chunkBytes)
-      : dest_(dest), macKey_(macKey), header_(header), chunk_(chunkBytes) {}
+      : dest_(dest), mac_({macKey.data(), macKey.size()}), header_(header), chunk_(chunkBytes) {}
 
   void Append(const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -55,14 +56,14 @@ class ChunkWriter {
 
  private:
   void Flush(bool last) {
-    const Tag tag = ChunkTag(macKey_, header_, index_++, last, chunk_.data(), filled_);
+    const Tag tag = ChunkTag(mac_, header_, index_++, last, chunk_.data(), filled_);
     WriteFully(dest_, chunk_.data(), filled_);
     WriteFully(dest_, tag.data(), tag.size());
     filled_ = 0;
   }
 
   framework::TStream& dest_;
-  const SecureBuffer& macKey_;
+  const Mac mac_;
   const format::HeaderBytes& header_;
   std::vector<std::uint8_t> chunk_;
   std::size_t filled_ = 0;
@@ -106,8 +107,12 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
                     std::uint32_t chunkBytes) {
   format::CheckOptions(options, secret.Kind());
   format::Header h{};
-  h.info = {options.mode, options.keyBits, secret.Kind(),
-            secret.Kind() == SecretKind::Passphrase ? options.costs : Costs{0, 0}, chunkBytes};
+  h.info.version = 1;
+  h.info.mode = options.mode;
+  h.info.keyBits = options.keyBits;
+  h.info.kind = secret.Kind();
+  h.info.costs = secret.Kind() == SecretKind::Passphrase ? options.costs : Costs{0, 0};
+  h.info.chunkBytes = chunkBytes;
   h.salt = salt;
   h.iv = iv;
   const format::HeaderBytes header = format::Encode(h);
@@ -138,13 +143,32 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
 
 }  // namespace detail
 
-void SealStream(framework::TStream& source, framework::TStream& dest, const Secret& secret,
+void SealStream(framework::TStream& source, framework::TStream& dest, Secrets secrets,
                 const SealOptions& options) {
+  if (options.formatVersion == 2)
+    return detail::SealV2With(source, dest, secrets, options, platform::RandomBytes);
+  if (options.formatVersion != 1)
+    throw std::invalid_argument("sealed format version " + std::to_string(options.formatVersion) +
+                                " does not exist (1 or 2)");
+  if (secrets.size() != 1 || secrets[0] == nullptr || !options.recipients.empty() ||
+      secrets[0]->Kind() == SecretKind::Identity)
+    throw std::invalid_argument(
+        "format version 1 is sealed for exactly one passphrase or key file, and no recipient");
   format::Salt salt;
   format::IV iv;
   platform::RandomBytes(salt.data(), salt.size());
   platform::RandomBytes(iv.data(), iv.size());
-  detail::SealStreamWith(source, dest, secret, options, salt, iv);
+  detail::SealStreamWith(source, dest, *secrets[0], options, salt, iv);
+}
+
+void SealStream(framework::TStream& source, framework::TStream& dest, const Secret& secret,
+                const SealOptions& options) {
+  const Secret* one[] = {&secret};
+  SealStream(source, dest, one, options);
+}
+
+void SealStream(framework::TStream& source, framework::TStream& dest, const SealOptions& options) {
+  SealStream(source, dest, Secrets{}, options);
 }
 
 }  // namespace quorin::seal

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "Format.h"
 #include "Keys.h"
+#include "Stanza.h"
 #include "quorin/Rc6.h"
 
 namespace quorin::seal::detail {
@@ -14,6 +16,43 @@ namespace quorin::seal::detail {
 void SealStreamWith(framework::TStream& source, framework::TStream& dest, const Secret& secret,
                     const SealOptions& options, const format::Salt& salt, const format::IV& iv,
                     std::uint32_t chunkBytes = format::kChunkBytes);
+
+// Version 2, with every random byte (the file key, the nonce, then each
+// stanza's salt or ephemeral key in order) drawn from `random`, and
+// `leading` stanzas (of types an opener may not know) before the others.
+void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets secrets,
+                const SealOptions& options, const RandomFill& random,
+                std::uint32_t chunkBytes = format::kChunkBytes,
+                const std::vector<format2::Stanza>& leading = {});
+
+// Opens the body of a version 2 file whose header (all of it, as read) is
+// in `raw`.
+void OpenV2(framework::TStream& source, framework::TStream& dest,
+            const std::vector<std::uint8_t>& raw, Secrets secrets, const std::string& name);
+
+// The length of a final block's count-byte padding (1 to 16, every count
+// byte equal), or 0 when it is not such padding.
+inline std::size_t StrictPadLength(const std::uint8_t* data, std::size_t size) {
+  const std::size_t pad = data[size - 1];
+  if (pad < 1 || pad > 16 || pad > size) return 0;
+  for (std::size_t i = size - pad; i < size; ++i)
+    if (data[i] != pad) return 0;
+  return pad;
+}
+
+// A heap buffer for plaintext, wiped when it goes.
+class WipedBuffer {
+ public:
+  explicit WipedBuffer(std::size_t size) : bytes_(size) {}
+  WipedBuffer(const WipedBuffer&) = delete;
+  WipedBuffer& operator=(const WipedBuffer&) = delete;
+  ~WipedBuffer();
+  std::uint8_t* data() { return bytes_.data(); }
+  std::size_t size() const { return bytes_.size(); }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
 
 // A component keyed for the header's mode, key size and IV, in locked memory.
 struct LockedCipher {

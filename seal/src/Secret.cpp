@@ -29,8 +29,9 @@ Secret Secret::Passphrase(std::string_view passphrase) {
 }
 
 Secret Secret::KeyFileBytes(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < 16)
-    throw std::invalid_argument("a key file holds at least 16 bytes (quorin keygen makes 32)");
+  if (bytes.size() < 16 || bytes.size() > kLargestKeyFile)
+    throw std::invalid_argument("a key file holds 16 to " + std::to_string(kLargestKeyFile) +
+                                " bytes (quorin keygen makes 32)");
   return Secret(SecretKind::KeyFile, bytes.data(), bytes.size());
 }
 

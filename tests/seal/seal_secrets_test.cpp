@@ -1,5 +1,6 @@
 // Where the sealing library keeps passphrases and keys: every secret buffer
-// (the passphrase or key file bytes, the master, both subkeys) comes from
+// (the passphrase or key file bytes, the file key, the keys derived from
+// them, RC6's round keys) comes from
 // libsodium's guarded allocator, which locks it and wipes it when freed, and
 // each one is freed again. The allocator's entry points are interposed here
 // to watch them.
@@ -52,15 +53,23 @@ TEST(SealSecrets, EverySecretLivesInWipedMemoryAndIsFreed) {
       framework::TMemoryStream plain, sealed, opened;
       plain.Write("some plaintext", 14);
       plain.SetPosition(0);
-      SealStream(plain, sealed, secret, {Mode::CBC, 192, {1, 8192}, false});
+      SealOptions o;
+      o.keyBits = 192;
+      o.costs = {1, 8192};
+      SealStream(plain, sealed, secret, o);
       sealed.SetPosition(0);
       OpenStream(sealed, opened, secret);
       ASSERT_EQ(opened.GetSize(), 14);
     }
     EXPECT_TRUE(Live().empty()) << Live().size() << " secret buffers were not freed";
-    // The secret itself, then master, encryption key (24 bytes) and MAC key once for each step.
-    const std::vector<std::size_t> expected{
-        usePassphrase ? passphrase.size() : 48u, 32, 24, 32, 32, 24, 32};
+    // The secret itself; sealing: the file key, the stanza's wrap key, then
+    // opening as well: the payload root, the header MAC, RC6 (24 bytes), tag and
+    // IV keys, and RC6's round keys (176 bytes).
+    const std::vector<std::size_t> payload{32, 32, 24, 32, 32, 176};
+    std::vector<std::size_t> expected{usePassphrase ? passphrase.size() : 48u, 32, 32};
+    expected.insert(expected.end(), payload.begin(), payload.end());
+    expected.insert(expected.end(), {32, 32});  // the wrap key, the file key unwrapped
+    expected.insert(expected.end(), payload.begin(), payload.end());
     EXPECT_EQ(allocated, expected);
   }
 }

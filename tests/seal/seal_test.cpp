@@ -11,7 +11,9 @@
 #include <map>
 #include <set>
 
+#include "Bytes.h"
 #include "Keys.h"
+#include "PayloadKeys.h"
 #include "SealCore.h"
 #include "TestSupport.h"
 #include "quorin/framework/MemoryStream.h"
@@ -26,6 +28,17 @@ constexpr format::IV kIV = {0xf0, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7,
                             0xf8, 0xf9, 0xfa, 0xfb, 0xfc, 0xfd, 0xfe, 0xff};
 // Argon2id's minimum: the format is under test here, not the hashing.
 constexpr Costs kFast{1, 8192};
+
+SealOptions Options(Mode mode, int bits, Costs costs = kFast, bool replace = false,
+                    int version = 1) {
+  SealOptions o;
+  o.mode = mode;
+  o.keyBits = bits;
+  o.costs = costs;
+  o.replaceOutput = replace;
+  o.formatVersion = version;
+  return o;
+}
 
 Secret Passphrase() {
   return Secret::Passphrase("correct horse battery staple");
@@ -52,11 +65,40 @@ Bytes Sealed(const Bytes& plain, const Secret& secret, SealOptions options,
   return Contents(out);
 }
 
-Bytes Opened(const Bytes& sealed, const Secret& secret, const OpenOptions& options = {}) {
+// Version 2 with fixed "random" bytes: the file key, the nonce, then each
+// stanza's salt or ephemeral key, drawn in turn from one counter.
+RandomFill Counter(std::uint8_t start = 0) {
+  auto next = std::make_shared<std::uint8_t>(start);
+  return [next](std::uint8_t* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = (*next)++;
+  };
+}
+
+Bytes SealedV2(const Bytes& plain, Secrets secrets, const SealOptions& options,
+               std::uint32_t chunk = format::kChunkBytes, std::uint8_t start = 0) {
+  framework::TMemoryStream in, out;
+  Load(in, plain);
+  detail::SealV2With(in, out, secrets, options, Counter(start), chunk);
+  return Contents(out);
+}
+
+Bytes SealedAs(int version, const Bytes& plain, const Secret& secret, SealOptions options,
+               std::uint32_t chunk = format::kChunkBytes) {
+  if (version == 1) return Sealed(plain, secret, options, chunk);
+  options.formatVersion = 2;
+  const Secret* one[] = {&secret};
+  return SealedV2(plain, one, options, chunk);
+}
+
+Bytes Opened(const Bytes& sealed, Secrets secrets, const OpenOptions& options = {}) {
   framework::TMemoryStream in, out;
   Load(in, sealed);
-  OpenStream(in, out, secret, options, "test");
+  OpenStream(in, out, secrets, options, "test");
   return Contents(out);
+}
+Bytes Opened(const Bytes& sealed, const Secret& secret, const OpenOptions& options = {}) {
+  const Secret* one[] = {&secret};
+  return Opened(sealed, one, options);
 }
 
 // What the component's stream encryption writes under the sealed file's key and IV.
@@ -103,7 +145,7 @@ TEST_P(SealRoundTrip, BodyIsTheComponentsStreamAndOpensToThePlaintext) {
       if (chunk == 48 && size > 5000) continue;
       SCOPED_TRACE("size " + std::to_string(size) + ", chunk " + std::to_string(chunk));
       const Bytes plain = testsupport::RandomBytes(rng, size);
-      const Bytes sealed = Sealed(plain, secret, {mode, bits, kFast}, chunk);
+      const Bytes sealed = Sealed(plain, secret, Options(mode, bits), chunk);
       const std::size_t body = size / 16 * 16 + 16, chunks = (body + chunk - 1) / chunk;
       ASSERT_EQ(sealed.size(), format::kHeaderBytes + body + chunks * format::kTagBytes);
       EXPECT_EQ(WithoutHeaderAndTags(sealed, chunk), ComponentStream(plain, secret, sealed));
@@ -111,10 +153,77 @@ TEST_P(SealRoundTrip, BodyIsTheComponentsStreamAndOpensToThePlaintext) {
       if (chunk == format::kChunkBytes) {  // and once through the file functions
         testsupport::TempDir dir;
         testsupport::WriteFileBytes(dir.File("in"), plain);
-        SealFile(dir.File("in"), dir.File("sealed"), secret, {mode, bits, kFast, false});
+        SealFile(dir.File("in"), dir.File("sealed"), secret, Options(mode, bits));
         OpenFile(dir.File("sealed"), dir.File("out"), secret);
         EXPECT_EQ(testsupport::ReadFileBytes(dir.File("out")), plain);
       }
+    }
+  }
+}
+
+// Version 2: chunk i is the component's encryption of that chunk alone
+// under chunk i's IV, padded only at the end; the chunks are encrypted side
+// by side, so this checks the interleaving against the serial chain.
+Bytes ComponentChunks(const Bytes& plain, const Secret& secret, int bits, Mode mode,
+                      std::uint32_t chunk) {
+  SecureBuffer fileKey(kFileKeyBytes);
+  format2::Nonce nonce;
+  const RandomFill random = Counter();
+  random(fileKey.data(), fileKey.size());
+  random(nonce.data(), nonce.size());
+  const PayloadKeys keys = DerivePayloadKeys(fileKey, nonce, bits);
+  format::Header h{};
+  h.info.mode = mode;
+  h.info.keyBits = bits;
+  Bytes body;
+  for (std::size_t at = 0, i = 0;; at += chunk, ++i) {
+    ChunkIV(keys.iv, i, h.iv.data());
+    detail::LockedCipher cipher(h, keys.encryption);
+    const std::size_t n = std::min<std::size_t>(chunk, plain.size() - at);
+    const bool last = n < chunk;
+    framework::TMemoryStream in, out;
+    Load(in, Bytes(plain.begin() + static_cast<std::ptrdiff_t>(at),
+                   plain.begin() + static_cast<std::ptrdiff_t>(at + n)));
+    EXPECT_EQ(cipher.q->EncryptStream(in, out), 0);
+    Bytes c = Contents(out);
+    if (!last) c.resize(chunk);  // the stream's padding block belongs only to the last chunk
+    body.insert(body.end(), c.begin(), c.end());
+    if (last) return body;
+  }
+  (void)secret;
+}
+
+Bytes WithoutHeaderAndTagsV2(const Bytes& sealed, std::size_t header, std::uint32_t chunk) {
+  Bytes body;
+  for (std::size_t at = header; at < sealed.size();) {
+    const std::size_t n = std::min<std::size_t>(chunk, sealed.size() - at - format::kTagBytes);
+    body.insert(body.end(), sealed.begin() + static_cast<std::ptrdiff_t>(at),
+                sealed.begin() + static_cast<std::ptrdiff_t>(at + n));
+    at += n + format::kTagBytes;
+  }
+  return body;
+}
+
+TEST_P(SealRoundTrip, Version2ChunksAreTheComponentsChunkByChunkAndOpen) {
+  const auto [mode, bits, passphrase] = GetParam();
+  const Secret secret = passphrase ? Passphrase() : KeyFile();
+  const Secret* one[] = {&secret};
+  std::mt19937_64 rng(static_cast<unsigned>(bits) * 5 + static_cast<unsigned>(mode));
+  // Around the sealer's batches (16 chunks) and the opener's (16 and one read ahead).
+  for (std::size_t size :
+       {0u, 1u, 17u, 767u, 768u, 769u, 816u, 817u, 5000u, (1u << 20), (2u << 20) + 65536 + 3}) {
+    for (std::uint32_t chunk : {format::kChunkBytes, 48u}) {
+      if ((chunk == 48 && size > 5000) || (chunk != 48 && size > 0 && size < 768)) continue;
+      SCOPED_TRACE("size " + std::to_string(size) + ", chunk " + std::to_string(chunk));
+      const Bytes plain = testsupport::RandomBytes(rng, size);
+      const Bytes sealed = SealedV2(plain, one, Options(mode, bits, kFast, false, 2), chunk);
+      const std::size_t header = format2::kFixedBytes + format2::kStanzaHeadBytes +
+                                 (passphrase ? 72 : 64) + format2::kHeaderMacBytes;
+      const std::size_t body = size / 16 * 16 + 16, chunks = size / chunk + 1;
+      ASSERT_EQ(sealed.size(), header + body + chunks * format::kTagBytes);
+      EXPECT_EQ(WithoutHeaderAndTagsV2(sealed, header, chunk),
+                ComponentChunks(plain, secret, bits, mode, chunk));
+      EXPECT_EQ(Opened(sealed, secret), plain);
     }
   }
 }
@@ -151,8 +260,10 @@ TEST(Seal, FreshSaltAndIVEachTime) {
 // 64, 64, 64 and 16 bytes.
 constexpr std::uint32_t kSmallChunk = 64;
 constexpr std::size_t kStored = kSmallChunk + format::kTagBytes;
+// Version 2's header with one key-file stanza.
+constexpr std::size_t kHeaderV2 = format2::kFixedBytes + format2::kStanzaHeadBytes + 64 + 32;
 
-enum class Outcome { NotSealed, Version, BadHeader, Authentication, Truncated, Either };
+enum class Outcome { NotSealed, Version, BadHeader, Authentication, Truncated, Kind, Either };
 
 Outcome Classify(const std::function<void()>& open) {
   try {
@@ -167,6 +278,8 @@ Outcome Classify(const std::function<void()>& open) {
     return Outcome::Authentication;
   } catch (const TruncatedError&) {
     return Outcome::Truncated;
+  } catch (const SecretKindError&) {
+    return Outcome::Kind;
   }
   ADD_FAILURE() << "opened without complaint";
   return Outcome::Either;
@@ -178,38 +291,47 @@ struct Tampering {
   Outcome expected;
 };
 
-std::vector<Tampering> EveryTampering(const Bytes& good) {
+// What a flipped top bit in header byte i gives.
+Outcome HeaderFlip(int version, std::size_t i) {
+  if (i < 8) return Outcome::NotSealed;
+  if (i < 10) return Outcome::Version;
+  // A flipped chunk size that is still whole blocks is caught by the first tag
+  // (version 1) or the header's MAC (version 2).
+  if (i >= 16 && i <= 18) return Outcome::Authentication;
+  if (version == 1) return i >= 32 ? Outcome::Authentication : Outcome::BadHeader;
+  if (i < 24) return Outcome::BadHeader;       // mode, reserved, key size, stanza count
+  if (i < 40) return Outcome::Authentication;  // the nonce
+  if (i < 42) return Outcome::Kind;            // the only stanza's type becomes unknown
+  if (i < 44) return Outcome::BadHeader;       // its length
+  return Outcome::Authentication;              // its body, the header's MAC
+}
+
+std::vector<Tampering> EveryTampering(int version, const Bytes& good) {
+  const std::size_t header = version == 1 ? format::kHeaderBytes : kHeaderV2;
   std::vector<Tampering> cases;
   const auto changed = [&](std::size_t at, std::uint8_t mask) {
     Bytes b = good;
     b[at] ^= mask;
     return b;
   };
-  for (std::size_t i = 0; i < format::kHeaderBytes; ++i) {
-    // A flipped chunk size that is still whole blocks is caught by the first tag.
-    const Outcome o = i < 8                             ? Outcome::NotSealed
-                      : i < 10                          ? Outcome::Version
-                      : (i >= 16 && i <= 18) || i >= 32 ? Outcome::Authentication
-                                                        : Outcome::BadHeader;
-    cases.push_back({"header byte " + std::to_string(i), changed(i, 0x80), o});
-  }
-  for (std::size_t i = format::kHeaderBytes; i < good.size(); ++i)
+  for (std::size_t i = 0; i < header; ++i)
+    cases.push_back({"header byte " + std::to_string(i), changed(i, 0x80), HeaderFlip(version, i)});
+  for (std::size_t i = header; i < good.size(); ++i)
     cases.push_back({"body byte " + std::to_string(i), changed(i, 0x01), Outcome::Authentication});
   for (std::size_t n = 0; n < good.size(); ++n) {
     // A cut inside a chunk at a block boundary looks like a short last chunk whose tag fails.
-    const std::size_t into = (n - format::kHeaderBytes) % kStored;
-    const Outcome o = n == 0 ? Outcome::NotSealed
-                      : n > format::kHeaderBytes && into != 0 && into % 16 == 0
-                          ? Outcome::Either
-                          : Outcome::Truncated;
+    const std::size_t into = (n - header) % kStored;
+    const Outcome o = n == 0                                      ? Outcome::NotSealed
+                      : n > header && into != 0 && into % 16 == 0 ? Outcome::Either
+                                                                  : Outcome::Truncated;
     cases.push_back({"cut to " + std::to_string(n), Bytes(good.data(), good.data() + n), o});
   }
   const auto chunk = [&](std::size_t i) {
-    const std::size_t at = format::kHeaderBytes + i * kStored;
+    const std::size_t at = header + i * kStored;
     return Bytes(good.data() + at, good.data() + std::min(at + kStored, good.size()));
   };
   const auto joined = [&](std::initializer_list<std::size_t> order) {
-    Bytes b(good.begin(), good.begin() + format::kHeaderBytes);
+    Bytes b(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(header));
     for (std::size_t i : order) {
       const Bytes c = chunk(i);
       b.insert(b.end(), c.begin(), c.end());
@@ -228,11 +350,15 @@ std::vector<Tampering> EveryTampering(const Bytes& good) {
   return cases;
 }
 
-TEST(SealTamper, EveryChangeIsRefusedAndLeavesNoOutputFile) {
+class SealTamper : public testing::TestWithParam<int> {};
+
+TEST_P(SealTamper, EveryChangeIsRefusedAndLeavesNoOutputFile) {
+  const int version = GetParam();
   const Secret secret = KeyFile();
   const Bytes plain(200, 'p');
-  const Bytes good = Sealed(plain, secret, {Mode::CBC, 256, kFast}, kSmallChunk);
-  ASSERT_EQ(good.size(), format::kHeaderBytes + 208 + 4 * format::kTagBytes);
+  const Bytes good = SealedAs(version, plain, secret, Options(Mode::CBC, 256), kSmallChunk);
+  ASSERT_EQ(good.size(),
+            (version == 1 ? format::kHeaderBytes : kHeaderV2) + 208 + 4 * format::kTagBytes);
   testsupport::TempDir dir;
   const std::string in = dir.File("in.qsl"), out = dir.File("out");
   testsupport::WriteFileBytes(in, good);
@@ -240,7 +366,7 @@ TEST(SealTamper, EveryChangeIsRefusedAndLeavesNoOutputFile) {
   EXPECT_EQ(testsupport::ReadFileBytes(out), plain);
   std::filesystem::remove(out);
 
-  for (const Tampering& t : EveryTampering(good)) {
+  for (const Tampering& t : EveryTampering(version, good)) {
     SCOPED_TRACE(t.what);
     testsupport::WriteFileBytes(in, t.file);
     const Outcome got = Classify([&] { OpenFile(in, out, secret); });
@@ -252,9 +378,23 @@ TEST(SealTamper, EveryChangeIsRefusedAndLeavesNoOutputFile) {
   }
 }
 
-TEST(SealTamper, MessagesSayWhatAPersonCanDo) {
+// Chunks of one file spliced into another of the same secret fail their
+// tags: each file has its own file key.
+TEST(SealSplice, ChunksFromAnotherFileOfTheSameSecretAreRefused) {
+  const Secret secret = KeyFile();
+  const Secret* one[] = {&secret};
+  const Bytes a =
+      SealedV2(Bytes(200, 'a'), one, Options(Mode::OFB, 256, kFast, false, 2), kSmallChunk, 0);
+  Bytes b =
+      SealedV2(Bytes(200, 'a'), one, Options(Mode::OFB, 256, kFast, false, 2), kSmallChunk, 100);
+  std::copy(a.begin() + kHeaderV2, a.begin() + kHeaderV2 + kStored, b.begin() + kHeaderV2);
+  EXPECT_EQ(Classify([&] { Opened(b, secret); }), Outcome::Authentication);
+}
+
+TEST_P(SealTamper, MessagesSayWhatAPersonCanDo) {
+  const int version = GetParam();
   const Bytes plain(200, 'p');
-  const Bytes good = Sealed(plain, KeyFile(), {Mode::CBC, 256, kFast}, kSmallChunk);
+  const Bytes good = SealedAs(version, plain, KeyFile(), Options(Mode::CBC, 256), kSmallChunk);
   const auto message = [&](const Bytes& file, const Secret& secret) -> std::string {
     try {
       Opened(file, secret);
@@ -265,8 +405,10 @@ TEST(SealTamper, MessagesSayWhatAPersonCanDo) {
   };
   Bytes otherKey(32, 7);
   EXPECT_EQ(message(good, Secret::KeyFileBytes(otherKey)),
-            "cannot open test: the passphrase or key is wrong, or the file was altered or cut "
-            "short (a tag does not match)");
+            version == 1 ? "cannot open test: the passphrase or key is wrong, or the file was "
+                           "altered or cut short (a tag does not match)"
+                         : "cannot open test: no passphrase, key file or identity given opens it "
+                           "(or its header was altered)");
   EXPECT_EQ(message(Bytes(good.begin(), good.end() - 48), KeyFile()),
             "test is truncated: its sealed data stops after 3 chunks, before the last chunk");
   Bytes appended = good;
@@ -276,38 +418,148 @@ TEST(SealTamper, MessagesSayWhatAPersonCanDo) {
             "test is truncated: it ends inside its header");
   Bytes plainText(100, 'x');
   EXPECT_NE(message(plainText, KeyFile()).find("is not a sealed file"), std::string::npos);
-  EXPECT_EQ(message(good, Passphrase()), "test was sealed with a key file, not a passphrase");
+  EXPECT_EQ(message(good, Passphrase()), "test opens with a key file, and none was given");
+  if (version == 2) {
+    Bytes body = good;
+    body[kHeaderV2] ^= 1;
+    EXPECT_EQ(message(body, KeyFile()),
+              "test is damaged: the chunk at byte 140 does not match its tag (the header's did, "
+              "so the secret is right); it was altered or cut short");
+  }
 }
 
-// The known-answer files pin the format: fixed secrets, salt and IV. Set
+INSTANTIATE_TEST_SUITE_P(BothVersions, SealTamper, testing::Values(1, 2),
+                         [](const testing::TestParamInfo<int>& p) {
+                           return "Version" + std::to_string(p.param);
+                         });
+
+// Three recipients of three kinds: each opens the file alone, in any order
+// among other secrets; a secret of no listed kind is refused as such.
+TEST(SealRecipients, EachOfThreeKindsOpensTheFile) {
+  const Secret pass = Passphrase(), key = KeyFile(), me = Secret::NewIdentity();
+  const Secret stranger = Secret::NewIdentity();
+  SealOptions o = Options(Mode::CFB, 192, kFast, false, 2);
+  o.recipients.push_back(Recipient::Of(me));
+  const Secret* secrets[] = {&pass, &key};
+  const Bytes plain(100000, 'r');
+  framework::TMemoryStream in, out;
+  Load(in, plain);
+  SealStream(in, out, secrets, o);
+  const Bytes sealed = Contents(out);
+  framework::TMemoryStream header;
+  Load(header, sealed);
+  const Opener opener(header);
+  EXPECT_EQ(
+      opener.Header().kinds,
+      (std::vector<SecretKind>{SecretKind::Passphrase, SecretKind::KeyFile, SecretKind::Identity}));
+  for (const Secret* s : {&pass, &key, &me}) EXPECT_EQ(Opened(sealed, *s), plain);
+  const Secret* strangerFirst[] = {&stranger, &me};
+  EXPECT_EQ(Opened(sealed, strangerFirst), plain);
+  EXPECT_EQ(Classify([&] { Opened(sealed, stranger); }), Outcome::Authentication);
+
+  SealOptions only = Options(Mode::OFB, 128, kFast, false, 2);
+  only.recipients.push_back(Recipient::Of(me));
+  framework::TMemoryStream in2, out2;
+  Load(in2, plain);
+  SealStream(in2, out2, only);
+  EXPECT_EQ(Classify([&] { Opened(Contents(out2), pass); }), Outcome::Kind);
+  EXPECT_EQ(Opened(Contents(out2), me), plain);
+}
+
+TEST(SealRecipients, StanzasOfUnknownTypesAreSkipped) {
+  const Secret key = KeyFile();
+  const Secret* one[] = {&key};
+  const Bytes plain(300, 'u');
+  const SealOptions o = Options(Mode::CBC, 256, kFast, false, 2);
+  framework::TMemoryStream in, out;
+  Load(in, plain);
+  const std::vector<format2::Stanza> unknown = {{99, Bytes(300, 0xee)}, {0x7fff, {}}};
+  detail::SealV2With(in, out, one, o, Counter(), kSmallChunk, unknown);
+  const Bytes sealed = Contents(out);
+  framework::TMemoryStream header;
+  Load(header, sealed);
+  EXPECT_EQ(Opener(header).Header().kinds, std::vector<SecretKind>{SecretKind::KeyFile});
+  EXPECT_EQ(Opened(sealed, key), plain);
+}
+
+// Printed recipients and identities: round trips, and every single-character
+// change anywhere refused (by the checksum, or as no longer the right prefix).
+TEST(SealRecipients, PrintedFormsRoundTripAndCatchEveryMistypedCharacter) {
+  const Secret me = Secret::NewIdentity();
+  const Recipient r = Recipient::Of(me);
+  const std::string printed = r.ToString(), identity = me.IdentityString();
+  EXPECT_EQ(printed.rfind("quorin1", 0), 0u);
+  EXPECT_EQ(identity.rfind("QUORIN-IDENTITY-1", 0), 0u);
+  EXPECT_EQ(Recipient::Parse(printed), r);
+  EXPECT_EQ(Recipient::Of(Secret::ParseIdentity(identity)), r);
+  std::string upper = printed;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(Recipient::Parse(upper), r);
+  const std::string alphabet = "qpzry9x8gf2tvdw0s3jn54khce6mua7l";
+  for (std::size_t i = 0; i < printed.size(); ++i)
+    for (char c : alphabet + "1") {
+      if (c == printed[i]) continue;
+      std::string typo = printed;
+      typo[i] = c;
+      EXPECT_THROW(Recipient::Parse(typo), std::invalid_argument) << typo;
+    }
+  for (const std::string& bad : {std::string(), printed.substr(1), printed + "q", identity,
+                                 std::string("Quorin1") + printed.substr(7)})
+    EXPECT_THROW(Recipient::Parse(bad), std::invalid_argument) << bad;
+  EXPECT_THROW(Secret::ParseIdentity(printed), std::invalid_argument);
+  EXPECT_THROW(Recipient::Of(KeyFile()), std::invalid_argument);
+}
+
+// The known-answer files pin the format: fixed secrets, salt and IV (and,
+// in version 2, file key, nonce and ephemeral key). Set
 // QUORIN_WRITE_SEALED_KAT=1 to write them anew (only when the format
 // deliberately changes, with a new version number).
 struct KnownAnswer {
   const char* file;
-  bool passphrase;
-  SealOptions options;
+  int version;
+  Mode mode;
+  int bits;
   std::uint32_t chunk;
+  bool passphrase, keyFile, identity;
 };
 constexpr KnownAnswer kKnownAnswers[] = {
-    {"sealed-keyfile.qsl", false, {Mode::CBC, 256, {}, false}, kSmallChunk},
-    {"sealed-passphrase.qsl", true, {Mode::OFB, 128, {2, 65536}, false}, format::kChunkBytes},
+    {"sealed-keyfile.qsl", 1, Mode::CBC, 256, kSmallChunk, false, true, false},
+    {"sealed-passphrase.qsl", 1, Mode::OFB, 128, format::kChunkBytes, true, false, false},
+    {"sealed-v2-three.qsl", 2, Mode::CBC, 256, kSmallChunk, true, true, true},
+    {"sealed-v2-identity.qsl", 2, Mode::CFB, 128, 48, false, false, true},
+    {"sealed-v2-keyfile.qsl", 2, Mode::OFB, 192, kSmallChunk, false, true, false},
 };
 
 TEST(SealKnownAnswer, FilesAreReproducedAndOpen) {
-  const Bytes plain =
-      testsupport::ReadFileBytes(std::string(QUORIN_TEST_DATA_DIR) + "/sealed-kat.txt");
-  const Bytes key =
-      testsupport::ReadFileBytes(std::string(QUORIN_TEST_DATA_DIR) + "/sealed-kat.key");
+  const std::string data = QUORIN_TEST_DATA_DIR;
+  const Bytes plain = testsupport::ReadFileBytes(data + "/sealed-kat.txt");
+  const Bytes keyBytes = testsupport::ReadFileBytes(data + "/sealed-kat.key");
+  const Bytes identityText = testsupport::ReadFileBytes(data + "/sealed-kat.identity");
+  const Secret pass = Secret::Passphrase("quorin known answer");
+  const Secret key = Secret::KeyFileBytes(keyBytes);
+  const Secret me = Secret::ParseIdentity(
+      std::string(identityText.begin(), identityText.end() - 1));  // its line's end
   for (const KnownAnswer& k : kKnownAnswers) {
     SCOPED_TRACE(k.file);
-    const Secret secret =
-        k.passphrase ? Secret::Passphrase("quorin known answer") : Secret::KeyFileBytes(key);
-    const std::string path = std::string(QUORIN_TEST_DATA_DIR) + "/" + k.file;
-    const Bytes sealed = Sealed(plain, secret, k.options, k.chunk);
+    SealOptions o = Options(k.mode, k.bits, {2, 65536}, false, k.version);
+    std::vector<const Secret*> secrets;
+    if (k.passphrase) secrets.push_back(&pass);
+    if (k.keyFile) secrets.push_back(&key);
+    if (k.identity) o.recipients.push_back(Recipient::Of(me));
+    const std::string path = data + "/" + k.file;
+    const Bytes sealed = k.version == 1 ? Sealed(plain, *secrets.front(), o, k.chunk)
+                                        : SealedV2(plain, secrets, o, k.chunk);
     if (std::getenv("QUORIN_WRITE_SEALED_KAT") != nullptr)
       testsupport::WriteFileBytes(path, sealed);
     EXPECT_EQ(testsupport::ToHex(sealed), testsupport::ToHex(testsupport::ReadFileBytes(path)));
-    EXPECT_EQ(Opened(testsupport::ReadFileBytes(path), secret), plain);
+    for (const Secret* s : {&pass, &key, &me}) {
+      const bool listed = s->Kind() == SecretKind::Identity ? k.identity
+                          : s == &pass                      ? k.passphrase
+                                                            : k.keyFile;
+      if (listed) {
+        EXPECT_EQ(Opened(testsupport::ReadFileBytes(path), *s), plain);
+      }
+    }
   }
 }
 
@@ -320,26 +572,38 @@ TEST(SealHeader, CostsBeyondTheLimitsAreRefusedBeforeTheSecretIsAsked) {
   };
   const OpenOptions defaults;
   const Case cases[] = {
-      {33, 8192, defaults, true},
-      {3, (std::uint64_t{4} << 30) + 1024, defaults, true},
+      {5, 8192, defaults, true},
+      {3, (std::uint64_t{1} << 30) + 1024, defaults, true},
       {32, std::uint64_t{UINT32_MAX} << 10, defaults, true},  // the most a header can ask
       {1, 2 << 20, {1, 1 << 20, false}, true},
       {2, 8192, {1, 1 << 20, false}, true},
       {0, 8192, defaults, false},
       {1, 4096, defaults, false},
   };
+  const Secret pass = Passphrase();
+  const Secret* one[] = {&pass};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.passes) + " passes, " + std::to_string(c.memory) + " bytes");
     format::Header h{};
-    h.info = {Mode::CBC, 256, SecretKind::Passphrase, {c.passes, c.memory}, format::kChunkBytes};
-    const format::HeaderBytes header = format::Encode(h);
-    framework::TMemoryStream in;
-    Load(in, Bytes(header.begin(), header.end()));
-    // The Opener has no secret yet: nothing can have been hashed or allocated for it.
-    if (c.costLimit)
-      EXPECT_THROW(Opener(in, c.limits, "test"), CostLimitError);
-    else
-      EXPECT_THROW(Opener(in, c.limits, "test"), BadHeaderError);
+    h.info.mode = Mode::CBC;
+    h.info.keyBits = 256;
+    h.info.kind = SecretKind::Passphrase;
+    h.info.costs = {c.passes, c.memory};
+    h.info.chunkBytes = format::kChunkBytes;
+    const format::HeaderBytes v1 = format::Encode(h);
+    // Version 2: a sealed file's passphrase stanza with its costs rewritten.
+    Bytes v2 = SealedV2({}, one, Options(Mode::CBC, 256, kFast, false, 2));
+    bytes::Put32(&v2[format2::kFixedBytes + 4], c.passes);
+    bytes::Put32(&v2[format2::kFixedBytes + 8], static_cast<std::uint32_t>(c.memory >> 10));
+    for (const Bytes& file : {Bytes(v1.begin(), v1.end()), v2}) {
+      framework::TMemoryStream in;
+      Load(in, file);
+      // The Opener has no secret yet: nothing can have been hashed or allocated for it.
+      if (c.costLimit)
+        EXPECT_THROW(Opener(in, c.limits, "test"), CostLimitError);
+      else
+        EXPECT_THROW(Opener(in, c.limits, "test"), BadHeaderError);
+    }
   }
 }
 
@@ -348,15 +612,31 @@ TEST(SealOptionsAndSecrets, InvalidOnesAreRefused) {
   EXPECT_THROW(Secret::KeyFileBytes(Bytes(15, 1)), std::invalid_argument);
   const Secret secret = Passphrase();
   const SealOptions invalid[] = {
-      {Mode{0}, 256, kFast, false},
-      {Mode{4}, 256, kFast, false},
-      {Mode::CBC, 100, kFast, false},
-      {Mode::CBC, 256, {0, 8192}, false},
-      {Mode::CBC, 256, {33, 8192}, false},
-      {Mode::CBC, 256, {1, 8191}, false},
-      {Mode::CBC, 256, {1, (std::uint64_t{4} << 30) + 1024}, false},
+      Options(Mode{0}, 256),
+      Options(Mode{4}, 256),
+      Options(Mode::CBC, 100),
+      Options(Mode::CBC, 256, {0, 8192}),
+      Options(Mode::CBC, 256, {5, 8192}),
+      Options(Mode::CBC, 256, {1, 8191}),
+      Options(Mode::CBC, 256, {1, (std::uint64_t{1} << 30) + 1024}),
   };
-  for (const SealOptions& o : invalid) EXPECT_THROW(Sealed({}, secret, o), std::invalid_argument);
+  for (const SealOptions& o : invalid)
+    for (int version : {1, 2})
+      EXPECT_THROW(SealedAs(version, {}, secret, o), std::invalid_argument);
+  // Whom a file is sealed for: someone; one passphrase at most; version 1 for exactly one secret.
+  framework::TMemoryStream in, out;
+  const Secret other = Secret::Passphrase("another");
+  const Secret* twoPassphrases[] = {&secret, &other};
+  EXPECT_THROW(SealStream(in, out, SealOptions{}), std::invalid_argument);
+  EXPECT_THROW(SealStream(in, out, twoPassphrases, SealOptions{}), std::invalid_argument);
+  SealOptions v1 = Options(Mode::CBC, 256);
+  v1.recipients.push_back(Recipient::Of(Secret::NewIdentity()));
+  EXPECT_THROW(SealStream(in, out, secret, v1), std::invalid_argument);
+  EXPECT_THROW(SealStream(in, out, Secret::NewIdentity(), Options(Mode::CBC, 256)),
+               std::invalid_argument);
+  EXPECT_THROW(SealStream(in, out, secret, Options(Mode::CBC, 256, kFast, false, 3)),
+               std::invalid_argument);
+  EXPECT_THROW(Secret::KeyFileBytes(Bytes(kLargestKeyFile + 1, 1)), std::invalid_argument);
 }
 
 TEST(SealFiles, OutputsAreNewPrivateFilesAndNeverTheInput) {
@@ -368,11 +648,12 @@ TEST(SealFiles, OutputsAreNewPrivateFilesAndNeverTheInput) {
   struct stat st {};
   ASSERT_EQ(::stat(out.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_THROW(SealFile(in, out, secret), FileError);                                // exists
-  EXPECT_THROW(SealFile(in, in, secret, {Mode::CBC, 256, kFast, true}), FileError);  // itself
-  EXPECT_THROW(SealFile(in, "/dev/null", secret, {Mode::CBC, 256, kFast, true}), FileError);
+  EXPECT_THROW(SealFile(in, out, secret), FileError);  // exists
+  EXPECT_THROW(SealFile(in, in, secret, Options(Mode::CBC, 256, kFast, true)),
+               FileError);  // itself
+  EXPECT_THROW(SealFile(in, "/dev/null", secret, Options(Mode::CBC, 256, kFast, true)), FileError);
   EXPECT_THROW(SealFile(dir.File("missing"), dir.File("x"), secret), FileError);
-  SealFile(in, out, secret, {Mode::CFB, 128, kFast, true});  // replaced
+  SealFile(in, out, secret, Options(Mode::CFB, 128, kFast, true));  // replaced
   OpenFile(out, dir.File("back"), secret);
   EXPECT_EQ(testsupport::ReadFileBytes(dir.File("back")), Bytes(5000, 'a'));
   WriteNewKeyFile(dir.File("k"));

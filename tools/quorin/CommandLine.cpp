@@ -20,10 +20,14 @@ namespace {
 
 constexpr const char* kDescription = R"(Encrypts and decrypts with the RC6 block cipher (RC6-32/20).
 
-Sealed files (a passphrase or a key file; a wrong one or an altered file is refused):
+Sealed files (a passphrase, a key file or public keys; a wrong secret or an
+altered file is refused):
   quorin seal -o report.pdf.qsl report.pdf        # asks for a passphrase twice
   quorin open -o report.pdf report.pdf.qsl
-  quorin keygen -o my.key                         # 32 random bytes, mode 0600
+  quorin keygen -o me.id                          # prints the recipient quorin1...
+  quorin seal -r quorin1... -o data.qsl data      # no secret needed to seal
+  quorin open -i me.id -o data data.qsl
+  quorin keygen --raw -o my.key                   # 32 random bytes, mode 0600
   quorin seal --key-file my.key < data > data.qsl
 
 The component's raw format, for programs that use it directly:
@@ -53,11 +57,13 @@ The output replaces OUT only when the command succeeds; -f allows replacing
 an existing OUT. Raw ciphertext is not written to a terminal unless -o - asks.)";
 
 constexpr const char* kSealFooter = R"(
-The secret is a passphrase (asked for on the terminal unless --passphrase-file
-or --passphrase-env gives it) or a key file (--key-file; quorin keygen makes
-one). open reads the mode, key size and costs from the file's header, checks
-every chunk's tag before releasing its plaintext, and leaves no OUT if any
-check fails.)";
+A file is sealed for recipients (-r, -R: public keys from quorin keygen), a
+passphrase (asked for on the terminal unless --passphrase-file or
+--passphrase-env gives it, or -p with recipients) and a key file (--key-file),
+in any mix; any one of them opens it (open -i for an identity). open reads
+the mode, key size and costs from the file's header, checks the header and
+every chunk's tag before releasing plaintext, and leaves no OUT if any check
+fails.)";
 
 void AddInputOutput(CLI::App* cmd, std::string& input, std::string& output, bool& force) {
   cmd->add_option("INPUT", input, "input file; '-' or none: standard input");
@@ -242,19 +248,28 @@ struct CommandLine::Parser {
         Add(Command::Seal, "seal", "seal INPUT under a passphrase or key file (recommended)");
     auto* open = Add(Command::Open, "open",
                      "open a sealed file, refusing a wrong secret or an altered file");
-    auto* keygen =
-        Add(Command::KeyGen, "keygen", "write a new 32-byte key file (-o FILE, mode 0600)");
+    auto* keygen = Add(Command::KeyGen, "keygen",
+                       "write a new identity (-o FILE, mode 0600) and print its recipient");
     for (auto* cmd : {seal, open}) {
       cmd->add_flag("-p,--passphrase", s.prompt,
                     "ask for a passphrase on the terminal (the default)");
       cmd->add_option("--passphrase-file", s.passphraseFile, "the passphrase is FILE's first line");
       cmd->add_option("--passphrase-env", s.passphraseEnv,
                       "the passphrase is environment variable NAME");
-      cmd->add_option("--key-file", s.keyFile, "use the key file FILE instead of a passphrase");
+      cmd->add_option("--key-file", s.keyFile, "the key file FILE (16 to 256 bytes)");
       AddInputOutput(cmd, s.input, s.output, s.force);
       AddProgress(cmd, s.progress);
       cmd->footer(kSealFooter);
     }
+    seal->add_option("-r,--recipient", s.recipients,
+                     "seal for RECIPIENT (quorin1..., from quorin keygen); repeatable");
+    seal->add_option("-R,--recipients-file", s.recipientFiles,
+                     "seal for every recipient in FILE (one a line, # comments); repeatable");
+    seal->add_option("--format", s.format,
+                     "2 (the default), or 1 for older quorin: one passphrase or key file")
+        ->check(CLI::IsMember({1, 2}));
+    open->add_option("-i,--identity", s.identityFiles,
+                     "open with the identity in FILE (from quorin keygen); repeatable");
     seal->add_option("-m,--mode", s.mode, "chaining mode: cbc (default), cfb or ofb")
         ->transform(CLI::IsMember({"cbc", "cfb", "ofb"}, CLI::ignore_case));
     seal->add_option("-s,--key-size", s.keyBits, "key size in bits: 128, 192 or 256 (default)")
@@ -263,7 +278,10 @@ struct CommandLine::Parser {
                      "passphrase hashing (Argon2id): interactive (64 MiB), moderate (256 MiB, the "
                      "default) or sensitive (1 GiB)")
         ->transform(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case));
-    keygen->add_option("-o,--output", s.output, "the new key file")->required();
+    keygen->add_option("-o,--output", s.output, "the new identity (or key file, with --raw)");
+    keygen->add_flag("--raw", s.rawKey, "write a key file of 32 random bytes instead");
+    keygen->add_option("-y", s.identityFiles, "print the recipient of the identity in FILE")
+        ->expected(1);
   }
 };
 

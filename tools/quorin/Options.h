@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Secret.h"
 #include "quorin/Rc6.h"
@@ -38,6 +39,11 @@ struct SealCommandOptions {
   std::string cost = "moderate";  // --cost: interactive, moderate or sensitive
   bool prompt = false;            // -p
   std::string keyFile, passphraseFile, passphraseEnv;
+  std::vector<std::string> recipients;      // seal -r
+  std::vector<std::string> recipientFiles;  // seal -R
+  std::vector<std::string> identityFiles;   // open -i, keygen -y
+  int format = 2;                           // seal --format
+  bool rawKey = false;                      // keygen --raw
   std::string input = "-";
   std::string output = "-";
   bool outputGiven = false;

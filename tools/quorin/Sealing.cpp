@@ -2,7 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
+#include <string_view>
+#include <vector>
 
 #include "Errors.h"
 #include "Files.h"
@@ -12,6 +16,7 @@
 #include "quorin/framework/Exceptions.h"
 #include "quorin/platform/AtomicOutput.h"
 #include "quorin/platform/Random.h"
+#include "quorin/platform/SecretMemory.h"
 #include "quorin/seal/Seal.h"
 
 namespace quorin {
@@ -59,27 +64,133 @@ int PassphraseSources(const SealCommandOptions& o) {
   return int{o.prompt} + int{!o.passphraseFile.empty()} + int{!o.passphraseEnv.empty()};
 }
 
-// The secret the options name; with none named, the kind the file needs
-// (a passphrase when sealing), asked for on the terminal.
-seal::Secret TakeSecret(const SealCommandOptions& o, seal::SecretKind needed, bool sealing,
-                        const std::string& what) {
-  const int passphrases = PassphraseSources(o);
-  if (passphrases + int{!o.keyFile.empty()} > 1)
-    throw UsageError("give one secret: -p, --passphrase-file, --passphrase-env or --key-file");
-  if (!o.keyFile.empty() || (passphrases == 0 && needed == seal::SecretKind::KeyFile)) {
-    if (o.keyFile.empty())
-      throw UsageError(what + " was sealed with a key file: pass --key-file FILE");
-    const SecretBytes key = ReadKeyFile(o.keyFile, "key");
-    if (key.size() < 16)
-      throw UsageError("the key file '" + o.keyFile +
-                       "' holds fewer than 16 bytes: make one with quorin keygen -o FILE");
-    return seal::Secret::KeyFileBytes(key);
+// The secrets a command was given, and the view the library takes of them.
+struct SecretSet {
+  std::vector<seal::Secret> owned;
+  std::vector<const seal::Secret*> View() const {
+    std::vector<const seal::Secret*> view;
+    for (const seal::Secret& s : owned) view.push_back(&s);
+    return view;
   }
+};
+
+seal::Secret Passphrase(const SealCommandOptions& o, bool sealing) {
   SecretBytes passphrase = !o.passphraseFile.empty()  ? PassphraseFromFile(o.passphraseFile)
                            : !o.passphraseEnv.empty() ? PassphraseFromEnvironment(o.passphraseEnv)
                                                       : PromptPassphrase(sealing);
   return seal::Secret::Passphrase(
       {reinterpret_cast<const char*>(passphrase.data()), passphrase.size()});
+}
+
+bool LooksTyped(const SecretBytes& key) {
+  return std::all_of(key.begin(), key.end(), [](std::uint8_t c) {
+    return (c >= 0x20 && c < 0x7f) || c == '\n' || c == '\r' || c == '\t';
+  });
+}
+
+seal::Secret KeyFile(const std::string& path) {
+  const SecretBytes key = ReadKeyFile(path, "key");
+  if (key.size() < 16)
+    throw UsageError("the key file '" + path +
+                     "' holds fewer than 16 bytes: make one with quorin keygen --raw -o FILE");
+  if (LooksTyped(key))
+    Note("the key file '" + path +
+         "' looks like typed text, which is far weaker than its length suggests; "
+         "quorin keygen --raw -o FILE makes a random one");
+  return seal::Secret::KeyFileBytes(key);
+}
+
+// The lines of a file that are neither blank nor comments, with their numbers.
+template <class Text, class Each>
+void ForEachEntry(const Text& text, Each each) {
+  std::size_t line = 0;
+  for (auto at = text.begin(); at != text.end();) {
+    const auto end = std::find(at, text.end(), '\n');
+    ++line;
+    auto from = at, to = end;
+    while (from != to && (*from == ' ' || *from == '\t')) ++from;
+    while (to != from && (to[-1] == ' ' || to[-1] == '\t' || to[-1] == '\r')) --to;
+    if (from != to && *from != '#')
+      each(std::string_view(reinterpret_cast<const char*>(&*from),
+                            static_cast<std::size_t>(to - from)),
+           line);
+    at = end == text.end() ? end : end + 1;
+  }
+}
+
+constexpr std::size_t kLargestListFile = 1 << 20;
+
+void AddIdentities(const std::string& path, SecretSet& secrets) {
+  const SecretBytes text = ReadKeyFile(path, "identity", kLargestListFile);
+  std::size_t found = 0;
+  ForEachEntry(text, [&](std::string_view entry, std::size_t line) {
+    try {
+      secrets.owned.push_back(seal::Secret::ParseIdentity(entry));
+      ++found;
+    } catch (const std::invalid_argument& e) {
+      throw UsageError("'" + path + "' line " + std::to_string(line) + ": " + e.what());
+    }
+  });
+  if (found == 0)
+    throw UsageError("'" + path + "' holds no identity (make one with quorin keygen)");
+}
+
+std::vector<seal::Recipient> Recipients(const SealCommandOptions& o) {
+  std::vector<seal::Recipient> out;
+  for (const std::string& r : o.recipients) {
+    try {
+      out.push_back(seal::Recipient::Parse(r));
+    } catch (const std::invalid_argument& e) {
+      throw UsageError("-r '" + r + "': " + e.what());
+    }
+  }
+  for (const std::string& path : o.recipientFiles) {
+    const SecretBytes text = ReadKeyFile(path, "recipients", kLargestListFile);
+    std::size_t found = 0;
+    ForEachEntry(text, [&](std::string_view entry, std::size_t line) {
+      try {
+        out.push_back(seal::Recipient::Parse(entry));
+        ++found;
+      } catch (const std::invalid_argument& e) {
+        throw UsageError("'" + path + "' line " + std::to_string(line) + ": " + e.what());
+      }
+    });
+    if (found == 0) throw UsageError("'" + path + "' holds no recipient");
+  }
+  return out;
+}
+
+// Sealing: the recipients, a key file, and a passphrase when one is named
+// or nothing else is.
+SecretSet SealingSecrets(const SealCommandOptions& o, bool haveRecipients) {
+  if (PassphraseSources(o) > 1)
+    throw UsageError("give one passphrase: -p, --passphrase-file or --passphrase-env");
+  SecretSet set;
+  if (!o.keyFile.empty()) set.owned.push_back(KeyFile(o.keyFile));
+  if (PassphraseSources(o) == 1 || (set.owned.empty() && !haveRecipients))
+    set.owned.push_back(Passphrase(o, true));
+  return set;
+}
+
+// Opening: whatever was named; with nothing named, the passphrase prompt
+// when the file opens with one, else a word on what it needs.
+SecretSet OpeningSecrets(const SealCommandOptions& o, const seal::HeaderInfo& header,
+                         const std::string& what) {
+  if (PassphraseSources(o) > 1)
+    throw UsageError("give one passphrase: -p, --passphrase-file or --passphrase-env");
+  SecretSet set;
+  for (const std::string& path : o.identityFiles) AddIdentities(path, set);
+  if (!o.keyFile.empty()) set.owned.push_back(KeyFile(o.keyFile));
+  if (PassphraseSources(o) == 1 ||
+      (set.owned.empty() && header.Accepts(seal::SecretKind::Passphrase)))
+    set.owned.push_back(Passphrase(o, false));
+  if (set.owned.empty()) {
+    if (header.Accepts(seal::SecretKind::KeyFile))
+      throw UsageError(what + " opens with a key file: pass --key-file FILE");
+    if (header.Accepts(seal::SecretKind::Identity))
+      throw UsageError(what + " opens with an identity: pass -i FILE");
+  }
+  return set;
 }
 
 seal::Costs CostsNamed(const std::string& name) {
@@ -94,6 +205,8 @@ int Guarded(Work work) {
   try {
     return work();
   } catch (const seal::SecretKindError& e) {
+    throw UsageError(e.what());
+  } catch (const std::invalid_argument& e) {
     throw UsageError(e.what());
   } catch (const seal::SealError& e) {
     throw CommandError(e.what());
@@ -110,13 +223,15 @@ int Seal(const SealCommandOptions& o) {
     options.mode = modes.at(o.mode);
     options.keyBits = o.keyBits;
     options.costs = CostsNamed(o.cost);
+    options.formatVersion = o.format;
+    options.recipients = Recipients(o);
     Input in(o.input);
     Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Refused);
-    const seal::Secret secret = TakeSecret(o, seal::SecretKind::Passphrase, true, in.Name());
+    const SecretSet secrets = SealingSecrets(o, !options.recipients.empty());
     Progress progress(in.Remaining(), o.progress);
     SourceStream source(in, progress);
     SinkStream sink(out);
-    seal::SealStream(source, sink, secret, options);
+    seal::SealStream(source, sink, secrets.View(), options);
     out.Commit();
     return 0;
   });
@@ -131,31 +246,63 @@ int Open(const SealCommandOptions& o) {
     SinkStream sink(out);
     // The header first: a file that is not sealed is refused before any passphrase is asked for.
     seal::Opener opener(source, {}, in.Name());
-    const seal::Secret secret = TakeSecret(o, opener.Header().kind, false, in.Name());
-    opener.OpenTo(sink, secret);
+    const SecretSet secrets = OpeningSecrets(o, opener.Header(), in.Name());
+    opener.OpenTo(sink, secrets.View());
     out.Commit();
     return 0;
   });
 }
 
-// As seal::WriteNewKeyFile, through this program's own atomic output, whose
-// temporary file a signal removes too.
-int KeyGen(const SealCommandOptions& o) {
-  if (!o.outputGiven || o.output == "-") throw UsageError("name the new key file with -o FILE");
-  const std::string exists = "'" + o.output + "' exists: a key file is never overwritten";
-  if (struct stat st{}; ::lstat(o.output.c_str(), &st) == 0) throw CommandError(exists);
-  SecretBytes key(seal::kNewKeyFileBytes);
-  platform::RandomBytes(key.data(), key.size());
+namespace {
+
+// A new file that appears only complete, through this program's own atomic
+// output, whose temporary file a signal removes too. Never replaces anything.
+void WriteNewSecretFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  const std::string exists = "'" + path + "' exists: a key or identity file is never overwritten";
+  if (struct stat st{}; ::lstat(path.c_str(), &st) == 0) throw CommandError(exists);
   try {
-    platform::AtomicOutput out(o.output);
-    out.Write(key.data(), key.size());
+    platform::AtomicOutput out(path);
+    out.Write(data, size);
     out.Commit(platform::Replace::Never);
   } catch (const platform::OutputExists&) {
     throw CommandError(exists);
   } catch (const platform::SystemError& e) {
     throw CommandError(e.what());
   }
-  return 0;
+}
+
+int PrintRecipients(const SealCommandOptions& o) {
+  SecretSet set;
+  for (const std::string& path : o.identityFiles) AddIdentities(path, set);
+  for (const seal::Secret& id : set.owned)
+    std::printf("%s\n", seal::Recipient::Of(id).ToString().c_str());
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int KeyGen(const SealCommandOptions& o) {
+  if (!o.identityFiles.empty()) {
+    if (o.outputGiven || o.rawKey) throw UsageError("-y prints a recipient: give it alone");
+    return PrintRecipients(o);
+  }
+  if (!o.outputGiven || o.output == "-")
+    throw UsageError("name the new identity (or key file, with --raw) with -o FILE");
+  if (o.rawKey) {
+    SecretBytes key(seal::kNewKeyFileBytes);
+    platform::RandomBytes(key.data(), key.size());
+    WriteNewSecretFile(o.output, key.data(), key.size());
+    return 0;
+  }
+  const seal::Secret identity = seal::Secret::NewIdentity();
+  const std::string recipient = seal::Recipient::Of(identity).ToString();
+  std::string text = "# a quorin identity: keep this file secret\n# recipient: " + recipient +
+                     "\n" + identity.IdentityString() + "\n";
+  SecretBytes bytes(text.begin(), text.end());
+  platform::WipeSecret(text.data(), text.size());
+  WriteNewSecretFile(o.output, bytes.data(), bytes.size());
+  std::printf("%s\n", recipient.c_str());
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace quorin

@@ -1,12 +1,18 @@
-// Sealed files: RC6 encryption with the TQuorin component under a
-// passphrase or a key file, a self-describing header and a tag on every
-// chunk, so that a wrong secret or an altered file is refused before any of
-// its plaintext is released. The format is described in
-// docs/sealed-format.md.
+// Sealed files: RC6 encryption under a random file key, opened by any of
+// the file's recipients (a passphrase, a key file or an X25519 public key),
+// with an authenticated header and a tag on every chunk, so that a wrong
+// secret or an altered file is refused before any of its plaintext is
+// released. The format is described in docs/sealed-format.md.
 //
 //   quorin::seal::Secret secret = quorin::seal::Secret::Passphrase("correct horse");
 //   quorin::seal::SealFile("notes.txt", "notes.txt.qsl", secret);
 //   quorin::seal::OpenFile("notes.txt.qsl", "notes-copy.txt", secret);
+//
+//   quorin::seal::Secret me = quorin::seal::Secret::NewIdentity();
+//   quorin::seal::SealOptions options;
+//   options.recipients.push_back(quorin::seal::Recipient::Of(me));
+//   quorin::seal::SealFile("notes.txt", "notes.txt.qsl", options);
+//   quorin::seal::OpenFile("notes.txt.qsl", "notes-copy.txt", me);
 //
 // The functions may be called from several threads at once on different
 // streams and files.
@@ -18,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "quorin/framework/Stream.h"
 #include "quorin/seal/Errors.h"
@@ -28,8 +35,9 @@ namespace quorin::seal {
 // shows repeated plaintext blocks.
 enum class Mode : std::uint8_t { CBC = 1, CFB = 2, OFB = 3 };
 
-// How the master secret was made: what opening needs.
-enum class SecretKind : std::uint8_t { Passphrase = 1, KeyFile = 2 };
+// What a file is opened with: a passphrase, the bytes of a key file, or an
+// X25519 identity (the secret half of a recipient's key pair).
+enum class SecretKind : std::uint8_t { Passphrase = 1, KeyFile = 2, Identity = 3 };
 
 // Argon2id's work for a passphrase: passes over memoryBytes of memory.
 struct QUORIN_SEAL_API Costs {
@@ -41,14 +49,27 @@ struct QUORIN_SEAL_API Costs {
   static Costs Sensitive();    // 4 passes, 1 GiB: seconds
 };
 
-// A passphrase or the bytes of a key file, held in locked memory that is
-// wiped when the Secret goes. Move-only.
+inline constexpr std::size_t kLargestKeyFile = 1024;
+
+// A passphrase, the bytes of a key file or an identity, held in locked
+// memory that is wiped when the Secret goes. Move-only.
 class QUORIN_SEAL_API Secret {
  public:
-  // Throws std::invalid_argument for an empty passphrase.
+  // Throws std::invalid_argument for an empty passphrase. The bytes are
+  // taken as they are (UTF-8 is expected; nothing is normalised).
   static Secret Passphrase(std::string_view passphrase);
-  // Throws std::invalid_argument for fewer than 16 bytes (quorin keygen makes 32).
+  // Throws std::invalid_argument for fewer than 16 or more than
+  // kLargestKeyFile bytes (quorin keygen makes 32).
   static Secret KeyFileBytes(std::span<const std::uint8_t> bytes);
+  // A new X25519 identity from the system's random source.
+  static Secret NewIdentity();
+  // An identity from its printed form, "QUORIN-IDENTITY-1..." (Bech32, so a
+  // mistyped character is caught). Throws std::invalid_argument saying what
+  // is wrong.
+  static Secret ParseIdentity(std::string_view text);
+  // The printed form of an identity; throws std::invalid_argument for
+  // another kind of secret. The string is secret too.
+  std::string IdentityString() const;
 
   Secret(Secret&& other) noexcept;
   Secret& operator=(Secret&& other) noexcept;
@@ -66,35 +87,77 @@ class QUORIN_SEAL_API Secret {
   std::size_t size_ = 0;
 };
 
+// The public half of an identity: whom a file can be sealed to without
+// holding the secret that opens it. Printed as "quorin1..." (Bech32).
+class QUORIN_SEAL_API Recipient {
+ public:
+  static constexpr std::size_t kKeyBytes = 32;
+  // Throws std::invalid_argument saying what is wrong (a mistyped character
+  // fails the checksum).
+  static Recipient Parse(std::string_view text);
+  // Throws std::invalid_argument for a secret that is not an identity.
+  static Recipient Of(const Secret& identity);
+  std::string ToString() const;
+  const std::array<std::uint8_t, kKeyBytes>& Key() const { return key_; }
+  bool operator==(const Recipient&) const = default;
+
+ private:
+  std::array<std::uint8_t, kKeyBytes> key_{};
+};
+
+// The format versions this library writes and reads.
+inline constexpr int kLatestFormat = 2;
+
 struct SealOptions {
   Mode mode = Mode::CBC;
   int keyBits = 256;                // 128, 192 or 256
   Costs costs = Costs::Moderate();  // used with a passphrase only
   bool replaceOutput = false;       // SealFile: replace an existing output file
+  // Public keys the file is sealed to, besides any secrets given.
+  std::vector<Recipient> recipients;
+  // 1 writes the older format for older readers: exactly one passphrase or
+  // key file, no recipients.
+  int formatVersion = kLatestFormat;
 };
 
 struct OpenOptions {
   // A header asking for more is refused (CostLimitError) before any memory
-  // is allocated for it: a crafted file must not exhaust the machine.
-  std::uint32_t maxPasses = 32;
-  std::uint64_t maxMemoryBytes = std::uint64_t{4} << 30;
+  // is allocated for it: a crafted file must not exhaust the machine. The
+  // defaults are the strongest costs a sealer offers (Costs::Sensitive).
+  std::uint32_t maxPasses = 4;
+  std::uint64_t maxMemoryBytes = std::uint64_t{1} << 30;
   bool replaceOutput = false;  // OpenFile: replace an existing output file
 };
 
 // What a sealed file's header says.
-struct HeaderInfo {
+struct QUORIN_SEAL_API HeaderInfo {
+  int version;
   Mode mode;
   int keyBits;
-  SecretKind kind;
-  Costs costs;  // zero for a key file
+  // The kinds of secret that open the file, one per recipient stanza the
+  // library knows, in the header's order (version 1: exactly one).
+  std::vector<SecretKind> kinds;
+  SecretKind kind;  // kinds.front(), kept for version 1's callers
+  Costs costs;      // the passphrase's, if any; else zero
   std::uint32_t chunkBytes;
+  bool Accepts(SecretKind k) const;
 };
 
+// The secrets a file is sealed to or opened with (an identity seals to its
+// own recipient). None may be null.
+using Secrets = std::span<const Secret* const>;
+
 // Seals all of source, read once front to back from its position, into
-// dest. Throws std::invalid_argument for bad options and SealError for
-// failures; a stream error from either stream passes through as it is.
+// dest, for every secret given and every recipient in options. Throws
+// std::invalid_argument for bad options (no secret and no recipient,
+// several in version 1) and SealError for failures; a stream error from
+// either stream passes through as it is.
 QUORIN_SEAL_API void SealStream(framework::TStream& source, framework::TStream& dest,
                                 const Secret& secret, const SealOptions& options = {});
+QUORIN_SEAL_API void SealStream(framework::TStream& source, framework::TStream& dest,
+                                Secrets secrets, const SealOptions& options);
+QUORIN_SEAL_API void SealStream(framework::TStream& source, framework::TStream& dest,
+                                const SealOptions& options);
 
 // Opens a sealed file in two steps, so that a program can see what the
 // header asks for (a passphrase or a key file) before it gets the secret.
@@ -106,22 +169,31 @@ class QUORIN_SEAL_API Opener {
                   std::string name = "the input");
   const HeaderInfo& Header() const { return info_; }
 
-  // Writes the plaintext to dest, each chunk only after its tag matched.
-  // Throws SecretKindError, AuthenticationError or TruncatedError; what was
-  // written before the failure came from chunks whose tags matched.
+  // Writes the plaintext to dest, each chunk only after its tag matched,
+  // with the first of the secrets that opens the file. Throws
+  // SecretKindError (no secret of a kind the file was sealed for),
+  // AuthenticationError or TruncatedError; what was written before the
+  // failure came from chunks whose tags matched.
   void OpenTo(framework::TStream& dest, const Secret& secret);
+  void OpenTo(framework::TStream& dest, Secrets secrets);
+
+  Opener(const Opener&) = delete;
+  Opener& operator=(const Opener&) = delete;
+  ~Opener();
 
  private:
   framework::TStream& source_;
   std::string name_;
-  std::array<std::uint8_t, 64> header_{};  // as read: every tag covers it
+  std::vector<std::uint8_t> header_;  // as read: every tag covers it
   HeaderInfo info_{};
-  std::array<std::uint8_t, 16> salt_{}, iv_{};
   bool used_ = false;
 };
 
 QUORIN_SEAL_API void OpenStream(framework::TStream& source, framework::TStream& dest,
                                 const Secret& secret, const OpenOptions& options = {},
+                                const std::string& name = "the input");
+QUORIN_SEAL_API void OpenStream(framework::TStream& source, framework::TStream& dest,
+                                Secrets secrets, const OpenOptions& options = {},
                                 const std::string& name = "the input");
 
 // Between files. The output is written to a temporary file in its folder and
@@ -131,8 +203,14 @@ QUORIN_SEAL_API void OpenStream(framework::TStream& source, framework::TStream& 
 // mode 0600.
 QUORIN_SEAL_API void SealFile(const std::string& source, const std::string& dest,
                               const Secret& secret, const SealOptions& options = {});
+QUORIN_SEAL_API void SealFile(const std::string& source, const std::string& dest, Secrets secrets,
+                              const SealOptions& options);
+QUORIN_SEAL_API void SealFile(const std::string& source, const std::string& dest,
+                              const SealOptions& options);
 QUORIN_SEAL_API void OpenFile(const std::string& source, const std::string& dest,
                               const Secret& secret, const OpenOptions& options = {});
+QUORIN_SEAL_API void OpenFile(const std::string& source, const std::string& dest, Secrets secrets,
+                              const OpenOptions& options = {});
 
 }  // namespace quorin::seal
 

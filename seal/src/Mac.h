@@ -1,0 +1,38 @@
+// HMAC-SHA-256 from OpenSSL's libcrypto, which uses the processor's SHA
+// instructions where it has them (about 1.5 GB/s here, against 0.3 for
+// libsodium's portable HMAC-SHA-256 and 0.55 for its keyed BLAKE2b). Keyed
+// once; each message starts from a copy of the keyed state, so one Mac may
+// serve several threads at once.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+
+namespace quorin::seal {
+
+inline constexpr std::size_t kMacBytes = 32;
+using MacValue = std::array<std::uint8_t, kMacBytes>;
+
+class Mac {
+ public:
+  explicit Mac(std::span<const std::uint8_t> key);  // throws SealError if libcrypto fails
+  Mac(const Mac&) = delete;
+  Mac& operator=(const Mac&) = delete;
+  ~Mac();
+
+  // The MAC of the parts laid end to end.
+  MacValue Of(std::initializer_list<std::span<const std::uint8_t>> parts) const;
+
+ private:
+  struct State;
+  static void Release(State* state);
+  State* keyed_;
+};
+
+// Compares two MACs in constant time.
+bool MacMatches(const MacValue& expected, const std::uint8_t* stored);
+
+}  // namespace quorin::seal

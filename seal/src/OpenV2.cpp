@@ -1,0 +1,99 @@
+// Opening format version 2: the file key from the first stanza a given
+// secret opens, the header's MAC, then the chunks, each released only
+// after its tag matched.
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "ChunkCheck.h"
+#include "ChunkCipher.h"
+#include "PayloadKeys.h"
+#include "SealCore.h"
+#include "quorin/framework/MemoryStream.h"
+
+namespace quorin::seal::detail {
+namespace {
+
+constexpr std::size_t kBlock = ChunkCipher::kBlock;
+constexpr std::size_t kLanes = ChunkCipher::kLanes;
+constexpr std::size_t kTag = format::kTagBytes;
+
+format2::Header Reparse(const std::vector<std::uint8_t>& raw, const std::string& name) {
+  constexpr std::size_t kLead = format::kMagicBytes + 2;
+  framework::TMemoryStream rest;
+  rest.Write(raw.data() + kLead, static_cast<std::int32_t>(raw.size() - kLead));
+  rest.Seek(0, framework::TSeekOrigin::soBeginning);
+  std::vector<std::uint8_t> again(raw.begin(), raw.begin() + kLead);
+  // The limits were checked when the header was first read.
+  const OpenOptions unlimited{std::numeric_limits<std::uint32_t>::max(),
+                              std::numeric_limits<std::uint64_t>::max()};
+  return format2::Read(rest, again, unlimited, name);
+}
+
+SecureBuffer FileKey(const format2::Header& h, Secrets secrets, const std::string& name) {
+  for (const format2::Stanza& stanza : h.stanzas)
+    for (const Secret* secret : secrets)
+      if (std::optional<SecureBuffer> key = Unwrap(stanza, *secret)) return std::move(*key);
+  throw AuthenticationError("cannot open " + name +
+                            ": no passphrase, key file or identity given opens it (or its "
+                            "header was altered)");
+}
+
+}  // namespace
+
+void OpenV2(framework::TStream& source, framework::TStream& dest,
+            const std::vector<std::uint8_t>& raw, Secrets secrets, const std::string& name) {
+  const format2::Header h = Reparse(raw, name);
+  const PayloadKeys keys = DerivePayloadKeys(FileKey(h, secrets, name), h.nonce, h.keyBits);
+  const std::span<const std::uint8_t> covered{raw.data(), raw.size() - kMacBytes};
+  const MacValue headerMac = Mac({keys.headerMac.data(), keys.headerMac.size()}).Of({covered});
+  if (!MacMatches(headerMac, raw.data() + covered.size()))
+    throw AuthenticationError(name +
+                              "'s header was altered: a recipient stanza opened with the "
+                              "secret given, but the header's MAC does not match");
+
+  const ChunkCipher cipher(h.mode, keys.encryption);
+  const Mac tagKey({keys.tag.data(), keys.tag.size()});
+  const std::size_t chunk = h.chunkBytes, stored = chunk + kTag;
+  const ChunkCheck check(
+      [&](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size) {
+        return ChunkTag(tagKey, headerMac, index, last, data, size);
+      },
+      name, raw.size(), stored, true);
+  // kLanes stored chunks at a time and one more read ahead: a chunk is the
+  // last when the input ends after its tag.
+  std::vector<std::uint8_t> in((kLanes + 1) * stored);
+  WipedBuffer out((kLanes + 1) * chunk);
+  ChunkCipher::Piece pieces[kLanes + 1];
+  std::size_t have = 0;
+  for (std::uint64_t index = 0;;) {
+    have += ReadFully(source, in.data() + have, in.size() - have);
+    if (have == 0) throw TruncatedError(name + " is truncated: it has a header but no sealed data");
+    const bool final = have < in.size();
+    const std::size_t count = final ? (have + stored - 1) / stored : kLanes;
+    for (std::size_t k = 0; k < count; ++k) {
+      const bool last = final && k + 1 == count;
+      const std::size_t size = std::min(stored, have - k * stored);
+      const std::size_t length = check.Verify(in.data() + k * stored, size, index + k, last);
+      pieces[k] = {in.data() + k * stored, out.data() + k * chunk, length / kBlock, {}};
+      ChunkIV(keys.iv, index + k, pieces[k].iv.data());
+    }
+    cipher.Decrypt({pieces, count});
+    std::size_t release = (count - 1) * chunk + pieces[count - 1].blocks * kBlock;
+    if (final) {
+      const std::size_t pad = StrictPadLength(out.data(), release);
+      if (pad == 0)
+        throw AuthenticationError(name +
+                                  "'s padding is invalid under a matching tag: it was "
+                                  "not sealed by quorin");
+      release -= pad;
+    }
+    WriteFully(dest, out.data(), release);
+    if (final) return;
+    have -= kLanes * stored;
+    std::memmove(in.data(), in.data() + kLanes * stored, have);
+    index += kLanes;
+  }
+}
+
+}  // namespace quorin::seal::detail
