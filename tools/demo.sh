@@ -19,7 +19,7 @@ echo "encrypted to $(stat -c %s "$work/sample.rc6") bytes: $(od -An -tx1 -N16 "$
 cmp "$sample" "$work/sample.txt" && echo "decrypted: identical to the original"
 
 echo "== a sealed file (key file; seal and open ask for a passphrase without one)"
-"$quorin" keygen -o "$work/demo.key"
+"$quorin" keygen --raw -o "$work/demo.key"
 "$quorin" seal --key-file "$work/demo.key" -o "$work/sample.qsl" "$sample"
 echo "sealed to $(stat -c %s "$work/sample.qsl") bytes, header $(head -c 8 "$work/sample.qsl")..."
 "$quorin" open --key-file "$work/demo.key" -o "$work/opened.txt" "$work/sample.qsl"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # quorin seal, open and keygen, run as a user would: round trips in every
-# mode and key size, both kinds of secret, the passphrase prompt, and every
-# kind of tampering refused with exit code 1 and no output file.
+# mode and key size, every kind of secret and recipient, both format
+# versions, the passphrase prompt, and every kind of tampering refused with
+# exit code 1 and no output file.
 # Usage: seal_test.sh QUORIN INTEROP_HELPER
 set -u
 Q=$1
@@ -13,18 +14,58 @@ cd "$work" || exit 1
 # Under valgrind every run is slow: the tampering is sampled, not exhaustive.
 slow=${QUORIN_TEST_UNDER_VALGRIND:+1}
 
-expect 0 "keygen writes a key file" "$Q" keygen -o k.key
+expect 0 "keygen --raw writes a key file" "$Q" keygen --raw -o k.key
 check "the key file is 32 bytes, mode 0600" test "$(stat -c %s:%a k.key)" = 32:600
-expect 1 "keygen never overwrites" "$Q" keygen -o k.key
+expect 1 "keygen never overwrites" "$Q" keygen --raw -o k.key
 said "keygen names the reason" "exists"
 expect 2 "keygen needs -o" "$Q" keygen
 # Killed while it writes (a file size limit of 0 sends SIGXFSZ), keygen leaves
 # no key file that would block the name, also with a named temporary file.
 for preload in "" "${QUORIN_TEST_NO_TMPFILE:-}"; do
   (LD_PRELOAD=$preload ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
-    bash -c "ulimit -f 0; exec '$Q' keygen -o cut.key") 2>/dev/null
+    bash -c "ulimit -f 0; exec '$Q' keygen --raw -o cut.key") 2>/dev/null
   check "keygen killed midway${preload:+ (named temporary file)} leaves nothing" bash -c '! ls -A | grep -qE "^(cut\.key|\.quorin-)"'
 done
+
+# Identities and recipients.
+"$Q" keygen -o me.id >me.pub 2>err.txt
+check "keygen writes an identity, mode 0600" test "$(stat -c %a me.id)" = 600
+check "and prints its recipient" grep -qx 'quorin1[a-z0-9]\{58\}' me.pub
+expect 0 "keygen -y prints the recipient again" "$Q" keygen -y me.id
+check "the same recipient" cmp -s out.txt me.pub
+"$Q" keygen -o you.id >you.pub
+head -c 70000 /dev/urandom >pr
+{ echo "# the team"; cat me.pub; echo; echo "  $(cat you.pub)  "; } >team.txt
+expect 0 "seal -R for a file of recipients" "$Q" seal -R team.txt -o team.qsl pr
+for id in me you; do
+  expect 0 "open -i with $id's identity" "$Q" open -i $id.id -o team.$id team.qsl
+  check "$id's copy is the plaintext" cmp -s pr team.$id
+done
+if [ -z "$slow" ]; then  # each run is slow under valgrind; the paths are run above
+  "$Q" keygen -o stranger.id >/dev/null
+  expect 1 "another identity is refused" "$Q" open -i stranger.id -o x team.qsl
+  said "another identity" "no passphrase, key file or identity given opens it"
+  expect 2 "no identity given" "$Q" open -o x team.qsl
+  said "what the file needs" "opens with an identity: pass -i FILE"
+  typo=$(sed 's/.$/q/' me.pub); [ "$typo" = "$(cat me.pub)" ] && typo=$(sed 's/.$/p/' me.pub)
+  expect 2 "a mistyped recipient is refused" "$Q" seal -r "$typo" -o x pr
+  said "the checksum" "checksum does not match"
+  QUORIN_PW='mixed passphrase' expect 0 "a passphrase, a key file and a recipient in one file" \
+    "$Q" seal --cost interactive --passphrase-env QUORIN_PW --key-file k.key -r "$(cat me.pub)" -o mix.qsl pr
+  QUORIN_PW='mixed passphrase' expect 0 "the passphrase opens it" \
+    "$Q" open --passphrase-env QUORIN_PW -o mix.1 mix.qsl
+  expect 0 "the key file opens it" "$Q" open --key-file k.key -o mix.2 mix.qsl
+  expect 0 "the identity opens it" "$Q" open -i me.id -o mix.3 mix.qsl
+  check "each gives the plaintext" bash -c 'cmp -s pr mix.1 && cmp -s pr mix.2 && cmp -s pr mix.3'
+fi
+expect 0 "--format 1 for older readers" "$Q" seal --format 1 --key-file k.key -o v1.qsl pr
+check "writes version 1" test "$(od -An -tu2 -j8 -N2 v1.qsl | tr -d ' ')" = 1
+expect 0 "version 1 opens" "$Q" open --key-file k.key -o v1.out v1.qsl
+check "to the plaintext" cmp -s pr v1.out
+expect 2 "version 1 has no recipients" "$Q" seal --format 1 -r "$(cat me.pub)" -o x pr
+printf 'typed key text, 32 bytes long!\n' >typed.key
+expect 0 "a typed key file still seals" "$Q" seal --key-file typed.key -o typed-key.qsl pr
+said "with a warning" "looks like typed text"
 
 sizes="0 1 15 16 17 4095 4096 4097 3145733"
 [ -n "$slow" ] && sizes="0 17 4097 70000"
@@ -70,15 +111,15 @@ expect 2 "a first line over 1024 bytes is refused" "$Q" open --passphrase-file p
 said "a long first line" "longer than 1024 bytes"
 printf 'wrong\n' >bad
 expect 1 "a wrong passphrase is refused" "$Q" open --passphrase-file bad -o wrong.out pw.qsl
-said "a wrong passphrase" "the passphrase or key is wrong, or the file was altered"
+said "a wrong passphrase" "no passphrase, key file or identity given opens it"
 check "a wrong passphrase leaves no output" test ! -e wrong.out
 expect 2 "a key file where a passphrase is needed" "$Q" open --key-file k.key pw.qsl
-said "the header says which secret" "sealed with a passphrase"
+said "the header says which secret" "opens with a passphrase, and none was given"
 "$Q" seal --key-file k.key -o kf.qsl p17
 expect 2 "a passphrase where a key file is needed" "$Q" open --passphrase-env QUORIN_PW -o x kf.qsl
 : >empty
 expect 2 "an empty passphrase is refused" "$Q" seal --passphrase-file empty -o x p17
-expect 2 "two secrets are refused" "$Q" seal --passphrase-file pw --key-file k.key -o x p17
+expect 2 "two passphrases are refused" "$Q" seal --passphrase-file pw --passphrase-env QUORIN_PW -o x p17
 expect 2 "no terminal, no prompt" setsid "$Q" seal -o x p17 </dev/null
 said "the way out" "--passphrase-file"
 expect 2 "ECB cannot seal" "$Q" seal --key-file k.key -m ecb -o x p17
@@ -99,9 +140,10 @@ if command -v script >/dev/null; then
   check "sealed bytes are not written to a terminal" grep -q code=2 tty.txt
 fi
 
-# Tampering: a one-chunk file, so every tag byte sits at the end.
+# Tampering: a one-chunk file, so every tag byte sits at the end. Its
+# header: 40 fixed bytes, one key-file stanza (4 + 64) and the header's MAC (32).
 "$Q" seal --key-file k.key -o good.qsl p4097
-size=$(stat -c %s good.qsl)  # 64 + 4112 + 32
+size=$(stat -c %s good.qsl)  # 140 + 4112 + 32
 tampered() {  # tampered "description" CODE PATTERN: good.qsl altered into t.qsl must be refused
   expect "$2" "$1 is refused" "$Q" open --key-file k.key -o t.out t.qsl
   grep -q -- "$3" err.txt || bad "$1: expected '$3', got: $(cat err.txt)"
@@ -113,17 +155,24 @@ flip() {  # flip OFFSET: t.qsl is good.qsl with that byte's top bit flipped
   cp good.qsl t.qsl
   printf "\\$(printf %03o $((byte ^ 0x80)))" | dd of=t.qsl bs=1 seek="$1" conv=notrunc status=none
 }
-offsets="$(seq 0 63) $(seq $((size - 32)) $((size - 1))) 64 100 2000 4175"
-[ -n "$slow" ] && offsets="0 9 10 20 40 60 64 2000 $((size - 32)) $((size - 1))"
+offsets="$(seq 0 139) $(seq $((size - 32)) $((size - 1))) 140 200 2000 4251"
+[ -n "$slow" ] && offsets="0 9 10 20 30 40 42 50 120 140 2000 $((size - 32)) $((size - 1))"
 for i in $offsets; do
   flip "$i"
+  code=1
   if [ "$i" -lt 8 ]; then want="not a sealed file"
   elif [ "$i" -lt 10 ]; then want="format version"
-  elif [ "$i" -ge 32 ] || { [ "$i" -ge 16 ] && [ "$i" -le 18 ]; }; then want="a tag does not match"
-  else want="header"; fi
-  tampered "byte $i flipped" 1 "$want"
+  elif [ "$i" -ge 16 ] && [ "$i" -le 18 ]; then want="header was altered"
+  elif [ "$i" -lt 24 ]; then want="damaged header"
+  elif [ "$i" -lt 40 ]; then want="header was altered"
+  elif [ "$i" -lt 42 ]; then want="kinds of recipient this quorin does not know"; code=2
+  elif [ "$i" -lt 44 ]; then want="damaged header"
+  elif [ "$i" -lt 108 ]; then want="no passphrase, key file or identity given opens it"
+  elif [ "$i" -lt 140 ]; then want="header was altered"
+  else want="does not match its tag"; fi
+  tampered "byte $i flipped" $code "$want"
 done
-cuts="0 4 8 10 12 16 20 24 28 32 48 63 64 65 $((size - 31)) $((size - 16)) $((size - 1))"
+cuts="0 4 8 10 12 16 20 24 28 32 40 44 100 139 140 141 $((size - 31)) $((size - 16)) $((size - 1))"
 for n in $cuts; do
   head -c "$n" good.qsl >t.qsl
   case $n in 0) want="not a sealed file";; $((size - 16))) want="cut short";; *) want="truncated";; esac
@@ -132,7 +181,9 @@ done
 cp good.qsl t.qsl; printf x >>t.qsl
 tampered "a byte appended" 1 "appended"
 # A header asking for 2 TiB of memory is refused at once, before any passphrase is asked for.
-{ head -c 24 pw.qsl; printf '\0\0\0\200'; tail -c +29 pw.qsl; } >t.qsl
+{ head -c 48 pw.qsl; printf '\0\0\0\200'; tail -c +53 pw.qsl; } >t.qsl
 tampered "a header asking for 2 TiB" 1 "beyond"
+{ head -c 24 v1.qsl; printf '\0\0\0\200'; tail -c +29 v1.qsl; } >t.qsl
+tampered "a version 1 header asking for 2 TiB" 1 "damaged header"
 
 summary
