@@ -13,7 +13,6 @@ using detail::ReadFully;
 using detail::WriteFully;
 
 constexpr std::size_t kPiece = Rc6::TQuorin::ChunkSize;
-constexpr std::size_t kBlock = Rc6::TQuorin::BlockSize;
 constexpr std::size_t kTag = format::kTagBytes;
 
 }  // namespace
