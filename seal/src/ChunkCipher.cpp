@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "cipher/Rc6.h"
 #include "cipher/SecureWipe.h"
@@ -35,48 +36,37 @@ ChunkCipher::ChunkCipher(Mode mode, const SecureBuffer& key)
 
 void ChunkCipher::Interleaved(std::span<const Piece> pieces) const {
   const cipher::Rc6RoundKeys& S = Keys(roundKeys_);
-  // The chains, and the blocks on their way through the cipher: the OFB
-  // keystream among them, so they are wiped at the end.
-  alignas(64) std::uint8_t chain[kLanes][kBlock];
+  // Lane k holds chunk k's chain: CBC's last ciphertext block, CFB's last
+  // ciphertext block, OFB's last keystream block (secret, so it is wiped).
+  // Only a last chunk is shorter, so the chunks still running are a prefix.
   alignas(64) std::uint8_t lanes[kLanes * kBlock];
-  std::size_t active[kLanes];
-  std::size_t longest = 0;
-  for (std::size_t l = 0; l < pieces.size(); ++l) {
-    std::memcpy(chain[l], pieces[l].iv.data(), kBlock);
-    longest = std::max(longest, pieces[l].blocks);
-  }
-  for (std::size_t j = 0; j < longest; ++j) {
+  for (std::size_t l = 0; l < pieces.size(); ++l)
+    std::memcpy(&lanes[l * kBlock], pieces[l].iv.data(), kBlock);
+  std::size_t n = pieces.size();
+  for (std::size_t j = 0; n > 0; ++j) {
+    while (n > 0 && pieces[n - 1].blocks <= j) --n;
+    if (n == 0) break;
     const std::size_t at = j * kBlock;
-    std::size_t n = 0;
-    for (std::size_t l = 0; l < pieces.size(); ++l) {
-      if (pieces[l].blocks <= j) continue;
-      if (mode_ == Mode::CBC)
-        Xor(&lanes[n * kBlock], pieces[l].in + at, chain[l]);
-      else
-        std::memcpy(&lanes[n * kBlock], chain[l], kBlock);
-      active[n++] = l;
-    }
+    if (mode_ == Mode::CBC)
+      for (std::size_t k = 0; k < n; ++k)
+        Xor(&lanes[k * kBlock], &lanes[k * kBlock], pieces[k].in + at);
     cipher::Rc6EncryptBlocks(S, lanes, lanes, n);
     for (std::size_t k = 0; k < n; ++k) {
-      const Piece& p = pieces[active[k]];
-      std::uint8_t* e = &lanes[k * kBlock];
-      if (mode_ == Mode::CBC) {
-        std::memcpy(p.out + at, e, kBlock);
-        std::memcpy(chain[active[k]], e, kBlock);
-      } else if (mode_ == Mode::OFB) {
-        std::memcpy(chain[active[k]], e, kBlock);
-        Xor(p.out + at, p.in + at, e);
-      } else {  // CFB encryption: the ciphertext feeds back
-        Xor(p.out + at, p.in + at, e);
-        std::memcpy(chain[active[k]], p.out + at, kBlock);
-      }
+      std::uint8_t* lane = &lanes[k * kBlock];
+      if (mode_ == Mode::CFB) Xor(lane, lane, pieces[k].in + at);
+      if (mode_ == Mode::OFB)
+        Xor(pieces[k].out + at, lane, pieces[k].in + at);
+      else
+        std::memcpy(pieces[k].out + at, lane, kBlock);
     }
   }
-  cipher::SecureWipe(chain, sizeof chain);
   cipher::SecureWipe(lanes, sizeof lanes);
 }
 
 void ChunkCipher::Encrypt(std::span<const Piece> pieces) const {
+  for (std::size_t k = 1; k < pieces.size(); ++k)
+    if (pieces[k].blocks > pieces[k - 1].blocks)
+      throw std::logic_error("chunks are passed longest first");
   for (std::size_t at = 0; at < pieces.size(); at += kLanes)
     Interleaved(pieces.subspan(at, std::min(kLanes, pieces.size() - at)));
 }

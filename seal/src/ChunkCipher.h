@@ -1,8 +1,9 @@
 // RC6-32/20 in a sealed file's mode over several chunks at once, each
 // chunk its own chain from its own IV. The serial directions (CBC and CFB
-// encryption, OFB both ways) take one block from each chunk side by side,
-// so that the cipher's multi-block kernels (sixteen blocks with AVX-512,
-// eight with AVX2) are as busy as in ECB; the others run each chunk whole.
+// encryption, OFB both ways) take one block from each of up to 32 chunks
+// side by side, so that the cipher's multi-block kernels (two sets of
+// sixteen blocks with AVX-512, eight at a time with AVX2) are as busy as in
+// ECB; the other directions run each chunk whole.
 #pragma once
 
 #include <array>
@@ -17,7 +18,7 @@ namespace quorin::seal {
 
 class ChunkCipher {
  public:
-  static constexpr std::size_t kLanes = 16;
+  static constexpr std::size_t kLanes = 32;
   static constexpr std::size_t kBlock = 16;
 
   // One chunk: whole blocks from `in` to `out`, which must not overlap.
@@ -30,6 +31,7 @@ class ChunkCipher {
 
   ChunkCipher(Mode mode, const SecureBuffer& key);
 
+  // No piece may be longer than the one before it (only a last chunk is shorter).
   void Encrypt(std::span<const Piece> pieces) const;
   void Decrypt(std::span<const Piece> pieces) const;
 

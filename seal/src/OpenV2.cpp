@@ -5,6 +5,8 @@
 #include <limits>
 #include <optional>
 
+#include "BackgroundWriter.h"
+#include "BothCores.h"
 #include "ChunkCheck.h"
 #include "ChunkCipher.h"
 #include "PayloadKeys.h"
@@ -17,6 +19,8 @@ namespace {
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 constexpr std::size_t kTag = format::kTagBytes;
+// Chunks per batch: a full set of lanes for each core.
+constexpr std::size_t kBatch = 2 * kLanes;
 
 format2::Header Reparse(const std::vector<std::uint8_t>& raw, const std::string& name) {
   constexpr std::size_t kLead = format::kMagicBytes + 2;
@@ -60,25 +64,36 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
         return ChunkTag(tagKey, headerMac, index, last, data, size);
       },
       name, raw.size(), stored, true);
-  // kLanes stored chunks at a time and one more read ahead: a chunk is the
+  // kBatch stored chunks at a time and one more read ahead: a chunk is the
   // last when the input ends after its tag.
-  std::vector<std::uint8_t> in((kLanes + 1) * stored);
-  WipedBuffer out((kLanes + 1) * chunk);
-  ChunkCipher::Piece pieces[kLanes + 1];
+  ByteBuffer in((kBatch + 1) * stored);
+  // Two: one is written while the next batch is opened into the other.
+  WipedBuffer outBuffers[2] = {WipedBuffer((kBatch + 1) * chunk),
+                               WipedBuffer((kBatch + 1) * chunk)};
+  ChunkCipher::Piece pieces[kBatch + 1];
+  BackgroundWriter writer(dest);
   std::size_t have = 0;
-  for (std::uint64_t index = 0;;) {
+  for (std::uint64_t index = 0, turn = 0;; ++turn) {
+    WipedBuffer& out = outBuffers[turn % 2];
     have += ReadFully(source, in.data() + have, in.size() - have);
     if (have == 0) throw TruncatedError(name + " is truncated: it has a header but no sealed data");
     const bool final = have < in.size();
-    const std::size_t count = final ? (have + stored - 1) / stored : kLanes;
-    for (std::size_t k = 0; k < count; ++k) {
-      const bool last = final && k + 1 == count;
-      const std::size_t size = std::min(stored, have - k * stored);
-      const std::size_t length = check.Verify(in.data() + k * stored, size, index + k, last);
-      pieces[k] = {in.data() + k * stored, out.data() + k * chunk, length / kBlock, {}};
-      ChunkIV(keys.iv, index + k, pieces[k].iv.data());
-    }
-    cipher.Decrypt({pieces, count});
+    const std::size_t count = final ? (have + stored - 1) / stored : kBatch;
+    out.Touched(count * chunk);
+    // Every tag of a half is checked before any of its chunks is decrypted,
+    // and nothing of the batch is released unless both halves' tags matched.
+    const auto checkAndDecrypt = [&](std::size_t from, std::size_t to) {
+      for (std::size_t k = from; k < to; ++k) {
+        const bool last = final && k + 1 == count;
+        const std::size_t size = std::min(stored, have - k * stored);
+        const std::size_t length = check.Verify(in.data() + k * stored, size, index + k, last);
+        pieces[k] = {in.data() + k * stored, out.data() + k * chunk, length / kBlock, {}};
+        ChunkIV(keys.iv, index + k, pieces[k].iv.data());
+      }
+      cipher.Decrypt({pieces + from, to - from});
+    };
+    const std::size_t half = std::min(count, count > kBatch ? kLanes + 1 : kLanes);
+    OnBothCores([&] { checkAndDecrypt(0, half); }, [&] { checkAndDecrypt(half, count); });
     std::size_t release = (count - 1) * chunk + pieces[count - 1].blocks * kBlock;
     if (final) {
       const std::size_t pad = StrictPadLength(out.data(), release);
@@ -88,11 +103,11 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
                                   "not sealed by quorin");
       release -= pad;
     }
-    WriteFully(dest, out.data(), release);
-    if (final) return;
-    have -= kLanes * stored;
-    std::memmove(in.data(), in.data() + kLanes * stored, have);
-    index += kLanes;
+    writer.Write(out.data(), release);
+    if (final) return writer.Finish();
+    have -= kBatch * stored;
+    std::memmove(in.data(), in.data() + kBatch * stored, have);
+    index += kBatch;
   }
 }
 

@@ -3,6 +3,7 @@
 // here to pin the format with fixed values.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -40,18 +41,29 @@ inline std::size_t StrictPadLength(const std::uint8_t* data, std::size_t size) {
   return pad;
 }
 
-// A heap buffer for plaintext, wiped when it goes.
-class WipedBuffer {
+// A heap buffer left uninitialised: its pages are touched only as far as
+// they are used.
+class ByteBuffer {
  public:
-  explicit WipedBuffer(std::size_t size) : bytes_(size) {}
-  WipedBuffer(const WipedBuffer&) = delete;
-  WipedBuffer& operator=(const WipedBuffer&) = delete;
-  ~WipedBuffer();
-  std::uint8_t* data() { return bytes_.data(); }
-  std::size_t size() const { return bytes_.size(); }
+  explicit ByteBuffer(std::size_t size) : bytes_(new std::uint8_t[size]), size_(size) {}
+  std::uint8_t* data() { return bytes_.get(); }
+  std::size_t size() const { return size_; }
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  std::unique_ptr<std::uint8_t[]> bytes_;
+  std::size_t size_;
+};
+
+// One for plaintext: as far as it was used (Touched), wiped when it goes.
+class WipedBuffer : public ByteBuffer {
+ public:
+  using ByteBuffer::ByteBuffer;
+  WipedBuffer(WipedBuffer&&) = delete;
+  ~WipedBuffer();
+  void Touched(std::size_t size) { touched_ = std::max(touched_, std::min(size, this->size())); }
+
+ private:
+  std::size_t touched_ = 0;
 };
 
 // A component keyed for the header's mode, key size and IV, in locked memory.

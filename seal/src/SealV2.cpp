@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "BackgroundWriter.h"
+#include "BothCores.h"
 #include "ChunkCipher.h"
 #include "ChunkTag.h"
 #include "PayloadKeys.h"
@@ -15,6 +17,8 @@ namespace {
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 constexpr std::size_t kTag = format::kTagBytes;
+// Chunks per batch: a full set of lanes for each core.
+constexpr std::size_t kBatch = 2 * kLanes;
 
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
   if (secrets.empty() && o.recipients.empty())
@@ -34,7 +38,7 @@ void CheckRecipients(Secrets secrets, const SealOptions& o) {
 }  // namespace
 
 WipedBuffer::~WipedBuffer() {
-  cipher::SecureWipe(bytes_.data(), bytes_.size());
+  cipher::SecureWipe(data(), touched_);
 }
 
 void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets secrets,
@@ -58,11 +62,15 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
   const ChunkCipher cipher(h.mode, keys.encryption);
   const Mac tagKey({keys.tag.data(), keys.tag.size()});
   const std::size_t stored = chunkBytes + kTag;
-  WipedBuffer plain(kLanes * chunkBytes);
-  std::vector<std::uint8_t> sealed(kLanes * stored);
-  ChunkCipher::Piece pieces[kLanes];
-  for (std::uint64_t index = 0;;) {
+  WipedBuffer plain(kBatch * chunkBytes);
+  // Two: one is written while the next batch is sealed into the other.
+  ByteBuffer sealedBuffers[2] = {ByteBuffer(kBatch * stored), ByteBuffer(kBatch * stored)};
+  ChunkCipher::Piece pieces[kBatch];
+  BackgroundWriter writer(dest);
+  for (std::uint64_t index = 0, turn = 0;; ++turn) {
+    ByteBuffer& sealed = sealedBuffers[turn % 2];
     const std::size_t n = ReadFully(source, plain.data(), plain.size());
+    plain.Touched(n + kBlock);
     // A short read ends the input; its last chunk holds the 0 to C-1 bytes
     // after the last full chunk, and the padding.
     const bool final = n < plain.size();
@@ -79,19 +87,22 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
       pieces[k] = {plain.data() + k * chunkBytes, sealed.data() + k * stored, blocks, {}};
       ChunkIV(keys.iv, index + k, pieces[k].iv.data());
     }
-    cipher.Encrypt({pieces, count});
-    std::size_t out = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-      const std::size_t length = pieces[k].blocks * kBlock;
-      const Tag tag =
-          ChunkTag(tagKey, headerMac, index + k, final && k + 1 == count, pieces[k].out, length);
-      // Every chunk before the last is full, so the stored chunks lie end to end.
-      std::memcpy(pieces[k].out + length, tag.data(), kTag);
-      out += length + kTag;
-    }
-    WriteFully(dest, sealed.data(), out);
+    // Every chunk before the last is full, so the stored chunks lie end to end.
+    const auto encryptAndTag = [&](std::size_t from, std::size_t to) {
+      cipher.Encrypt({pieces + from, to - from});
+      for (std::size_t k = from; k < to; ++k) {
+        const std::size_t length = pieces[k].blocks * kBlock;
+        const Tag tag =
+            ChunkTag(tagKey, headerMac, index + k, final && k + 1 == count, pieces[k].out, length);
+        std::memcpy(pieces[k].out + length, tag.data(), kTag);
+      }
+    };
+    const std::size_t half = std::min(count, kLanes);
+    OnBothCores([&] { encryptAndTag(0, half); }, [&] { encryptAndTag(half, count); });
+    const std::size_t out = (count - 1) * stored + pieces[count - 1].blocks * kBlock + kTag;
+    writer.Write(sealed.data(), out);
     index += count;
-    if (final) return;
+    if (final) return writer.Finish();
   }
 }
 

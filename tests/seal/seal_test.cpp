@@ -12,6 +12,7 @@
 #include <set>
 
 #include "Bytes.h"
+#include "ChunkCipher.h"
 #include "Keys.h"
 #include "PayloadKeys.h"
 #include "SealCore.h"
@@ -209,11 +210,14 @@ TEST_P(SealRoundTrip, Version2ChunksAreTheComponentsChunkByChunkAndOpen) {
   const Secret secret = passphrase ? Passphrase() : KeyFile();
   const Secret* one[] = {&secret};
   std::mt19937_64 rng(static_cast<unsigned>(bits) * 5 + static_cast<unsigned>(mode));
-  // Around the sealer's batches (16 chunks) and the opener's (16 and one read ahead).
+  // Around the batches of 48-byte chunks: the sealer's (two sets of lanes)
+  // and the opener's (one more, read ahead).
+  const std::size_t batch = 2 * ChunkCipher::kLanes * 48;
   for (std::size_t size :
-       {0u, 1u, 17u, 767u, 768u, 769u, 816u, 817u, 5000u, (1u << 20), (2u << 20) + 65536 + 3}) {
+       {std::size_t{0}, std::size_t{1}, std::size_t{17}, batch - 1, batch, batch + 1, batch + 48,
+        batch + 49, 2 * batch + 5000, std::size_t{1} << 20, (std::size_t{5} << 20) + 65536 + 3}) {
     for (std::uint32_t chunk : {format::kChunkBytes, 48u}) {
-      if ((chunk == 48 && size > 5000) || (chunk != 48 && size > 0 && size < 768)) continue;
+      if ((chunk == 48 && size > 3 * batch) || (chunk != 48 && size > 0 && size < batch)) continue;
       SCOPED_TRACE("size " + std::to_string(size) + ", chunk " + std::to_string(chunk));
       const Bytes plain = testsupport::RandomBytes(rng, size);
       const Bytes sealed = SealedV2(plain, one, Options(mode, bits, kFast, false, 2), chunk);
