@@ -58,6 +58,21 @@ if [ -z "$slow" ]; then  # each run is slow under valgrind; the paths are run ab
   expect 0 "the identity opens it" "$Q" open -i me.id -o mix.3 mix.qsl
   check "each gives the plaintext" bash -c 'cmp -s pr mix.1 && cmp -s pr mix.2 && cmp -s pr mix.3'
 fi
+# Armour: standard base64 between BEGIN and END lines; open takes it as it
+# is, inside a quoted mail, or binary.
+expect 0 "seal -a, INPUT right after -r RECIPIENT" "$Q" seal -a -r "$(cat me.pub)" pr
+cp out.txt armoured.txt
+check "seal -a frames the armour" bash -c 'head -1 armoured.txt | grep -qx -- "-----BEGIN QUORIN SEALED FILE-----" && tail -1 armoured.txt | grep -qx -- "-----END QUORIN SEALED FILE-----"'
+check "in lines of 64 columns that base64 -d reads" bash -c 'sed "1d;\$d" armoured.txt | awk "length > 64 { exit 1 }" && sed "1d;\$d" armoured.txt | base64 -d | head -c 8 | grep -q QUORSEAL'
+{ echo "Here is the file:"; echo; sed 's/^/> /' armoured.txt; echo "> "; echo "Regards"; } >mail.txt
+for f in armoured.txt mail.txt; do
+  expect 0 "open reads $f" "$Q" open -i me.id -o "$f.out" "$f"
+  check "$f opens to the plaintext" cmp -s pr "$f.out"
+done
+sed '3s/A/B/;3s/a/A/' armoured.txt >altered.txt
+expect 1 "altered armour is refused" "$Q" open -i me.id -o x altered.txt
+expect 1 "text that is neither is refused" "$Q" open -i me.id -o x team.txt
+said "text that is neither" "is not a sealed file"
 expect 0 "--format 1 for older readers" "$Q" seal --format 1 --key-file k.key -o v1.qsl pr
 check "writes version 1" test "$(od -An -tu2 -j8 -N2 v1.qsl | tr -d ' ')" = 1
 expect 0 "version 1 opens" "$Q" open --key-file k.key -o v1.out v1.qsl

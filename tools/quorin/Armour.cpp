@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <sodium.h>
+
 #include "Errors.h"
 #include "Pump.h"
 #include "quorin/Rc6.h"
@@ -12,8 +14,6 @@
 namespace quorin {
 namespace {
 
-constexpr std::string_view kAlphabet =
-    "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr std::size_t kLineLength = 64;
 // Bytes encoded at a time: whole lines of whole groups.
 constexpr std::size_t kGroupBytes = kLineLength / 4 * 3 * 64;
@@ -47,11 +47,60 @@ std::string_view Unquoted(std::string_view line) {
   return line;
 }
 
+std::string ComponentEncode(std::string_view bytes) {
+  return Codec().EncodeString(std::string(bytes));
+}
+// The component reads any character outside its alphabet as 0: the reader
+// lets none through.
+bool ComponentDecode(std::string_view text, std::string& bytes) {
+  bytes += Codec().DecodeString(std::string(text));
+  return true;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+  sodium_bin2base64(text.data(), text.size(), b, bytes.size(), sodium_base64_VARIANT_ORIGINAL);
+  text.pop_back();  // its terminating NUL
+  return text;
+}
+bool Base64Decode(std::string_view text, std::string& bytes) {
+  const std::size_t at = bytes.size();
+  bytes.resize(at + text.size() / 4 * 3);
+  std::size_t length = 0;
+  if (sodium_base642bin(reinterpret_cast<unsigned char*>(&bytes[at]), bytes.size() - at,
+                        text.data(), text.size(), nullptr, &length, nullptr,
+                        sodium_base64_VARIANT_ORIGINAL) != 0)
+    return false;
+  bytes.resize(at + length);
+  return true;
+}
+
 }  // namespace
 
-ArmourWriter::ArmourWriter(ByteSink& out, Form form) : out_(out), form_(form) {
+const ArmourStyle kMessageArmour{kArmourBegin,
+                                 kArmourEnd,
+                                 "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz",
+                                 false,
+                                 true,
+                                 "",
+                                 ComponentEncode,
+                                 ComponentDecode};
+const ArmourStyle kSealedArmour{
+    kSealedBegin,
+    kSealedEnd,
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/",
+    true,
+    false,
+    "is not a sealed file: it starts with neither \"QUORSEAL\" nor holds a line "
+    "\"-----BEGIN QUORIN SEALED FILE-----\" (if it came from quorin encrypt, use quorin decrypt)",
+    Base64Encode,
+    Base64Decode};
+
+ArmourWriter::ArmourWriter(ByteSink& out, Form form, const ArmourStyle& style)
+    : out_(out), form_(form), style_(style) {
   if (form_ == Form::Framed) {
-    const std::string begin = std::string(kArmourBegin) + "\n";
+    const std::string begin = std::string(style_.begin) + "\n";
     out_.Write(reinterpret_cast<const std::uint8_t*>(begin.data()), begin.size());
   }
 }
@@ -71,8 +120,7 @@ void ArmourWriter::Write(const std::uint8_t* data, std::size_t count) {
 
 // Whole groups of three bytes encode the same alone as within a longer text.
 void ArmourWriter::Emit(const std::uint8_t* data, std::size_t count) {
-  const std::string text =
-      Codec().EncodeString(std::string(reinterpret_cast<const char*>(data), count));
+  const std::string text = style_.encode({reinterpret_cast<const char*>(data), count});
   if (form_ == Form::Bare) {
     out_.Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     return;
@@ -89,7 +137,7 @@ void ArmourWriter::Finish() {
   Emit(reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size());
   pending_.clear();
   std::string end = "\n";
-  if (form_ == Form::Framed) end = std::string(column_ > 0 ? "\n" : "") + kArmourEnd + "\n";
+  if (form_ == Form::Framed) end = std::string(column_ > 0 ? "\n" : "") + style_.end + "\n";
   out_.Write(reinterpret_cast<const std::uint8_t*>(end.data()), end.size());
 }
 
@@ -101,8 +149,13 @@ void ArmourWriter::Finish() {
 struct ArmourReader::Parser {
   enum class State { Undecided, Seeking, Bare, Framed, Ended };
 
+  explicit Parser(const ArmourStyle& s)
+      : style(s), state(s.bareAllowed ? State::Undecided : State::Seeking) {}
+
+  const ArmourStyle& style;
   std::string what;
-  State state = State::Undecided;
+  State state;
+  bool padding = false;  // a '=' was seen: the armour has ended
   std::size_t line = 1, column = 0, beginLine = 0;
   bool holding = true;  // the line so far could be a marker
   std::string held;     // its characters, from column 1
@@ -123,6 +176,9 @@ struct ArmourReader::Parser {
   }
 
   std::string Stray(char c, std::size_t atColumn) const {
+    if (style.padded)
+      return "is not base64: " + Describe(c) + " at " + Where(line, atColumn) +
+             " is not in its alphabet (A-Z, a-z, 0-9, +, /, =)";
     return "is not radix-64 armour: " + Describe(c) + " at " + Where(line, atColumn) +
            " is not in its alphabet (+, -, 0-9, A-Z, a-z)";
   }
@@ -150,7 +206,7 @@ struct ArmourReader::Parser {
     if (held.size() > kLongestMarkerLine) return false;
     std::string_view rest = held;
     while (!rest.empty() && (rest.front() == '>' || IsSpace(rest.front()))) rest.remove_prefix(1);
-    for (const std::string_view marker : {kArmourBegin, kArmourEnd}) {
+    for (const std::string_view marker : {style.begin, style.end}) {
       std::string_view body = rest;
       if (body.size() > marker.size()) {
         // A complete marker may be followed by blanks only.
@@ -176,7 +232,10 @@ struct ArmourReader::Parser {
 
   void Character(char c, std::size_t atColumn) {
     if (state == State::Seeking || state == State::Ended || IsSpace(c)) return;
-    if (kAlphabet.find(c) != std::string_view::npos) {
+    const bool pad = style.padded && c == '=';
+    if (pad || style.alphabet.find(c) != std::string_view::npos) {
+      if (padding && !pad) Refuse("has armour after its padding ('=') at " + Where(line, atColumn));
+      padding = padding || pad;
       armour += c;
       ++armourTotal;
       return;
@@ -195,9 +254,9 @@ struct ArmourReader::Parser {
   void EndLine() {
     if (holding) {
       const std::string_view marker = Unquoted(held);
-      if (marker == kArmourBegin)
+      if (marker == style.begin)
         Begin();
-      else if (marker == kArmourEnd)
+      else if (marker == style.end)
         End();
       else
         Release();
@@ -247,7 +306,8 @@ struct ArmourReader::Parser {
     const std::size_t n = final ? armour.size() : armour.size() / 4 * 4;
     if (n == 0) return;
     if (decodedAt > 0) decoded.erase(0, decodedAt), decodedAt = 0;
-    decoded += Codec().DecodeString(armour.substr(0, n));
+    if (!style.decode(std::string_view(armour).substr(0, n), decoded))
+      Refuse("is not base64 as an encoder writes it (altered?)");
     armour.erase(0, n);
   }
 
@@ -256,6 +316,7 @@ struct ArmourReader::Parser {
     if (column > 0) EndLine();
     switch (state) {
       case State::Seeking:
+        if (!style.bareAllowed) Refuse(style.withoutBegin);
         Refuse(firstStray);
       case State::Framed:
         Refuse("has a BEGIN line (line " + std::to_string(beginLine) +
@@ -263,13 +324,16 @@ struct ArmourReader::Parser {
       default:
         break;
     }
+    if (style.padded && armourTotal % 4 != 0)
+      Refuse("is not whole base64: its " + std::to_string(armourTotal) +
+             " characters are not a multiple of four (the armour was cut short or altered)");
     // An encoder leaves no lone character, and zero bits after the last byte.
     const std::size_t rest = armourTotal % 4;
     if (rest == 1)
       Refuse("is not whole armour: its " + std::to_string(armourTotal) +
              " characters leave one over (the armour was cut short or altered)");
     if (rest > 1) {
-      const auto last = static_cast<unsigned>(kAlphabet.find(armour.back()));
+      const auto last = static_cast<unsigned>(style.alphabet.find(armour.back()));
       if ((last & (rest == 2 ? 0x0Fu : 0x03u)) != 0)
         Refuse("is not armour as an encoder writes it: its last character '" +
                std::string(1, armour.back()) + "' carries bits beyond the last byte (altered?)");
@@ -278,8 +342,9 @@ struct ArmourReader::Parser {
   }
 };
 
-ArmourReader::ArmourReader(ByteSource& in, std::string what, std::size_t chunk)
-    : in_(in), parser_(std::make_unique<Parser>()), chunk_(chunk) {
+ArmourReader::ArmourReader(ByteSource& in, std::string what, std::size_t chunk,
+                           const ArmourStyle& style)
+    : in_(in), parser_(std::make_unique<Parser>(style)), chunk_(chunk) {
   parser_->what = std::move(what);
 }
 

@@ -1,7 +1,8 @@
-// How the tool writes and reads radix-64 armour, as streams in constant
-// memory.
+// How the tool writes and reads armour, as streams in constant memory, in
+// two styles: the component's radix-64 (encrypt -a, encode) and standard
+// base64 for sealed files (seal -a), which other tools decode too.
 //
-// encrypt -a frames the armour for mail: a BEGIN line, lines of 64
+// encrypt -a and seal -a frame the armour for mail: a BEGIN line, lines of 64
 // characters, an END line; encode writes it bare, on one line. Reading finds
 // the block between the markers, wherever it sits in the text and however
 // deeply it is quoted ("> "), and also takes bare armour (as EncryptString
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "Files.h"
 
@@ -23,12 +25,30 @@ namespace quorin {
 
 inline constexpr const char* kArmourBegin = "-----BEGIN QUORIN MESSAGE-----";
 inline constexpr const char* kArmourEnd = "-----END QUORIN MESSAGE-----";
+inline constexpr const char* kSealedBegin = "-----BEGIN QUORIN SEALED FILE-----";
+inline constexpr const char* kSealedEnd = "-----END QUORIN SEALED FILE-----";
+
+struct ArmourStyle {
+  const char* begin;
+  const char* end;
+  std::string_view alphabet;
+  bool padded;       // '=' fills the last group of four (standard base64)
+  bool bareAllowed;  // text without markers may be armour; else what no BEGIN line means:
+  const char* withoutBegin;
+  // Whole groups of three bytes to text (any bytes at the end), and whole
+  // groups of four characters back; decode returns false for invalid text.
+  std::string (*encode)(std::string_view bytes);
+  bool (*decode)(std::string_view text, std::string& bytes);
+};
+
+extern const ArmourStyle kMessageArmour;  // the component's radix-64
+extern const ArmourStyle kSealedArmour;   // standard base64, framed only
 
 // Bytes written to it reach out as armour; Finish writes the end.
 class ArmourWriter : public ByteSink {
  public:
   enum class Form { Bare, Framed };
-  ArmourWriter(ByteSink& out, Form form);
+  ArmourWriter(ByteSink& out, Form form, const ArmourStyle& style = kMessageArmour);
   void Write(const std::uint8_t* data, std::size_t count) override;
   void Finish();
 
@@ -37,6 +57,7 @@ class ArmourWriter : public ByteSink {
 
   ByteSink& out_;
   Form form_;
+  const ArmourStyle& style_;
   std::string pending_;  // bytes that do not yet make a whole group of three
   std::size_t column_ = 0;
 };
@@ -47,7 +68,8 @@ class ArmourReader : public ByteSource {
  public:
   // chunk: how much text is read at a time (smaller in tests, to cross
   // chunk boundaries everywhere).
-  ArmourReader(ByteSource& in, std::string what, std::size_t chunk = 1 << 16);
+  ArmourReader(ByteSource& in, std::string what, std::size_t chunk = 1 << 16,
+               const ArmourStyle& style = kMessageArmour);
   ~ArmourReader() override;
   ArmourReader(const ArmourReader&) = delete;
   ArmourReader& operator=(const ArmourReader&) = delete;

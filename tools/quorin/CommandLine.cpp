@@ -261,15 +261,27 @@ struct CommandLine::Parser {
       AddProgress(cmd, s.progress);
       cmd->footer(kSealFooter);
     }
+    // One value each time, so that INPUT after -r RECIPIENT stays INPUT.
     seal->add_option("-r,--recipient", s.recipients,
-                     "seal for RECIPIENT (quorin1..., from quorin keygen); repeatable");
+                     "seal for RECIPIENT (quorin1..., from quorin keygen); repeatable")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     seal->add_option("-R,--recipients-file", s.recipientFiles,
-                     "seal for every recipient in FILE (one a line, # comments); repeatable");
+                     "seal for every recipient in FILE (one a line, # comments); repeatable")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     seal->add_option("--format", s.format,
                      "2 (the default), or 1 for older quorin: one passphrase or key file")
         ->check(CLI::IsMember({1, 2}));
+    seal->add_flag("-a,--armour", s.armour,
+                   "write the sealed file as base64 text between BEGIN and END lines");
     open->add_option("-i,--identity", s.identityFiles,
-                     "open with the identity in FILE (from quorin keygen); repeatable");
+                     "open with the identity in FILE (from quorin keygen); repeatable")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     seal->add_option("-m,--mode", s.mode, "chaining mode: cbc (default), cfb or ofb")
         ->transform(CLI::IsMember({"cbc", "cfb", "ofb"}, CLI::ignore_case));
     seal->add_option("-s,--key-size", s.keyBits, "key size in bits: 128, 192 or 256 (default)")

@@ -43,6 +43,7 @@ struct SealCommandOptions {
   std::vector<std::string> recipientFiles;  // seal -R
   std::vector<std::string> identityFiles;   // open -i, keygen -y
   int format = 2;                           // seal --format
+  bool armour = false;                      // seal -a
   bool rawKey = false;                      // keygen --raw
   std::string input = "-";
   std::string output = "-";

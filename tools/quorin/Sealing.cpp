@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "Armour.h"
 #include "Errors.h"
 #include "Files.h"
 #include "KeyMaterial.h"
@@ -58,6 +60,38 @@ class SinkStream : public framework::TStream {
 
  private:
   ByteSink& sink_;
+};
+
+// The input with its first bytes read ahead, to tell a binary sealed file
+// from an armoured one; they are read again from the start.
+class PeekedSource : public ByteSource {
+ public:
+  PeekedSource(ByteSource& in, std::size_t count) : in_(in), ahead_(count) {
+    ahead_.resize(in_.Read(ahead_.data(), count));
+    more_ = ahead_.size() == count;
+  }
+  // The bytes read ahead begin text (or, all there is, are its start).
+  bool Begins(std::string_view text) const {
+    const std::size_t n = std::min(text.size(), ahead_.size());
+    return (n == text.size() || !more_) &&
+           std::equal(ahead_.begin(), ahead_.begin() + static_cast<std::ptrdiff_t>(n),
+                      text.begin());
+  }
+  std::size_t Read(std::uint8_t* buffer, std::size_t count) override {
+    std::size_t n = std::min(count, ahead_.size() - at_);
+    std::copy_n(ahead_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
+    at_ += n;
+    // A short read is the end of the input: past the bytes read ahead, only
+    // when they were all there was.
+    if (n < count && more_) n += in_.Read(buffer + n, count - n);
+    return n;
+  }
+
+ private:
+  ByteSource& in_;
+  std::vector<std::uint8_t> ahead_;
+  std::size_t at_ = 0;
+  bool more_ = false;
 };
 
 int PassphraseSources(const SealCommandOptions& o) {
@@ -226,12 +260,16 @@ int Seal(const SealCommandOptions& o) {
     options.formatVersion = o.format;
     options.recipients = Recipients(o);
     Input in(o.input);
-    Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Refused);
+    Output out(o.output, o.outputGiven, o.force, &in,
+               o.armour ? ToTerminal::Allowed : ToTerminal::RefusedButArmour);
     const SecretSet secrets = SealingSecrets(o, !options.recipients.empty());
     Progress progress(in.Remaining(), o.progress);
     SourceStream source(in, progress);
-    SinkStream sink(out);
+    std::optional<ArmourWriter> armour;
+    if (o.armour) armour.emplace(out, ArmourWriter::Form::Framed, kSealedArmour);
+    SinkStream sink(armour ? static_cast<ByteSink&>(*armour) : out);
     seal::SealStream(source, sink, secrets.View(), options);
+    if (armour) armour->Finish();
     out.Commit();
     return 0;
   });
@@ -242,7 +280,11 @@ int Open(const SealCommandOptions& o) {
     Input in(o.input);
     Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Allowed);
     Progress progress(in.Remaining(), o.progress);
-    SourceStream source(in, progress);
+    // Binary or armoured (with mail or other text around it) alike.
+    PeekedSource peeked(in, 8);
+    const bool armoured = !peeked.Begins("QUORSEAL");
+    ArmourReader text(peeked, in.Name(), 1 << 16, kSealedArmour);
+    SourceStream source(armoured ? static_cast<ByteSource&>(text) : peeked, progress);
     SinkStream sink(out);
     // The header first: a file that is not sealed is refused before any passphrase is asked for.
     seal::Opener opener(source, {}, in.Name());
