@@ -6,6 +6,7 @@ removal of a named temporary output on TERM still works).
 Usage: prompt_test.py QUORIN [NO_TMPFILE_PRELOAD]
 """
 import os
+import re
 import pty
 import select
 import signal
@@ -120,18 +121,29 @@ def main() -> None:
     with open("plain.txt", "wb") as f:
         f.write(b"a short plaintext\n")
     seal = ["seal", "--cost", "interactive", "-s", "128"]
+    seal_prompt = b"Passphrase (Enter alone for a generated one): "
+
+    # Enter alone: a generated passphrase, shown once on the terminal, opens the file.
+    s = Session(seal + ["-o", "generated.qsl", "plain.txt"])
+    check("sealing offers a generated passphrase", s.read_until(seal_prompt))
+    s.type(b"\n")
+    check("the seal succeeds without a confirmation", s.exit_code() == 0)
+    shown = re.search(rb"write it down, it is not shown again\):\r?\n  ([a-z]+(?:-[a-z]+){8})\r?\n", s.seen)
+    check("nine words are shown on the terminal", shown is not None)
+    if shown:
+        check("and open the file", opens_with("generated.qsl", shown.group(1).decode()))
 
     # Ctrl-Z in the middle of typing, then the process continues: the prompt
     # starts again, with echo off again; what was typed before is dropped.
     s = Session(seal + ["-o", "stopped.qsl", "plain.txt"])
-    check("the prompt appears", s.read_until(b"Passphrase: "))
+    check("the prompt appears", s.read_until(seal_prompt))
     check("echo is off while it asks", not s.echo_on())
     s.type(b"abc\x1a")  # Ctrl-Z
     check("Ctrl-Z stops the process", s.wait_stopped())
     check("with the terminal's echo back on", s.echo_on())
     s.seen = b""
     os.kill(s.pid, signal.SIGCONT)
-    check("after continuing, the prompt asks again", s.read_until(b"Passphrase: "))
+    check("after continuing, the prompt asks again", s.read_until(seal_prompt))
     check("and echo is off again", not s.echo_on())
     s.type(b"typed after fg\n")
     check("the confirmation follows", s.read_until(b"Passphrase again: "))
@@ -148,7 +160,7 @@ def main() -> None:
         ignore_hup = (lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)) if case == "nohup" else None
         env = {"LD_PRELOAD": PRELOAD, "ASAN_OPTIONS": "verify_asan_link_order=0"} if case == "term" else {}
         s = Session(seal + ["-o", case + ".qsl", "slow.fifo"], env, ignore_hup)
-        for prompt in (b"Passphrase: ", b"Passphrase again: "):
+        for prompt in (seal_prompt, b"Passphrase again: "):
             s.read_until(prompt)
             s.type(b"pass phrase\n")
         time.sleep(0.3)  # reading the FIFO now

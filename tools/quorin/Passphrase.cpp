@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "GeneratedPassphrase.h"
 #include "KeyMaterial.h"
 
 namespace quorin {
@@ -152,8 +153,10 @@ class Terminal {
     }
   }
 
-  void Say(const char* text) {
-    [[maybe_unused]] const ssize_t n = ::write(fd_, text, std::strlen(text));
+  void Say(const char* text) { Say(text, std::strlen(text)); }
+  void Say(const SecretBytes& text) { Say(text.data(), text.size()); }
+  void Say(const void* text, std::size_t size) {
+    [[maybe_unused]] const ssize_t n = ::write(fd_, text, size);
   }
 
  private:
@@ -167,9 +170,26 @@ SecretBytes NotEmpty(SecretBytes passphrase, const std::string& where) {
 
 }  // namespace
 
+// Sealing offers a generated passphrase for an empty one.
+constexpr const char* kSealPrompt = "Passphrase (Enter alone for a generated one): ";
+
 SecretBytes PromptPassphrase(bool confirm) {
   Terminal tty;
-  SecretBytes first = NotEmpty(tty.Ask("Passphrase: "), "typed");
+  SecretBytes first = tty.Ask(confirm ? kSealPrompt : "Passphrase: ");
+  if (confirm && first.empty()) {
+    // Shown once, on the terminal only: never on standard output or error,
+    // which may go to a file.
+    SecretBytes generated = GeneratedPassphrase();
+    const std::string before = "Generated passphrase (" +
+                               std::to_string(static_cast<int>(GeneratedPassphraseBits())) +
+                               " bits; write it down, it is not shown again):\n  ";
+    tty.Say(before.c_str());
+    generated.push_back('\n');
+    tty.Say(generated);
+    generated.pop_back();
+    return generated;
+  }
+  first = NotEmpty(std::move(first), "typed");
   if (confirm) {
     const SecretBytes again = tty.Ask("Passphrase again: ");
     if (again != first) throw CommandError("the two passphrases differ: nothing was sealed");

@@ -9,9 +9,10 @@
 
 namespace quorin {
 
-// Asks on the controlling terminal with echo off; with confirm, asks twice
-// and refuses a mismatch (CommandError). Throws UsageError when there is no
-// terminal or the passphrase is empty.
+// Asks on the controlling terminal with echo off; with confirm (sealing),
+// asks twice and refuses a mismatch (CommandError), or, when the first is
+// empty, generates one and shows it on the terminal. Throws UsageError when
+// there is no terminal or (without confirm) the passphrase is empty.
 SecretBytes PromptPassphrase(bool confirm);
 
 // The first line of FILE (without its line end).
