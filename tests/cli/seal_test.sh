@@ -197,6 +197,13 @@ for n in $cuts; do
 done
 cp good.qsl t.qsl; printf x >>t.qsl
 tampered "a byte appended" 1 "appended"
+# A header asking for more than 4 passes or 1 GiB is refused at once, before
+# any passphrase is asked for, unless the limit is raised.
+{ head -c 44 pw.qsl; printf '\5\0\0\0'; tail -c +49 pw.qsl; } >t.qsl
+tampered "a header asking for 5 passes" 1 "beyond the 4 passes"
+expect 1 "--max-passes 5 lets it through to the header's MAC" \
+  "$Q" open --max-passes 5 --passphrase-file pw -o t.out t.qsl
+said "the header's MAC" "header was altered"
 # A header asking for 2 TiB of memory is refused at once, before any passphrase is asked for.
 { head -c 48 pw.qsl; printf '\0\0\0\200'; tail -c +53 pw.qsl; } >t.qsl
 tampered "a header asking for 2 TiB" 1 "beyond"

@@ -277,6 +277,12 @@ struct CommandLine::Parser {
         ->check(CLI::IsMember({1, 2}));
     seal->add_flag("-a,--armour", s.armour,
                    "write the sealed file as base64 text between BEGIN and END lines");
+    open->add_option("--max-passes", s.maxPasses,
+                     "open a file whose passphrase hashing asks for up to N passes (default 4)")
+        ->check(CLI::Range(1, 1 << 20));
+    open->add_option("--max-memory", s.maxMemoryMiB,
+                     "open a file whose passphrase hashing asks for up to MIB MiB (default 1024)")
+        ->check(CLI::Range(1, 1 << 22));
     open->add_option("-i,--identity", s.identityFiles,
                      "open with the identity in FILE (from quorin keygen); repeatable")
         ->expected(1)

@@ -1,6 +1,7 @@
 // The options of the cipher commands, as parsed from the command line.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ struct SealCommandOptions {
   std::vector<std::string> identityFiles;   // open -i, keygen -y
   int format = 2;                           // seal --format
   bool armour = false;                      // seal -a
+  std::uint32_t maxPasses = 4;              // open --max-passes
+  std::uint64_t maxMemoryMiB = 1024;        // open --max-memory
   bool rawKey = false;                      // keygen --raw
   std::string input = "-";
   std::string output = "-";

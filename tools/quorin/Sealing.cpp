@@ -287,7 +287,10 @@ int Open(const SealCommandOptions& o) {
     SourceStream source(armoured ? static_cast<ByteSource&>(text) : peeked, progress);
     SinkStream sink(out);
     // The header first: a file that is not sealed is refused before any passphrase is asked for.
-    seal::Opener opener(source, {}, in.Name());
+    seal::OpenOptions limits;
+    limits.maxPasses = o.maxPasses;
+    limits.maxMemoryBytes = o.maxMemoryMiB << 20;
+    seal::Opener opener(source, limits, in.Name());
     const SecretSet secrets = OpeningSecrets(o, opener.Header(), in.Name());
     opener.OpenTo(sink, secrets.View());
     out.Commit();
