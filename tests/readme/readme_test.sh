@@ -44,6 +44,8 @@ examples() {
   printf 'data to authenticate\n' >data.bin
   head -c 500 /dev/urandom >bytes.bin
   mkdir photos && head -c 5000 /dev/urandom >photos/one.jpg
+  head -c 7000 /dev/urandom >plan.txt
+  printf 'meet at noon\n' >notes.txt
   {
     echo 'set -e'
     echo 'trap '\''echo "README example failed: $BASH_COMMAND"'\'' ERR'
@@ -59,6 +61,7 @@ examples() {
     fail "the README's tool examples (exit $code)"
   fi
   cmp -s report.pdf opened.pdf || fail "the sealed report did not open to itself"
+  cmp -s plan.txt plan-copy.txt || fail "the plan sealed for a recipient did not open to itself"
   cmp -s report.pdf decrypted.pdf || fail "the encrypted report did not decrypt to itself"
   echo "ok   the README's $(grep -c . <<<"$lines") tool example lines run as written"
 }
