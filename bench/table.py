@@ -10,7 +10,19 @@ key size and single-block calls.
 
     bench/table.py build/default/bin/quorin_bench            # medians of 5 repetitions
     bench/table.py build/default/bin/quorin_bench --short    # one quick pass (CI: checks it runs)
+    bench/table.py BENCH --tool build/default/bin/quorin [--large]
+
+With --tool, the rows are quorin seal and open beside Debian's age (an X25519
+identity; a passphrase, typed through script(1)) on 256 MiB (and, with
+--large, 4 GiB) in memory-backed files: every mode with a key file, an
+identity and a passphrase, medians of 3 runs interleaved with age's, and the
+peak memory of each. SealStream/OpenStream between memory streams, on one
+core and on two, come first.
 """
+import shutil
+import statistics
+import tempfile
+import time
 import json
 import os
 import subprocess
@@ -117,5 +129,92 @@ def main():
                  ", ".join("%.1f%% %s" % (100 * v, k) for k, v in reversed(ranked[-3:]))))
 
 
+def timed(command, typed=None):
+    """Wall seconds and peak resident KiB of one run."""
+    if typed is not None:  # through a terminal, for prompts that read /dev/tty
+        command = ["script", "-qec", " ".join(command), "/dev/null"]
+    command = ["/usr/bin/time", "-f", "%e %M", "-o", "time.txt", *command]
+    start = time.monotonic()
+    subprocess.run(command, check=True, input=typed, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    wall = time.monotonic() - start
+    with open("time.txt") as f:
+        return wall, int(f.read().split()[1])
+
+
+def tool_rows(bench, quorin, large):
+    one = run(bench, False, ["--benchmark_filter=^(Seal|Open)_Stream/"],
+              dict(os.environ))[0]
+    single = subprocess.run(["taskset", "-c", "0", bench, "--benchmark_format=json",
+                             "--benchmark_filter=^(Seal|Open)_Stream/",
+                             "--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true"],
+                            check=True, capture_output=True, text=True).stdout
+    singles = {b["run_name"].replace("/real_time", ""): b for b in json.loads(single)["benchmarks"]
+               if b.get("aggregate_name") == "median"}
+    print("%-31s %15s %15s %9s" % ("memory streams, 64 MiB", "one core", "two cores", "ratio"))
+    for what in ("Seal", "Open"):
+        for index, mode in enumerate(MODES[1:], 1):
+            name = "%s_Stream/%d" % (what, index)
+            a, b = mib(singles.get(name)), mib(one.get(name))
+            print("%-31s %s %s %8.2fx" % ("%s %s" % (what.lower(), mode), cell(a), cell(b),
+                                          b / a if a and b else 0))
+    age = shutil.which("age")
+    if not age:
+        print("age not found (Debian: age): no rows beside it")
+    work = tempfile.mkdtemp(dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    os.chdir(work)
+    subprocess.run([quorin, "keygen", "-o", "q.id"], check=True, stdout=open("q.pub", "w"))
+    subprocess.run([quorin, "keygen", "--raw", "-o", "q.key"], check=True)
+    if age:
+        subprocess.run(["age-keygen", "-o", "a.id"], check=True, stderr=subprocess.DEVNULL)
+        recipient = subprocess.run(["age-keygen", "-y", "a.id"], check=True, capture_output=True,
+                                   text=True).stdout.strip()
+    pw = b"bench pass phrase\nbench pass phrase\n"
+    print()
+    print("%-31s %15s %15s %9s %10s %10s" % ("files in memory", "quorin", "age", "ratio",
+                                             "quorin RSS", "age RSS"))
+    noise = []
+    for size in [256] + ([4096] if large else []):
+        with open("plain", "wb") as f:
+            for _ in range(size // 64):
+                f.write(os.urandom(64 << 20))
+        for secret in ("key file", "identity", "passphrase"):
+            for mode in ("cbc", "cfb", "ofb"):
+                q_secret = {"key file": ["--key-file", "q.key"], "identity": ["-R", "q.pub"],
+                            "passphrase": ["--cost", "interactive"]}[secret]
+                q_open = {"key file": ["--key-file", "q.key"], "identity": ["-i", "q.id"],
+                          "passphrase": []}[secret]
+                typed = pw if secret == "passphrase" else None
+                a_seal = (["age", "-p", "-o", "a.age", "plain"] if secret == "passphrase"
+                          else ["age", "-r", recipient, "-o", "a.age", "plain"]) if age else None
+                a_open = (["age", "-d", "-o", "a.out", "a.age"] + ([] if secret == "passphrase"
+                                                                   else ["-i", "a.id"])) if age else None
+                runs = {k: [] for k in ("qs", "qo", "as", "ao")}
+                for _ in range(3):
+                    runs["qs"].append(timed([quorin, "seal", "-f", "-m", mode, *q_secret, "-o", "q.qsl",
+                                             "plain"], typed))
+                    runs["qo"].append(timed([quorin, "open", "-f", *q_open, "-o", "q.out", "q.qsl"],
+                                            pw[:18] if typed else None))
+                    if age and secret != "key file" and mode == "cbc":
+                        runs["as"].append(timed(a_seal, typed))
+                        runs["ao"].append(timed(a_open, pw[:18] if typed else None))
+                for what, q, a in (("seal", "qs", "as"), ("open", "qo", "ao")):
+                    qt = statistics.median(r[0] for r in runs[q])
+                    at = statistics.median(r[0] for r in runs[a]) if runs[a] else None
+                    noise.append((max(r[0] for r in runs[q]) - min(r[0] for r in runs[q])) / qt)
+                    print("%-31s %s %s %9s %7d MiB %10s" % (
+                        "%s %s, %s, %d MiB" % (what, mode.upper(), secret, size),
+                        cell(size / qt), cell(size / at) if at else "%15s" % "-",
+                        "%8.2fx" % (at / qt) if at else "-",
+                        max(r[1] for r in runs[q]) >> 10,
+                        "%7d MiB" % (max(r[1] for r in runs[a]) >> 10) if runs[a] else "-"))
+    print("noise: the spread of quorin's three runs, median %.0f%%, largest %.0f%%"
+          % (100 * statistics.median(noise), 100 * max(noise)))
+    shutil.rmtree(work)
+
+
 if __name__ == "__main__":
-    main()
+    if "--tool" in sys.argv:
+        tool_rows(sys.argv[1], sys.argv[sys.argv.index("--tool") + 1], "--large" in sys.argv)
+    else:
+        main()

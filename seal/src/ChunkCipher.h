@@ -6,6 +6,7 @@
 // ECB; the other directions run each chunk whole.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,12 @@ class ChunkCipher {
   };
 
   ChunkCipher(Mode mode, const SecureBuffer& key);
+
+  // How many chunks of `chunkBytes` each core takes at a time: all the
+  // lanes, or fewer for large chunks, so that a batch stays near 2 MiB a core.
+  static std::size_t ChunksPerCore(std::size_t chunkBytes) {
+    return std::clamp<std::size_t>((std::size_t{2} << 20) / chunkBytes, 1, kLanes);
+  }
 
   // No piece may be longer than the one before it (only a last chunk is shorter).
   void Encrypt(std::span<const Piece> pieces) const;

@@ -78,7 +78,7 @@ Header Read(framework::TStream& source, std::vector<std::uint8_t>& raw, const Op
   if (!format::ValidKeyBits(h.keyBits)) throw damaged("key size " + std::to_string(h.keyBits));
   if (b[11] != 0 || Get32(&b[20]) != 0) throw damaged("reserved bytes are not zero");
   h.chunkBytes = Get32(&b[16]);
-  if (!format::ValidChunkBytes(h.chunkBytes))
+  if (!format::ValidChunkBytes(h.chunkBytes) || h.chunkBytes > kLargestChunk)
     throw damaged("chunk size " + std::to_string(h.chunkBytes));
   const std::size_t count = Get16(&b[14]);
   if (count == 0 || count > kMostStanzas)

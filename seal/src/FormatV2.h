@@ -28,6 +28,8 @@ inline constexpr std::size_t kStanzaHeadBytes = 4;
 inline constexpr std::size_t kHeaderMacBytes = 32;
 inline constexpr std::size_t kMostStanzas = 64;
 inline constexpr std::size_t kLargestStanza = 4096;
+// Chunks are at most 1 MiB, so that a batch of them stays small.
+inline constexpr std::uint32_t kLargestChunk = 1u << 20;
 
 using Nonce = std::array<std::uint8_t, kNonceBytes>;
 

@@ -19,7 +19,7 @@ namespace {
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 constexpr std::size_t kTag = format::kTagBytes;
-// Chunks per batch: a full set of lanes for each core.
+// The most chunks per batch: a full set of lanes for each of two cores.
 constexpr std::size_t kBatch = 2 * kLanes;
 
 format2::Header Reparse(const std::vector<std::uint8_t>& raw, const std::string& name) {
@@ -64,12 +64,13 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
         return ChunkTag(tagKey, headerMac, index, last, data, size);
       },
       name, raw.size(), stored, true);
-  // kBatch stored chunks at a time and one more read ahead: a chunk is the
+  // `batch` stored chunks at a time and one more read ahead: a chunk is the
   // last when the input ends after its tag.
-  ByteBuffer in((kBatch + 1) * stored);
+  const std::size_t perCore = ChunkCipher::ChunksPerCore(chunk), batch = 2 * perCore;
+  ByteBuffer in((batch + 1) * stored);
   // Two: one is written while the next batch is opened into the other.
-  WipedBuffer outBuffers[2] = {WipedBuffer((kBatch + 1) * chunk),
-                               WipedBuffer((kBatch + 1) * chunk)};
+  WipedBuffer outBuffers[2] = {WipedBuffer((batch + 1) * chunk),
+                               WipedBuffer((batch + 1) * chunk)};
   ChunkCipher::Piece pieces[kBatch + 1];
   BackgroundWriter writer(dest);
   std::size_t have = 0;
@@ -78,7 +79,7 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
     have += ReadFully(source, in.data() + have, in.size() - have);
     if (have == 0) throw TruncatedError(name + " is truncated: it has a header but no sealed data");
     const bool final = have < in.size();
-    const std::size_t count = final ? (have + stored - 1) / stored : kBatch;
+    const std::size_t count = final ? (have + stored - 1) / stored : batch;
     out.Touched(count * chunk);
     // Every tag of a half is checked before any of its chunks is decrypted,
     // and nothing of the batch is released unless both halves' tags matched.
@@ -92,7 +93,7 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
       }
       cipher.Decrypt({pieces + from, to - from});
     };
-    const std::size_t half = std::min(count, count > kBatch ? kLanes + 1 : kLanes);
+    const std::size_t half = std::min(count, count > batch ? perCore + 1 : perCore);
     OnBothCores([&] { checkAndDecrypt(0, half); }, [&] { checkAndDecrypt(half, count); });
     std::size_t release = (count - 1) * chunk + pieces[count - 1].blocks * kBlock;
     if (final) {
@@ -105,9 +106,9 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
     }
     writer.Write(out.data(), release);
     if (final) return writer.Finish();
-    have -= kBatch * stored;
-    std::memmove(in.data(), in.data() + kBatch * stored, have);
-    index += kBatch;
+    have -= batch * stored;
+    std::memmove(in.data(), in.data() + batch * stored, have);
+    index += batch;
   }
 }
 

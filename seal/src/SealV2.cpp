@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 constexpr std::size_t kTag = format::kTagBytes;
-// Chunks per batch: a full set of lanes for each core.
+// The most chunks per batch: a full set of lanes for each of two cores.
 constexpr std::size_t kBatch = 2 * kLanes;
 
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
@@ -62,9 +62,11 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
   const ChunkCipher cipher(h.mode, keys.encryption);
   const Mac tagKey({keys.tag.data(), keys.tag.size()});
   const std::size_t stored = chunkBytes + kTag;
-  WipedBuffer plain(kBatch * chunkBytes);
+  if (chunkBytes > format2::kLargestChunk) throw std::invalid_argument("chunks of at most 1 MiB");
+  const std::size_t perCore = ChunkCipher::ChunksPerCore(chunkBytes), batch = 2 * perCore;
+  WipedBuffer plain(batch * chunkBytes);
   // Two: one is written while the next batch is sealed into the other.
-  ByteBuffer sealedBuffers[2] = {ByteBuffer(kBatch * stored), ByteBuffer(kBatch * stored)};
+  ByteBuffer sealedBuffers[2] = {ByteBuffer(batch * stored), ByteBuffer(batch * stored)};
   ChunkCipher::Piece pieces[kBatch];
   BackgroundWriter writer(dest);
   for (std::uint64_t index = 0, turn = 0;; ++turn) {
@@ -97,7 +99,7 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
         std::memcpy(pieces[k].out + length, tag.data(), kTag);
       }
     };
-    const std::size_t half = std::min(count, kLanes);
+    const std::size_t half = std::min(count, perCore);
     OnBothCores([&] { encryptAndTag(0, half); }, [&] { encryptAndTag(half, count); });
     const std::size_t out = (count - 1) * stored + pieces[count - 1].blocks * kBlock + kTag;
     writer.Write(sealed.data(), out);

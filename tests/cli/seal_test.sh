@@ -179,7 +179,7 @@ for i in $offsets; do
   code=1
   if [ "$i" -lt 8 ]; then want="not a sealed file"
   elif [ "$i" -lt 10 ]; then want="format version"
-  elif [ "$i" -ge 16 ] && [ "$i" -le 18 ]; then want="header was altered"
+  elif [ "$i" -ge 16 ] && [ "$i" -le 17 ]; then want="header was altered"
   elif [ "$i" -lt 24 ]; then want="damaged header"
   elif [ "$i" -lt 40 ]; then want="header was altered"
   elif [ "$i" -lt 42 ]; then want="kinds of recipient this quorin does not know"; code=2
