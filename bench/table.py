@@ -143,6 +143,7 @@ def timed(command, typed=None):
 
 
 def tool_rows(bench, quorin, large):
+    quorin = os.path.abspath(quorin)
     one = run(bench, False, ["--benchmark_filter=^(Seal|Open)_Stream/"],
               dict(os.environ))[0]
     single = subprocess.run(["taskset", "-c", "0", bench, "--benchmark_format=json",
@@ -187,8 +188,8 @@ def tool_rows(bench, quorin, large):
                 typed = pw if secret == "passphrase" else None
                 a_seal = (["age", "-p", "-o", "a.age", "plain"] if secret == "passphrase"
                           else ["age", "-r", recipient, "-o", "a.age", "plain"]) if age else None
-                a_open = (["age", "-d", "-o", "a.out", "a.age"] + ([] if secret == "passphrase"
-                                                                   else ["-i", "a.id"])) if age else None
+                a_open = (["age", "-d"] + ([] if secret == "passphrase" else ["-i", "a.id"]) +
+                          ["-o", "a.out", "a.age"]) if age else None
                 runs = {k: [] for k in ("qs", "qo", "as", "ao")}
                 for _ in range(3):
                     runs["qs"].append(timed([quorin, "seal", "-f", "-m", mode, *q_secret, "-o", "q.qsl",
