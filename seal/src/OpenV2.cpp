@@ -69,8 +69,7 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
   const std::size_t perCore = ChunkCipher::ChunksPerCore(chunk), batch = 2 * perCore;
   ByteBuffer in((batch + 1) * stored);
   // Two: one is written while the next batch is opened into the other.
-  WipedBuffer outBuffers[2] = {WipedBuffer((batch + 1) * chunk),
-                               WipedBuffer((batch + 1) * chunk)};
+  WipedBuffer outBuffers[2] = {WipedBuffer((batch + 1) * chunk), WipedBuffer((batch + 1) * chunk)};
   ChunkCipher::Piece pieces[kBatch + 1];
   BackgroundWriter writer(dest);
   std::size_t have = 0;
