@@ -21,11 +21,13 @@ namespace {
 constexpr std::string_view kAlphabet =
     "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-// The bytes, or "!" and the refusal's message.
-std::string Decoded(const std::string& text, std::size_t chunk) {
+// "=" and the bytes, or "!" and the refusal's message (decoded bytes may
+// themselves start with "!").
+std::string Decoded(const std::string& text, std::size_t chunk,
+                    const quorin::ArmourStyle& style = quorin::kMessageArmour) {
   quorin::MemorySource source(text);
-  quorin::ArmourReader reader(source, "the input", chunk);
-  std::string bytes;
+  quorin::ArmourReader reader(source, "the input", chunk, style);
+  std::string bytes = "=";
   std::uint8_t buffer[97];
   try {
     for (std::size_t n; (n = reader.Read(buffer, sizeof buffer)) > 0;)
@@ -55,11 +57,22 @@ void AnyText(const std::string& text, std::size_t chunk) {
   valid = valid && rest != 1;
   const bool refused = !whole.empty() && whole[0] == '!';
   if (valid == refused) std::abort();
-  if (valid && whole != Rc6::TQuorin(nullptr).DecodeString(clean)) std::abort();
+  if (valid && whole != "=" + Rc6::TQuorin(nullptr).DecodeString(clean)) std::abort();
 }
 
+// Bytes framed as encrypt -a (or, with 0x40, seal -a) writes them, inside
+// mail, quoted, with CR LF line ends, or bare: they decode to themselves.
 void AnyBytes(const std::string& bytes, std::size_t chunk, std::uint8_t how) {
-  std::string text = quorin::FramedArmour(bytes);
+  const bool sealed = (how & 0x40) != 0;
+  const quorin::ArmourStyle& style = sealed ? quorin::kSealedArmour : quorin::kMessageArmour;
+  std::string text;
+  {
+    quorin::StringSink sink(text);
+    quorin::ArmourWriter writer(sink, quorin::ArmourWriter::Form::Framed, style);
+    writer.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    writer.Finish();
+  }
+  if (sealed) how &= static_cast<std::uint8_t>(~16);  // sealed armour is always framed
   if (how & 1) text = "Hi, the report:\n\n" + text + "\n-- \nAnn\n";
   if (how & 2) {  // quoted once or twice
     std::string quoted = (how & 4) ? "> > " : "> ";
@@ -79,7 +92,8 @@ void AnyBytes(const std::string& bytes, std::size_t chunk, std::uint8_t how) {
     for (std::size_t at = 0; at < armour.size(); at += width)
       text += armour.substr(at, width) + "\n";
   }
-  if (Decoded(text, chunk) != bytes || Decoded(text, 1 << 16) != bytes) std::abort();
+  if (Decoded(text, chunk, style) != "=" + bytes || Decoded(text, 1 << 16, style) != "=" + bytes)
+    std::abort();
 }
 
 }  // namespace
