@@ -21,6 +21,8 @@ class ChunkCipher {
  public:
   static constexpr std::size_t kLanes = 32;
   static constexpr std::size_t kBlock = 16;
+  // The most chunks a sealer or opener takes at a time: all lanes on each of two cores.
+  static constexpr std::size_t kMostPerBatch = 2 * kLanes;
 
   // One chunk: whole blocks from `in` to `out`, which must not overlap.
   struct Piece {

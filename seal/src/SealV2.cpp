@@ -15,10 +15,8 @@ namespace quorin::seal::detail {
 namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
-constexpr std::size_t kLanes = ChunkCipher::kLanes;
 constexpr std::size_t kTag = format::kTagBytes;
-// The most chunks per batch: a full set of lanes for each of two cores.
-constexpr std::size_t kBatch = 2 * kLanes;
+constexpr std::size_t kBatch = ChunkCipher::kMostPerBatch;
 
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
   if (secrets.empty() && o.recipients.empty())
