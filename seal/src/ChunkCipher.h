@@ -21,8 +21,6 @@ class ChunkCipher {
  public:
   static constexpr std::size_t kLanes = 32;
   static constexpr std::size_t kBlock = 16;
-  // The most chunks a sealer or opener takes at a time: all lanes on each of two cores.
-  static constexpr std::size_t kMostPerBatch = 2 * kLanes;
 
   // One chunk: whole blocks from `in` to `out`, which must not overlap.
   struct Piece {
@@ -34,9 +32,9 @@ class ChunkCipher {
 
   ChunkCipher(Mode mode, const SecureBuffer& key);
 
-  // How many chunks of `chunkBytes` each core takes at a time: all the
-  // lanes, or fewer for large chunks, so that a batch stays near 2 MiB a core.
-  static std::size_t ChunksPerCore(std::size_t chunkBytes) {
+  // How many chunks of `chunkBytes` a sealer or opener takes at a time: all
+  // the lanes, or fewer for large chunks, so that a batch stays near 2 MiB.
+  static std::size_t ChunksPerBatch(std::size_t chunkBytes) {
     return std::clamp<std::size_t>((std::size_t{2} << 20) / chunkBytes, 1, kLanes);
   }
 

@@ -3,10 +3,10 @@
 // after its tag matched.
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 
-#include "BackgroundWriter.h"
-#include "BothCores.h"
+#include "BatchPipeline.h"
 #include "ChunkCheck.h"
 #include "ChunkCipher.h"
 #include "PayloadKeys.h"
@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kTag = format::kTagBytes;
-constexpr std::size_t kBatch = ChunkCipher::kMostPerBatch;
+constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
 format2::Header Reparse(const std::vector<std::uint8_t>& raw, const std::string& name) {
   constexpr std::size_t kLead = format::kMagicBytes + 2;
@@ -62,51 +62,69 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
         return ChunkTag(tagKey, headerMac, index, last, data, size);
       },
       name, raw.size(), stored, true);
-  // `batch` stored chunks at a time and one more read ahead: a chunk is the
-  // last when the input ends after its tag.
-  const std::size_t perCore = ChunkCipher::ChunksPerCore(chunk), batch = 2 * perCore;
-  ByteBuffer in((batch + 1) * stored);
-  // Two: one is written while the next batch is opened into the other.
-  WipedBuffer outBuffers[2] = {WipedBuffer((batch + 1) * chunk), WipedBuffer((batch + 1) * chunk)};
-  ChunkCipher::Piece pieces[kBatch + 1];
-  BackgroundWriter writer(dest);
-  std::size_t have = 0;
-  for (std::uint64_t index = 0, turn = 0;; ++turn) {
-    WipedBuffer& out = outBuffers[turn % 2];
-    have += ReadFully(source, in.data() + have, in.size() - have);
-    if (have == 0) throw TruncatedError(name + " is truncated: it has a header but no sealed data");
-    const bool final = have < in.size();
-    const std::size_t count = final ? (have + stored - 1) / stored : batch;
-    out.Touched(count * chunk);
-    // Every tag of a half is checked before any of its chunks is decrypted,
-    // and nothing of the batch is released unless both halves' tags matched.
-    const auto checkAndDecrypt = [&](std::size_t from, std::size_t to) {
-      for (std::size_t k = from; k < to; ++k) {
-        const bool last = final && k + 1 == count;
-        const std::size_t size = std::min(stored, have - k * stored);
-        const std::size_t length = check.Verify(in.data() + k * stored, size, index + k, last);
-        pieces[k] = {in.data() + k * stored, out.data() + k * chunk, length / kBlock, {}};
-        ChunkIV(keys.iv, index + k, pieces[k].iv.data());
-      }
-      cipher.Decrypt({pieces + from, to - from});
-    };
-    const std::size_t half = std::min(count, count > batch ? perCore + 1 : perCore);
-    OnBothCores([&] { checkAndDecrypt(0, half); }, [&] { checkAndDecrypt(half, count); });
-    std::size_t release = (count - 1) * chunk + pieces[count - 1].blocks * kBlock;
-    if (final) {
-      const std::size_t pad = StrictPadLength(out.data(), release);
-      if (pad == 0)
-        throw AuthenticationError(name +
-                                  "'s padding is invalid under a matching tag: it was "
-                                  "not sealed by quorin");
-      release -= pad;
-    }
-    writer.Write(out.data(), release);
-    if (final) return writer.Finish();
-    have -= batch * stored;
-    std::memmove(in.data(), in.data() + batch * stored, have);
-    index += batch;
-  }
+  // A batch is `batch` stored chunks and one byte more, if the input has
+  // it: a chunk is the last when the input ends after its tag. The byte
+  // read ahead starts the next batch.
+  const std::size_t batch = ChunkCipher::ChunksPerBatch(chunk), span = batch * stored;
+  struct Worker {
+    Worker(std::size_t inBytes, std::size_t outBytes) : in(inBytes), out(outBytes) {}
+    ByteBuffer in;
+    WipedBuffer out;
+    ChunkCipher::Piece pieces[kLanes];
+    std::size_t have = 0, release = 0;
+    bool final = false;
+  };
+  std::unique_ptr<Worker> workers[kMostWorkers];
+  for (auto& w : workers) w = std::make_unique<Worker>(span + 1, span);
+  std::optional<std::uint8_t> ahead;  // only touched in reading order
+  RunBatches({
+      .read =
+          [&](unsigned w, std::uint64_t b) {
+            Worker& k = *workers[w];
+            std::size_t have = 0;
+            if (ahead) k.in.data()[have++] = *ahead;
+            have += ReadFully(source, k.in.data() + have, k.in.size() - have);
+            if (have == 0 && b == 0)
+              throw TruncatedError(name + " is truncated: it has a header but no sealed data");
+            k.final = have <= span;
+            ahead.reset();
+            if (!k.final) ahead = k.in.data()[--have];
+            k.have = have;
+            return k.final;
+          },
+      .work =
+          [&](unsigned w, std::uint64_t b) {
+            Worker& k = *workers[w];
+            const std::uint64_t first = b * batch;
+            const std::size_t count = (k.have + stored - 1) / stored;
+            k.out.Touched(count * chunk);
+            // Every tag of the batch is checked before any of its chunks is decrypted.
+            for (std::size_t c = 0; c < count; ++c) {
+              const bool last = k.final && c + 1 == count;
+              const std::size_t size = std::min(stored, k.have - c * stored);
+              const std::size_t length =
+                  check.Verify(k.in.data() + c * stored, size, first + c, last);
+              k.pieces[c] = {
+                  k.in.data() + c * stored, k.out.data() + c * chunk, length / kBlock, {}};
+              ChunkIV(keys.iv, first + c, k.pieces[c].iv.data());
+            }
+            cipher.Decrypt({k.pieces, count});
+            k.release = (count - 1) * chunk + k.pieces[count - 1].blocks * kBlock;
+            if (k.final) {
+              const std::size_t pad = StrictPadLength(k.out.data(), k.release);
+              if (pad == 0)
+                throw AuthenticationError(name +
+                                          "'s padding is invalid under a matching tag: it was "
+                                          "not sealed by quorin");
+              k.release -= pad;
+            }
+          },
+      .write =
+          [&](unsigned w, std::uint64_t) {
+            Worker& k = *workers[w];
+            WriteFully(dest, k.out.data(), k.release);
+          },
+  });
 }
 
 }  // namespace quorin::seal::detail

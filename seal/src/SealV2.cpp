@@ -1,10 +1,10 @@
 // Sealing in format version 2: a random file key wrapped for every
 // recipient, an authenticated header, and chunks encrypted side by side.
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
-#include "BackgroundWriter.h"
-#include "BothCores.h"
+#include "BatchPipeline.h"
 #include "ChunkCipher.h"
 #include "ChunkTag.h"
 #include "PayloadKeys.h"
@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kTag = format::kTagBytes;
-constexpr std::size_t kBatch = ChunkCipher::kMostPerBatch;
+constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
   if (secrets.empty() && o.recipients.empty())
@@ -61,49 +61,65 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
   const Mac tagKey({keys.tag.data(), keys.tag.size()});
   const std::size_t stored = chunkBytes + kTag;
   if (chunkBytes > format2::kLargestChunk) throw std::invalid_argument("chunks of at most 1 MiB");
-  const std::size_t perCore = ChunkCipher::ChunksPerCore(chunkBytes), batch = 2 * perCore;
-  WipedBuffer plain(batch * chunkBytes);
-  // Two: one is written while the next batch is sealed into the other.
-  ByteBuffer sealedBuffers[2] = {ByteBuffer(batch * stored), ByteBuffer(batch * stored)};
-  ChunkCipher::Piece pieces[kBatch];
-  BackgroundWriter writer(dest);
-  for (std::uint64_t index = 0, turn = 0;; ++turn) {
-    ByteBuffer& sealed = sealedBuffers[turn % 2];
-    const std::size_t n = ReadFully(source, plain.data(), plain.size());
-    plain.Touched(n + kBlock);
-    // A short read ends the input; its last chunk holds the 0 to C-1 bytes
-    // after the last full chunk, and the padding.
-    const bool final = n < plain.size();
-    const std::size_t full = n / chunkBytes;
-    const std::size_t count = full + (final ? 1 : 0);
-    for (std::size_t k = 0; k < count; ++k) {
-      std::size_t blocks = chunkBytes / kBlock;
-      if (k == full) {
-        const std::size_t rest = n - full * chunkBytes;
-        const std::size_t pad = kBlock - rest % kBlock;
-        std::memset(plain.data() + k * chunkBytes + rest, static_cast<int>(pad), pad);
-        blocks = (rest + pad) / kBlock;
-      }
-      pieces[k] = {plain.data() + k * chunkBytes, sealed.data() + k * stored, blocks, {}};
-      ChunkIV(keys.iv, index + k, pieces[k].iv.data());
-    }
-    // Every chunk before the last is full, so the stored chunks lie end to end.
-    const auto encryptAndTag = [&](std::size_t from, std::size_t to) {
-      cipher.Encrypt({pieces + from, to - from});
-      for (std::size_t k = from; k < to; ++k) {
-        const std::size_t length = pieces[k].blocks * kBlock;
-        const Tag tag =
-            ChunkTag(tagKey, headerMac, index + k, final && k + 1 == count, pieces[k].out, length);
-        std::memcpy(pieces[k].out + length, tag.data(), kTag);
-      }
-    };
-    const std::size_t half = std::min(count, perCore);
-    OnBothCores([&] { encryptAndTag(0, half); }, [&] { encryptAndTag(half, count); });
-    const std::size_t out = (count - 1) * stored + pieces[count - 1].blocks * kBlock + kTag;
-    writer.Write(sealed.data(), out);
-    index += count;
-    if (final) return writer.Finish();
-  }
+  // A batch is as many chunks as the cipher takes side by side, or fewer for
+  // large chunks; every batch before the last is full.
+  const std::size_t batch = ChunkCipher::ChunksPerBatch(chunkBytes);
+  struct Worker {
+    explicit Worker(std::size_t plainBytes, std::size_t sealedBytes)
+        : plain(plainBytes), sealed(sealedBytes) {}
+    WipedBuffer plain;
+    ByteBuffer sealed;
+    ChunkCipher::Piece pieces[kLanes];
+    std::size_t read = 0, count = 0, out = 0;
+    bool final = false;
+  };
+  std::unique_ptr<Worker> workers[kMostWorkers];
+  for (auto& w : workers) w = std::make_unique<Worker>(batch * chunkBytes, batch * stored);
+  RunBatches({
+      .read =
+          [&](unsigned w, std::uint64_t) {
+            Worker& k = *workers[w];
+            k.read = ReadFully(source, k.plain.data(), k.plain.size());
+            k.plain.Touched(k.read + kBlock);
+            // A short read ends the input; its last chunk holds the 0 to C-1
+            // bytes after the last full chunk, and the padding.
+            k.final = k.read < k.plain.size();
+            return k.final;
+          },
+      .work =
+          [&](unsigned w, std::uint64_t b) {
+            Worker& k = *workers[w];
+            const std::uint64_t first = b * batch;
+            const std::size_t full = k.read / chunkBytes;
+            k.count = full + (k.final ? 1 : 0);
+            for (std::size_t c = 0; c < k.count; ++c) {
+              std::size_t blocks = chunkBytes / kBlock;
+              if (c == full) {
+                const std::size_t rest = k.read - full * chunkBytes;
+                const std::size_t pad = kBlock - rest % kBlock;
+                std::memset(k.plain.data() + c * chunkBytes + rest, static_cast<int>(pad), pad);
+                blocks = (rest + pad) / kBlock;
+              }
+              k.pieces[c] = {
+                  k.plain.data() + c * chunkBytes, k.sealed.data() + c * stored, blocks, {}};
+              ChunkIV(keys.iv, first + c, k.pieces[c].iv.data());
+            }
+            cipher.Encrypt({k.pieces, k.count});
+            for (std::size_t c = 0; c < k.count; ++c) {
+              const std::size_t length = k.pieces[c].blocks * kBlock;
+              const Tag tag = ChunkTag(tagKey, headerMac, first + c, k.final && c + 1 == k.count,
+                                       k.pieces[c].out, length);
+              std::memcpy(k.pieces[c].out + length, tag.data(), kTag);
+            }
+            // Every chunk before the last is full, so the stored chunks lie end to end.
+            k.out = (k.count - 1) * stored + k.pieces[k.count - 1].blocks * kBlock + kTag;
+          },
+      .write =
+          [&](unsigned w, std::uint64_t) {
+            Worker& k = *workers[w];
+            WriteFully(dest, k.sealed.data(), k.out);
+          },
+  });
 }
 
 }  // namespace quorin::seal::detail

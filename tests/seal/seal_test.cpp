@@ -10,7 +10,9 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
 
+#include "BatchPipeline.h"
 #include "Bytes.h"
 #include "ChunkCipher.h"
 #include "Keys.h"
@@ -397,6 +399,68 @@ TEST(SealSplice, ChunksFromAnotherFileOfTheSameSecretAreRefused) {
       SealedV2(Bytes(200, 'a'), one, Options(Mode::OFB, 256, kFast, false, 2), kSmallChunk, 100);
   std::copy(a.begin() + kHeaderV2, a.begin() + kHeaderV2 + kStored, b.begin() + kHeaderV2);
   EXPECT_EQ(Classify([&] { Opened(b, secret); }), Outcome::Authentication);
+}
+
+// Batches on two workers: reads and writes in batch order, and a failure
+// reported as a serial run would report it (the earliest failing batch, even
+// when a later one failed first), with nothing written from it on.
+TEST(SealBatches, RunInOrderAndStopAtTheFirstFailureInBatchOrder) {
+  struct Fault {
+    char step;  // 'r'ead, 'w'ork or 'o'utput
+    std::uint64_t batch;
+    bool slow;  // fails after the other worker's later batch has failed
+  };
+  struct Case {
+    std::uint64_t batches;
+    std::vector<Fault> faults;
+    std::string error;  // "" when all is written
+    std::uint64_t written;
+  };
+  const Case cases[] = {
+      {1, {}, "", 1},
+      {9, {}, "", 9},
+      {9, {{'r', 3, false}}, "r3", 3},
+      {9, {{'w', 0, false}}, "w0", 0},
+      {9, {{'w', 4, false}}, "w4", 4},
+      {9, {{'o', 5, false}}, "o5", 5},
+      {9, {{'w', 2, true}, {'w', 3, false}}, "w2", 2},
+      {9, {{'w', 6, false}, {'r', 7, false}}, "w6", 6},
+      {9, {{'w', 8, false}}, "w8", 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("a case failing with '" + c.error + "'");
+    std::vector<std::uint64_t> reads, writes;
+    const auto step = [&](char name, std::uint64_t batch) {
+      for (const Fault& f : c.faults)
+        if (f.step == name && f.batch == batch) {
+          if (f.slow) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          throw std::runtime_error(name + std::to_string(batch));
+        }
+    };
+    std::string error;
+    try {
+      RunBatches({
+          .read =
+              [&](unsigned, std::uint64_t b) {
+                reads.push_back(b);
+                step('r', b);
+                return b + 1 == c.batches;
+              },
+          .work = [&](unsigned, std::uint64_t b) { step('w', b); },
+          .write =
+              [&](unsigned, std::uint64_t b) {
+                step('o', b);
+                writes.push_back(b);
+              },
+      });
+    } catch (const std::runtime_error& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error);
+    ASSERT_EQ(writes.size(), c.written);
+    for (std::size_t i = 0; i < reads.size(); ++i) EXPECT_EQ(reads[i], i);
+    for (std::size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(writes[i], i);
+  }
 }
 
 TEST_P(SealTamper, MessagesSayWhatAPersonCanDo) {
