@@ -41,6 +41,11 @@ class ChunkCipher {
   // No piece may be longer than the one before it (only a last chunk is shorter).
   void Encrypt(std::span<const Piece> pieces) const;
   void Decrypt(std::span<const Piece> pieces) const;
+  // Whether decryption takes each chunk whole (CBC and CFB, whose blocks
+  // decrypt side by side), so that a chunk is best decrypted right after
+  // its tag was checked, while it is in cache; OFB's chain is serial, so its
+  // chunks are best decrypted together.
+  bool DecryptsChunksWhole() const { return mode_ != Mode::OFB; }
 
  private:
   void Interleaved(std::span<const Piece> pieces) const;  // at most kLanes

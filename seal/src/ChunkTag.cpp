@@ -2,7 +2,7 @@
 
 namespace quorin::seal {
 
-Tag ChunkTag(const Mac& tagKey, std::span<const std::uint8_t> binding, std::uint64_t index,
+Tag ChunkTag(MacContext& tagKey, std::span<const std::uint8_t> binding, std::uint64_t index,
              bool last, const std::uint8_t* chunk, std::size_t size) {
   std::uint8_t position[9];
   for (int i = 0; i < 8; ++i) position[i] = static_cast<std::uint8_t>(index >> (8 * i));

@@ -17,7 +17,7 @@ namespace quorin::seal {
 using Tag = MacValue;
 static_assert(format::kTagBytes == kMacBytes);
 
-Tag ChunkTag(const Mac& tagKey, std::span<const std::uint8_t> binding, std::uint64_t index,
+Tag ChunkTag(MacContext& tagKey, std::span<const std::uint8_t> binding, std::uint64_t index,
              bool last, const std::uint8_t* chunk, std::size_t size);
 
 inline bool TagMatches(const Tag& expected, const std::uint8_t* stored) {

@@ -44,14 +44,25 @@ Mac::~Mac() {
 }
 
 MacValue Mac::Of(std::initializer_list<std::span<const std::uint8_t>> parts) const {
-  EVP_MAC_CTX* message = EVP_MAC_CTX_dup(keyed_->context);
-  if (!message) Fail();
-  bool ok = true;
+  return MacContext(*this).Of(parts);
+}
+
+MacContext::MacContext(const Mac& keyed) : context_(EVP_MAC_CTX_dup(keyed.keyed_->context)) {
+  if (!context_) Fail();
+}
+
+MacContext::~MacContext() {
+  EVP_MAC_CTX_free(static_cast<EVP_MAC_CTX*>(context_));
+}
+
+MacValue MacContext::Of(std::initializer_list<std::span<const std::uint8_t>> parts) {
+  auto* message = static_cast<EVP_MAC_CTX*>(context_);
+  // No key: HMAC starts again from the keyed state it kept.
+  bool ok = EVP_MAC_init(message, nullptr, 0, nullptr) == 1;
   for (const auto& part : parts) ok = ok && EVP_MAC_update(message, part.data(), part.size()) == 1;
   MacValue value{};
   std::size_t length = 0;
   ok = ok && EVP_MAC_final(message, value.data(), &length, value.size()) == 1;
-  EVP_MAC_CTX_free(message);
   if (!ok || length != value.size()) Fail();
   return value;
 }

@@ -94,7 +94,8 @@ void Opener::OpenTo(framework::TStream& dest, Secrets secrets) {
   // One stored chunk is read ahead: the last chunk is the one after which
   // the input ends.
   const std::size_t stored = h.info.chunkBytes + kTag;
-  const Mac mac({keys.mac.data(), keys.mac.size()});
+  const Mac keyed({keys.mac.data(), keys.mac.size()});
+  MacContext mac(keyed);
   const ChunkCheck reader(
       [&](std::uint64_t index, bool last, const std::uint8_t* chunk, std::size_t size) {
         return ChunkTag(mac, header_, index, last, chunk, size);

@@ -57,17 +57,25 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
   const ChunkCipher cipher(h.mode, keys.encryption);
   const Mac tagKey({keys.tag.data(), keys.tag.size()});
   const std::size_t chunk = h.chunkBytes, stored = chunk + kTag;
-  const ChunkCheck check(
-      [&](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size) {
-        return ChunkTag(tagKey, headerMac, index, last, data, size);
-      },
-      name, raw.size(), stored, true);
   // A batch is `batch` stored chunks and one byte more, if the input has
   // it: a chunk is the last when the input ends after its tag. The byte
   // read ahead starts the next batch.
   const std::size_t batch = ChunkCipher::ChunksPerBatch(chunk), span = batch * stored;
   struct Worker {
-    Worker(std::size_t inBytes, std::size_t outBytes) : in(inBytes), out(outBytes) {}
+    Worker(const Mac& tagKey, const std::uint8_t* binding, std::size_t inBytes,
+           std::size_t outBytes, const std::string& name, std::size_t headerBytes,
+           std::size_t stored)
+        : tag(tagKey),
+          check(
+              [this, binding](std::uint64_t index, bool last, const std::uint8_t* data,
+                              std::size_t size) {
+                return ChunkTag(tag, {binding, kMacBytes}, index, last, data, size);
+              },
+              name, headerBytes, stored, true),
+          in(inBytes),
+          out(outBytes) {}
+    MacContext tag;
+    const ChunkCheck check;
     ByteBuffer in;
     WipedBuffer out;
     ChunkCipher::Piece pieces[kLanes];
@@ -75,7 +83,9 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
     bool final = false;
   };
   std::unique_ptr<Worker> workers[kMostWorkers];
-  for (auto& w : workers) w = std::make_unique<Worker>(span + 1, span);
+  for (auto& w : workers)
+    w = std::make_unique<Worker>(tagKey, headerMac.data(), span + 1, span, name, raw.size(),
+                                 stored);
   std::optional<std::uint8_t> ahead;  // only touched in reading order
   RunBatches({
       .read =
@@ -98,17 +108,19 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
             const std::uint64_t first = b * batch;
             const std::size_t count = (k.have + stored - 1) / stored;
             k.out.Touched(count * chunk);
-            // Every tag of the batch is checked before any of its chunks is decrypted.
+            // A chunk is decrypted only after its tag matched, and nothing of a
+            // batch is written unless all its tags matched.
             for (std::size_t c = 0; c < count; ++c) {
               const bool last = k.final && c + 1 == count;
               const std::size_t size = std::min(stored, k.have - c * stored);
               const std::size_t length =
-                  check.Verify(k.in.data() + c * stored, size, first + c, last);
+                  k.check.Verify(k.in.data() + c * stored, size, first + c, last);
               k.pieces[c] = {
                   k.in.data() + c * stored, k.out.data() + c * chunk, length / kBlock, {}};
               ChunkIV(keys.iv, first + c, k.pieces[c].iv.data());
+              if (cipher.DecryptsChunksWhole()) cipher.Decrypt({&k.pieces[c], 1});
             }
-            cipher.Decrypt({k.pieces, count});
+            if (!cipher.DecryptsChunksWhole()) cipher.Decrypt({k.pieces, count});
             k.release = (count - 1) * chunk + k.pieces[count - 1].blocks * kBlock;
             if (k.final) {
               const std::size_t pad = StrictPadLength(k.out.data(), k.release);

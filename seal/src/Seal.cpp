@@ -40,7 +40,11 @@ class ChunkWriter {
  public:
   ChunkWriter(framework::TStream& dest, const SecureBuffer& macKey,
               const format::HeaderBytes& header, std::uint32_t chunkBytes)
-      : dest_(dest), mac_({macKey.data(), macKey.size()}), header_(header), chunk_(chunkBytes) {}
+      : dest_(dest),
+        keyed_({macKey.data(), macKey.size()}),
+        mac_(keyed_),
+        header_(header),
+        chunk_(chunkBytes) {}
 
   void Append(const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -63,7 +67,8 @@ class ChunkWriter {
   }
 
   framework::TStream& dest_;
-  const Mac mac_;
+  const Mac keyed_;
+  MacContext mac_;
   const format::HeaderBytes& header_;
   std::vector<std::uint8_t> chunk_;
   std::size_t filled_ = 0;

@@ -65,8 +65,9 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
   // large chunks; every batch before the last is full.
   const std::size_t batch = ChunkCipher::ChunksPerBatch(chunkBytes);
   struct Worker {
-    explicit Worker(std::size_t plainBytes, std::size_t sealedBytes)
-        : plain(plainBytes), sealed(sealedBytes) {}
+    Worker(const Mac& tagKey, std::size_t plainBytes, std::size_t sealedBytes)
+        : tag(tagKey), plain(plainBytes), sealed(sealedBytes) {}
+    MacContext tag;
     WipedBuffer plain;
     ByteBuffer sealed;
     ChunkCipher::Piece pieces[kLanes];
@@ -74,7 +75,7 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
     bool final = false;
   };
   std::unique_ptr<Worker> workers[kMostWorkers];
-  for (auto& w : workers) w = std::make_unique<Worker>(batch * chunkBytes, batch * stored);
+  for (auto& w : workers) w = std::make_unique<Worker>(tagKey, batch * chunkBytes, batch * stored);
   RunBatches({
       .read =
           [&](unsigned w, std::uint64_t) {
@@ -107,7 +108,7 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
             cipher.Encrypt({k.pieces, k.count});
             for (std::size_t c = 0; c < k.count; ++c) {
               const std::size_t length = k.pieces[c].blocks * kBlock;
-              const Tag tag = ChunkTag(tagKey, headerMac, first + c, k.final && c + 1 == k.count,
+              const Tag tag = ChunkTag(k.tag, headerMac, first + c, k.final && c + 1 == k.count,
                                        k.pieces[c].out, length);
               std::memcpy(k.pieces[c].out + length, tag.data(), kTag);
             }
