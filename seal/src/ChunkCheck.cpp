@@ -5,7 +5,6 @@
 namespace quorin::seal {
 namespace {
 
-constexpr std::size_t kTag = format::kTagBytes;
 constexpr std::size_t kBlock = 16;
 
 std::string Chunks(std::uint64_t n) {
@@ -17,17 +16,18 @@ std::string Chunks(std::uint64_t n) {
 std::size_t ChunkCheck::Verify(const std::uint8_t* stored, std::size_t size, std::uint64_t index,
                                bool last) const {
   const auto matches = [&](std::size_t length, bool asLast) {
-    return TagMatches(tagOf_(index, asLast, stored, length), stored + length);
+    return tagMatches_(index, asLast, stored, length, stored + length);
   };
-  if (size < kTag + kBlock) throw TruncatedError(name_ + " is truncated: it ends inside a chunk");
+  if (size < tagBytes_ + kBlock)
+    throw TruncatedError(name_ + " is truncated: it ends inside a chunk");
   // Whole blocks and a tag, unless bytes were cut off or added at the end.
-  if (const std::size_t extra = (size - kTag) % kBlock; extra != 0) {
-    if (last && size - extra >= kTag + kBlock && matches(size - extra - kTag, true))
+  if (const std::size_t extra = (size - tagBytes_) % kBlock; extra != 0) {
+    if (last && size - extra >= tagBytes_ + kBlock && matches(size - extra - tagBytes_, true))
       throw AuthenticationError(name_ + " has " + std::to_string(extra) +
                                 " bytes appended after its sealed data");
     throw TruncatedError(name_ + " is truncated: it ends inside a chunk");
   }
-  const std::size_t length = size - kTag;
+  const std::size_t length = size - tagBytes_;
   if (matches(length, last)) return length;
   if (last && matches(length, false))
     throw TruncatedError(name_ + " is truncated: its sealed data stops after " + Chunks(index + 1) +

@@ -8,20 +8,20 @@
 #include <functional>
 #include <string>
 
-#include "ChunkTag.h"
-
 namespace quorin::seal {
 
 class ChunkCheck {
  public:
-  using TagOf = std::function<Tag(std::uint64_t index, bool last, const std::uint8_t* chunk,
-                                  std::size_t size)>;
-  // headerBytes and storedChunk place a chunk in the file for messages.
-  // secretKnownRight: the header was authenticated, so a failing first
-  // chunk is damage, not a wrong secret.
-  ChunkCheck(TagOf tagOf, std::string name, std::size_t headerBytes, std::size_t storedChunk,
-             bool secretKnownRight)
-      : tagOf_(std::move(tagOf)),
+  // Whether `tag` is the chunk's tag, compared in constant time.
+  using TagMatches = std::function<bool(std::uint64_t index, bool last, const std::uint8_t* chunk,
+                                        std::size_t size, const std::uint8_t* tag)>;
+  // tagBytes: the format's tag length. headerBytes and storedChunk place a
+  // chunk in the file for messages. secretKnownRight: the header was
+  // authenticated, so a failing first chunk is damage, not a wrong secret.
+  ChunkCheck(TagMatches tagMatches, std::size_t tagBytes, std::string name, std::size_t headerBytes,
+             std::size_t storedChunk, bool secretKnownRight)
+      : tagMatches_(std::move(tagMatches)),
+        tagBytes_(tagBytes),
         name_(std::move(name)),
         headerBytes_(headerBytes),
         storedChunk_(storedChunk),
@@ -34,7 +34,8 @@ class ChunkCheck {
                      bool last) const;
 
  private:
-  TagOf tagOf_;
+  TagMatches tagMatches_;
+  std::size_t tagBytes_;
   std::string name_;
   std::size_t headerBytes_, storedChunk_;
   bool secretKnownRight_;

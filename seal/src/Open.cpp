@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ChunkCheck.h"
+#include "ChunkTag.h"
 #include "FormatV2.h"
 #include "SealCore.h"
 
@@ -97,10 +98,11 @@ void Opener::OpenTo(framework::TStream& dest, Secrets secrets) {
   const Mac keyed({keys.mac.data(), keys.mac.size()});
   MacContext mac(keyed);
   const ChunkCheck reader(
-      [&](std::uint64_t index, bool last, const std::uint8_t* chunk, std::size_t size) {
-        return ChunkTag(mac, header_, index, last, chunk, size);
+      [&](std::uint64_t index, bool last, const std::uint8_t* chunk, std::size_t size,
+          const std::uint8_t* tag) {
+        return TagMatches(ChunkTag(mac, header_, index, last, chunk, size), tag);
       },
-      name_, format::kHeaderBytes, stored, false);
+      kTag, name_, format::kHeaderBytes, stored, false);
   std::vector<std::uint8_t> current(stored), ahead(stored);
   std::size_t n = ReadFully(source_, current.data(), stored);
   if (n == 0) throw TruncatedError(name_ + " is truncated: it has a header but no sealed data");

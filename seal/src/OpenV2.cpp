@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "BatchPipeline.h"
+#include "ChunkAuthenticator.h"
 #include "ChunkCheck.h"
 #include "ChunkCipher.h"
 #include "PayloadKeys.h"
@@ -17,7 +18,7 @@ namespace quorin::seal::detail {
 namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
-constexpr std::size_t kTag = format::kTagBytes;
+constexpr std::size_t kTag = kChunkTagBytes;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
 format2::Header Reparse(const std::vector<std::uint8_t>& raw, const std::string& name) {
@@ -55,26 +56,25 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
                               "secret given, but the header's MAC does not match");
 
   const ChunkCipher cipher(h.mode, keys.encryption);
-  const Mac tagKey({keys.tag.data(), keys.tag.size()});
   const std::size_t chunk = h.chunkBytes, stored = chunk + kTag;
   // A batch is `batch` stored chunks and one byte more, if the input has
   // it: a chunk is the last when the input ends after its tag. The byte
   // read ahead starts the next batch.
   const std::size_t batch = ChunkCipher::ChunksPerBatch(chunk), span = batch * stored;
   struct Worker {
-    Worker(const Mac& tagKey, const std::uint8_t* binding, std::size_t inBytes,
+    Worker(const PayloadKeys& keys, const MacValue& headerMac, std::size_t inBytes,
            std::size_t outBytes, const std::string& name, std::size_t headerBytes,
            std::size_t stored)
-        : tag(tagKey),
+        : tag(keys.tag, headerMac),
           check(
-              [this, binding](std::uint64_t index, bool last, const std::uint8_t* data,
-                              std::size_t size) {
-                return ChunkTag(tag, {binding, kMacBytes}, index, last, data, size);
+              [this](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size,
+                     const std::uint8_t* storedTag) {
+                return tag.Matches(index, last, data, size, storedTag);
               },
-              name, headerBytes, stored, true),
+              kTag, name, headerBytes, stored, true),
           in(inBytes),
           out(outBytes) {}
-    MacContext tag;
+    ChunkAuthenticator tag;
     const ChunkCheck check;
     ByteBuffer in;
     WipedBuffer out;
@@ -84,8 +84,7 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
   };
   std::unique_ptr<Worker> workers[kMostWorkers];
   for (auto& w : workers)
-    w = std::make_unique<Worker>(tagKey, headerMac.data(), span + 1, span, name, raw.size(),
-                                 stored);
+    w = std::make_unique<Worker>(keys, headerMac, span + 1, span, name, raw.size(), stored);
   std::optional<std::uint8_t> ahead;  // only touched in reading order
   RunBatches({
       .read =

@@ -11,6 +11,7 @@
 #include "Keys.h"
 #include "Stanza.h"
 #include "quorin/Rc6.h"
+#include "quorin/platform/LargeBuffer.h"
 
 namespace quorin::seal::detail {
 
@@ -41,17 +42,16 @@ inline std::size_t StrictPadLength(const std::uint8_t* data, std::size_t size) {
   return pad;
 }
 
-// A heap buffer left uninitialised: its pages are touched only as far as
+// A batch buffer left uninitialised: its pages are touched only as far as
 // they are used.
 class ByteBuffer {
  public:
-  explicit ByteBuffer(std::size_t size) : bytes_(new std::uint8_t[size]), size_(size) {}
-  std::uint8_t* data() { return bytes_.get(); }
-  std::size_t size() const { return size_; }
+  explicit ByteBuffer(std::size_t size) : bytes_(size) {}
+  std::uint8_t* data() { return bytes_.data(); }
+  std::size_t size() const { return bytes_.size(); }
 
  private:
-  std::unique_ptr<std::uint8_t[]> bytes_;
-  std::size_t size_;
+  platform::LargeBuffer bytes_;
 };
 
 // One for plaintext: as far as it was used (Touched), wiped when it goes.

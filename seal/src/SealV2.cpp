@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "BatchPipeline.h"
+#include "ChunkAuthenticator.h"
 #include "ChunkCipher.h"
-#include "ChunkTag.h"
 #include "PayloadKeys.h"
 #include "SealCore.h"
 #include "cipher/SecureWipe.h"
@@ -15,7 +15,7 @@ namespace quorin::seal::detail {
 namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
-constexpr std::size_t kTag = format::kTagBytes;
+constexpr std::size_t kTag = kChunkTagBytes;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
@@ -58,16 +58,16 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
   WriteFully(dest, headerMac.data(), headerMac.size());
 
   const ChunkCipher cipher(h.mode, keys.encryption);
-  const Mac tagKey({keys.tag.data(), keys.tag.size()});
   const std::size_t stored = chunkBytes + kTag;
   if (chunkBytes > format2::kLargestChunk) throw std::invalid_argument("chunks of at most 1 MiB");
   // A batch is as many chunks as the cipher takes side by side, or fewer for
   // large chunks; every batch before the last is full.
   const std::size_t batch = ChunkCipher::ChunksPerBatch(chunkBytes);
   struct Worker {
-    Worker(const Mac& tagKey, std::size_t plainBytes, std::size_t sealedBytes)
-        : tag(tagKey), plain(plainBytes), sealed(sealedBytes) {}
-    MacContext tag;
+    Worker(const SecureBuffer& tagKey, const MacValue& headerMac, std::size_t plainBytes,
+           std::size_t sealedBytes)
+        : tag(tagKey, headerMac), plain(plainBytes), sealed(sealedBytes) {}
+    ChunkAuthenticator tag;
     WipedBuffer plain;
     ByteBuffer sealed;
     ChunkCipher::Piece pieces[kLanes];
@@ -75,7 +75,8 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
     bool final = false;
   };
   std::unique_ptr<Worker> workers[kMostWorkers];
-  for (auto& w : workers) w = std::make_unique<Worker>(tagKey, batch * chunkBytes, batch * stored);
+  for (auto& w : workers)
+    w = std::make_unique<Worker>(keys.tag, headerMac, batch * chunkBytes, batch * stored);
   RunBatches({
       .read =
           [&](unsigned w, std::uint64_t) {
@@ -108,8 +109,8 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
             cipher.Encrypt({k.pieces, k.count});
             for (std::size_t c = 0; c < k.count; ++c) {
               const std::size_t length = k.pieces[c].blocks * kBlock;
-              const Tag tag = ChunkTag(k.tag, headerMac, first + c, k.final && c + 1 == k.count,
-                                       k.pieces[c].out, length);
+              const Poly1305Value tag =
+                  k.tag.Of(first + c, k.final && c + 1 == k.count, k.pieces[c].out, length);
               std::memcpy(k.pieces[c].out + length, tag.data(), kTag);
             }
             // Every chunk before the last is full, so the stored chunks lie end to end.

@@ -14,6 +14,7 @@
 
 #include "BatchPipeline.h"
 #include "Bytes.h"
+#include "ChunkAuthenticator.h"
 #include "ChunkCipher.h"
 #include "Keys.h"
 #include "PayloadKeys.h"
@@ -199,10 +200,10 @@ Bytes ComponentChunks(const Bytes& plain, const Secret& secret, int bits, Mode m
 Bytes WithoutHeaderAndTagsV2(const Bytes& sealed, std::size_t header, std::uint32_t chunk) {
   Bytes body;
   for (std::size_t at = header; at < sealed.size();) {
-    const std::size_t n = std::min<std::size_t>(chunk, sealed.size() - at - format::kTagBytes);
+    const std::size_t n = std::min<std::size_t>(chunk, sealed.size() - at - kChunkTagBytes);
     body.insert(body.end(), sealed.begin() + static_cast<std::ptrdiff_t>(at),
                 sealed.begin() + static_cast<std::ptrdiff_t>(at + n));
-    at += n + format::kTagBytes;
+    at += n + kChunkTagBytes;
   }
   return body;
 }
@@ -212,15 +213,16 @@ TEST_P(SealRoundTrip, Version2ChunksAreTheComponentsChunkByChunkAndOpen) {
   const Secret secret = passphrase ? Passphrase() : KeyFile();
   const Secret* one[] = {&secret};
   std::mt19937_64 rng(static_cast<unsigned>(bits) * 5 + static_cast<unsigned>(mode));
-  // Around the batches of 48-byte chunks: the sealer's (two sets of lanes)
-  // and the opener's (one more, read ahead).
-  const std::size_t batch = 2 * ChunkCipher::kLanes * 48;
+  // Around the batches of 48-byte chunks (all the lanes; the opener reads
+  // one byte ahead), the first and the second worker's.
+  const std::size_t batch = ChunkCipher::kLanes * 48;
   for (std::size_t size :
        {std::size_t{0}, std::size_t{1}, std::size_t{17}, batch - 1, batch, batch + 1, batch + 48,
-        batch + 49, 2 * batch + 5000, std::size_t{1} << 20, (std::size_t{5} << 20) + 65536 + 3}) {
+        batch + 49, 2 * batch - 1, 2 * batch, 4 * batch + 5000, std::size_t{1} << 20,
+        (std::size_t{5} << 20) + 65536 + 3}) {
     // 48-byte chunks, the default and the largest (two chunks a core at a time).
     for (std::uint32_t chunk : {format::kChunkBytes, 48u, format2::kLargestChunk}) {
-      if ((chunk == 48 && size > 3 * batch) || (chunk != 48 && size > 0 && size < batch) ||
+      if ((chunk == 48 && size > 5 * batch) || (chunk != 48 && size > 0 && size < 2 * batch) ||
           (chunk == format2::kLargestChunk && size < (std::size_t{5} << 20)))
         continue;
       SCOPED_TRACE("size " + std::to_string(size) + ", chunk " + std::to_string(chunk));
@@ -229,7 +231,7 @@ TEST_P(SealRoundTrip, Version2ChunksAreTheComponentsChunkByChunkAndOpen) {
       const std::size_t header = format2::kFixedBytes + format2::kStanzaHeadBytes +
                                  (passphrase ? 72 : 64) + format2::kHeaderMacBytes;
       const std::size_t body = size / 16 * 16 + 16, chunks = size / chunk + 1;
-      ASSERT_EQ(sealed.size(), header + body + chunks * format::kTagBytes);
+      ASSERT_EQ(sealed.size(), header + body + chunks * kChunkTagBytes);
       EXPECT_EQ(WithoutHeaderAndTagsV2(sealed, header, chunk),
                 ComponentChunks(plain, secret, bits, mode, chunk));
       EXPECT_EQ(Opened(sealed, secret), plain);
@@ -268,7 +270,12 @@ TEST(Seal, FreshSaltAndIVEachTime) {
 // A file whose chunks are 64 bytes: 200 bytes of plaintext make chunks of
 // 64, 64, 64 and 16 bytes.
 constexpr std::uint32_t kSmallChunk = 64;
-constexpr std::size_t kStored = kSmallChunk + format::kTagBytes;
+constexpr std::size_t TagBytes(int version) {
+  return version == 1 ? format::kTagBytes : kChunkTagBytes;
+}
+constexpr std::size_t StoredChunk(int version) {
+  return kSmallChunk + TagBytes(version);
+}
 // Version 2's header with one key-file stanza.
 constexpr std::size_t kHeaderV2 = format2::kFixedBytes + format2::kStanzaHeadBytes + 64 + 32;
 
@@ -318,6 +325,7 @@ Outcome HeaderFlip(int version, std::size_t i) {
 
 std::vector<Tampering> EveryTampering(int version, const Bytes& good) {
   const std::size_t header = version == 1 ? format::kHeaderBytes : kHeaderV2;
+  const std::size_t stored = StoredChunk(version);
   std::vector<Tampering> cases;
   const auto changed = [&](std::size_t at, std::uint8_t mask) {
     Bytes b = good;
@@ -330,15 +338,15 @@ std::vector<Tampering> EveryTampering(int version, const Bytes& good) {
     cases.push_back({"body byte " + std::to_string(i), changed(i, 0x01), Outcome::Authentication});
   for (std::size_t n = 0; n < good.size(); ++n) {
     // A cut inside a chunk at a block boundary looks like a short last chunk whose tag fails.
-    const std::size_t into = (n - header) % kStored;
+    const std::size_t into = (n - header) % stored;
     const Outcome o = n == 0                                      ? Outcome::NotSealed
                       : n > header && into != 0 && into % 16 == 0 ? Outcome::Either
                                                                   : Outcome::Truncated;
     cases.push_back({"cut to " + std::to_string(n), Bytes(good.data(), good.data() + n), o});
   }
   const auto chunk = [&](std::size_t i) {
-    const std::size_t at = header + i * kStored;
-    return Bytes(good.data() + at, good.data() + std::min(at + kStored, good.size()));
+    const std::size_t at = header + i * stored;
+    return Bytes(good.data() + at, good.data() + std::min(at + stored, good.size()));
   };
   const auto joined = [&](std::initializer_list<std::size_t> order) {
     Bytes b(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(header));
@@ -368,7 +376,7 @@ TEST_P(SealTamper, EveryChangeIsRefusedAndLeavesNoOutputFile) {
   const Bytes plain(200, 'p');
   const Bytes good = SealedAs(version, plain, secret, Options(Mode::CBC, 256), kSmallChunk);
   ASSERT_EQ(good.size(),
-            (version == 1 ? format::kHeaderBytes : kHeaderV2) + 208 + 4 * format::kTagBytes);
+            (version == 1 ? format::kHeaderBytes : kHeaderV2) + 208 + 4 * TagBytes(version));
   testsupport::TempDir dir;
   const std::string in = dir.File("in.qsl"), out = dir.File("out");
   testsupport::WriteFileBytes(in, good);
@@ -397,7 +405,7 @@ TEST(SealSplice, ChunksFromAnotherFileOfTheSameSecretAreRefused) {
       SealedV2(Bytes(200, 'a'), one, Options(Mode::OFB, 256, kFast, false, 2), kSmallChunk, 0);
   Bytes b =
       SealedV2(Bytes(200, 'a'), one, Options(Mode::OFB, 256, kFast, false, 2), kSmallChunk, 100);
-  std::copy(a.begin() + kHeaderV2, a.begin() + kHeaderV2 + kStored, b.begin() + kHeaderV2);
+  std::copy(a.begin() + kHeaderV2, a.begin() + kHeaderV2 + StoredChunk(2), b.begin() + kHeaderV2);
   EXPECT_EQ(Classify([&] { Opened(b, secret); }), Outcome::Authentication);
 }
 
@@ -481,7 +489,7 @@ TEST_P(SealTamper, MessagesSayWhatAPersonCanDo) {
                            "altered or cut short (a tag does not match)"
                          : "cannot open test: no passphrase, key file or identity given opens it "
                            "(or its header was altered)");
-  EXPECT_EQ(message(Bytes(good.begin(), good.end() - 48), KeyFile()),
+  EXPECT_EQ(message(Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(16 + TagBytes(version))), KeyFile()),
             "test is truncated: its sealed data stops after 3 chunks, before the last chunk");
   Bytes appended = good;
   appended.push_back(0);
