@@ -13,7 +13,7 @@ namespace {
 
 using namespace quorin::seal;
 
-constexpr std::size_t kPlainBytes = 64 << 20;
+constexpr std::size_t kPlainBytes = 256 << 20;  // as the files beside age
 
 // Reads a fixed buffer front to back; writes are counted and dropped.
 class BufferStream : public framework::TStream {

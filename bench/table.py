@@ -152,7 +152,7 @@ def tool_rows(bench, quorin, large):
                             check=True, capture_output=True, text=True).stdout
     singles = {b["run_name"].replace("/real_time", ""): b for b in json.loads(single)["benchmarks"]
                if b.get("aggregate_name") == "median"}
-    print("%-31s %15s %15s %9s" % ("memory streams, 64 MiB", "one core", "two cores", "ratio"))
+    print("%-31s %15s %15s %9s" % ("memory streams, 256 MiB", "one core", "two cores", "ratio"))
     for what in ("Seal", "Open"):
         for index, mode in enumerate(MODES[1:], 1):
             name = "%s_Stream/%d" % (what, index)
