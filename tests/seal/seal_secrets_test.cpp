@@ -64,8 +64,8 @@ TEST(SealSecrets, EverySecretLivesInWipedMemoryAndIsFreed) {
     EXPECT_TRUE(Live().empty()) << Live().size() << " secret buffers were not freed";
     // The secret itself; sealing: the file key, the stanza's wrap key, then
     // opening as well: the payload root, the header MAC, RC6 (24 bytes), tag and
-    // IV keys, and RC6's round keys (176 bytes).
-    const std::vector<std::size_t> payload{32, 32, 24, 32, 32, 176};
+    // IV keys, RC6's round keys (176 bytes) and each worker's one-time tag key.
+    const std::vector<std::size_t> payload{32, 32, 24, 32, 32, 176, 32, 32};
     std::vector<std::size_t> expected{usePassphrase ? passphrase.size() : 48u, 32, 32};
     expected.insert(expected.end(), payload.begin(), payload.end());
     expected.insert(expected.end(), {32, 32});  // the wrap key, the file key unwrapped
