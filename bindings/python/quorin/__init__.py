@@ -25,7 +25,7 @@ import ctypes.util
 import operator
 import os
 import threading
-from typing import Callable, List, Optional, Union
+from typing import BinaryIO, Callable, List, Optional, Union
 
 __all__ = ["Quorin", "QuorinError", "encode", "decode", "version"]
 
@@ -54,6 +54,9 @@ _SIGNATURES = [
     ("quorin_version", ctypes.c_char_p, []),
     ("quorin_encrypt_block", ctypes.c_int, [_p, ctypes.c_char_p, _u8p]),
     ("quorin_decrypt_block", ctypes.c_int, [_p, ctypes.c_char_p, _u8p]),
+    ("quorin_buffer", _u8p, [_p]),
+    ("quorin_encrypt_buffer", ctypes.c_int, [_p, ctypes.c_int32]),
+    ("quorin_decrypt_buffer", ctypes.c_int, [_p, ctypes.c_int32]),
     ("quorin_encrypt_string", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_decrypt_string", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_encrypt_file", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_char_p]),
@@ -140,6 +143,38 @@ def _path(value: PathLike, what: str) -> bytes:
     if b"\0" in name:
         raise ValueError("%s contains a NUL character" % what)
     return name
+
+
+_CHUNK = 4096  # the component's stream chunk
+_BAD_COUNT, _BAD_CIPHERTEXT, _BAD_PADDING = -7, -8, -9  # the component's status codes
+
+
+def _read_chunk(src: BinaryIO) -> bytes:
+    """Up to one chunk from src: short only at its end, as the component's
+    streams read (file objects may return less than asked before the end)."""
+    parts: List[bytes] = []
+    got = 0
+    while got < _CHUNK:
+        part = src.read(_CHUNK - got)
+        if part is None:
+            raise BlockingIOError("src has no data ready: a non-blocking source cannot be streamed")
+        if not isinstance(part, (bytes, bytearray, memoryview)):
+            raise TypeError("src.read() must return bytes, not %s" % type(part).__name__)
+        if not part:
+            break
+        parts.append(bytes(part))
+        got += len(part)
+    return b"".join(parts)
+
+
+def _write_all(dst: BinaryIO, data: bytes) -> None:
+    """All of data to dst, also when dst.write takes only part of it (raw files)."""
+    view = memoryview(data)
+    while view:
+        written = dst.write(view)
+        if written is None:
+            raise BlockingIOError("dst took no data: a non-blocking destination cannot be streamed")
+        view = view[written:] if isinstance(written, int) else view[len(view):]
 
 
 def _sized(call: Callable[..., int], *args: object) -> bytes:
@@ -324,6 +359,79 @@ class Quorin:
         names = (_path(src, "src"), _path(dst, "dst"))
         with self._lock:
             _check(_lib.quorin_decrypt_file(self._handle(), *names))
+
+    def _ready(self, handle: int) -> None:
+        """Refuses, before anything is read, an instance without a key (or
+        without an IV outside ECB), as the component's streams do: a
+        buffer call with a count of 0 reports the key's state first."""
+        status = _lib.quorin_encrypt_buffer(handle, 0)
+        if status != _BAD_COUNT:
+            _check(status)
+
+    def _through_buffer(self, call: Callable[..., int], handle: int, data: bytes) -> bytes:
+        buffer = _lib.quorin_buffer(handle)
+        ctypes.memmove(buffer, data, len(data))
+        _check(call(handle, len(data)))
+        return ctypes.string_at(buffer, len(data))
+
+    def encrypt_stream(self, src: BinaryIO, dst: BinaryIO) -> None:
+        """Encrypts everything src.read() gives, to its end, into dst, byte
+        for byte as the component's EncryptStream: 4096-byte chunks through
+        the work buffer, the last one padded, so the same bytes as
+        encrypt_string in string_mode "normal" and encrypt_file. Memory stays
+        at one chunk whatever the length; src may be a pipe. The chain runs
+        on, as in every call: load the IV first for a new message."""
+        with self._lock:
+            handle = self._handle()
+            self._ready(handle)
+            while True:
+                data = _read_chunk(src)
+                final = len(data) < _CHUNK
+                if final:
+                    pad = 16 - len(data) % 16
+                    data += bytes([pad]) * pad
+                _write_all(dst, self._through_buffer(_lib.quorin_encrypt_buffer, handle, data))
+                if final:
+                    return
+
+    def decrypt_stream(self, src: BinaryIO, dst: BinaryIO) -> None:
+        """The inverse of encrypt_stream, as the component's DecryptStream:
+        the last chunk's final byte says how many bytes to drop. Ciphertext
+        that is empty or not whole 16-byte blocks raises QuorinError -8,
+        before anything is written when src can tell its size (seekable),
+        else when its end is reached; a final byte larger than the final
+        chunk raises -9. A wrong key or IV gives wrong bytes, not an error."""
+        with self._lock:
+            handle = self._handle()
+            self._ready(handle)
+            if src.seekable():
+                here = src.tell()
+                size = src.seek(0, os.SEEK_END) - here
+                src.seek(here)
+                if size <= 0 or size % 16:
+                    raise QuorinError(_BAD_CIPHERTEXT, "the ciphertext is %d bytes, not a whole, "
+                                      "non-zero number of 16-byte blocks" % max(size, 0))
+            current = _read_chunk(src)
+            if not current:
+                raise QuorinError(_BAD_CIPHERTEXT, "the ciphertext is empty")
+            while True:
+                ahead = _read_chunk(src) if len(current) == _CHUNK else b""
+                if ahead:
+                    _write_all(dst, self._through_buffer(_lib.quorin_decrypt_buffer, handle,
+                                                         current))
+                    current = ahead
+                    continue
+                if len(current) % 16:
+                    raise QuorinError(_BAD_CIPHERTEXT, "the ciphertext ends in a partial block "
+                                      "of %d bytes" % (len(current) % 16))
+                plain = self._through_buffer(_lib.quorin_decrypt_buffer, handle, current)
+                drop = plain[-1]
+                if drop > len(plain):
+                    raise QuorinError(_BAD_PADDING, "the final decrypted byte (%d) exceeds the "
+                                      "final chunk of %d bytes: wrong key, IV or mode, or damaged "
+                                      "data" % (drop, len(plain)))
+                _write_all(dst, plain[:len(plain) - drop])
+                return
 
     def mac(self) -> bytes:
         """The CBC-MAC (mode "cbc" only): the chaining register, 16 bytes."""
