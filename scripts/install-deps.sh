@@ -9,7 +9,7 @@
 set -eu
 
 BUILD="cmake ninja-build g++ make pkg-config libcli11-dev libsodium-dev libssl-dev"
-TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-venv python3-nacl python3-cryptography python3-pip python3-build python3-setuptools python3-wheel"
+TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-venv python3-nacl python3-cryptography python3-pip python3-build python3-setuptools python3-wheel mypy"
 PEERS="libbenchmark-dev libtomcrypt-dev libcrypto++-dev"
 PACKAGING="dpkg-dev file lintian"
 CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user bash-completion git $PACKAGING"

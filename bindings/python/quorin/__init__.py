@@ -25,7 +25,7 @@ import ctypes.util
 import operator
 import os
 import threading
-from typing import BinaryIO, Callable, List, Optional, Union
+from typing import BinaryIO, Callable, List, Optional, Tuple, Union
 
 __all__ = ["Quorin", "QuorinError", "encode", "decode", "version"]
 
@@ -186,7 +186,7 @@ def _sized(call: Callable[..., int], *args: object) -> bytes:
     return ctypes.string_at(out, size.value)
 
 
-def _choice(value: object, choices: tuple, what: str) -> int:
+def _choice(value: object, choices: Tuple[Union[int, str], ...], what: str) -> int:
     """The index of value among choices; TypeError for a value of another
     type (128.0 is not 128, True is not 1), ValueError for one not listed."""
     if isinstance(choices[0], int):
@@ -203,7 +203,8 @@ def _choice(value: object, choices: tuple, what: str) -> int:
 
 def version() -> str:
     """The package version of the C library, e.g. "1.11"."""
-    return _lib.quorin_version().decode()
+    text: bytes = _lib.quorin_version()
+    return text.decode()
 
 
 def encode(data: BytesLike) -> str:
@@ -451,9 +452,8 @@ class Quorin:
     def __enter__(self) -> "Quorin":
         return self
 
-    def __exit__(self, *exc: object) -> bool:
-        self.burn()
-        return False
+    def __exit__(self, *exc: object) -> None:
+        self.burn()  # and lets any exception through
 
     def __del__(self) -> None:
         if getattr(self, "_h", None):
