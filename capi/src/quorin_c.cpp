@@ -293,6 +293,46 @@ int quorin_decrypt_buffer(quorin* q, int32_t count) {
   return Guarded([&] { return q->component.DecryptBuffer(count); });
 }
 
+namespace {
+
+// Whole blocks through the work buffer, a chunk at a time. The component
+// checks its key before a buffer's count, so a count of 0 reports the key's
+// state and changes nothing.
+int Blocks(quorin* q, const uint8_t* src, uint8_t* dst, size_t len, bool encrypt) {
+  if (q == nullptr) return Invalid("the handle is NULL");
+  if (len % Rc6::TQuorin::BlockSize != 0)
+    return Fail(QUORIN_INVALID_ARGUMENT,
+                "the length must be a whole number of 16-byte blocks, not " + std::to_string(len) +
+                    " bytes");
+  if (len > 0 && (src == nullptr || dst == nullptr)) return Invalid("src or dst is NULL");
+  return Guarded([&]() -> int {
+    Rc6::TQuorin& c = q->component;
+    const auto run = [&](std::int32_t count) {
+      return encrypt ? c.EncryptBuffer(count) : c.DecryptBuffer(count);
+    };
+    if (const std::int32_t status = run(0); status != Rc6::TStatus::BadCount) return status;
+    std::uint8_t* buffer = c.Buffer().data();
+    for (size_t at = 0; at < len; at += Rc6::TQuorin::ChunkSize) {
+      const size_t n = std::min(len - at, Rc6::TQuorin::ChunkSize);
+      std::memcpy(buffer, src + at, n);
+      if (const std::int32_t status = run(static_cast<std::int32_t>(n)); status != QUORIN_OK)
+        return status;
+      std::memcpy(dst + at, buffer, n);
+    }
+    return QUORIN_OK;
+  });
+}
+
+}  // namespace
+
+int quorin_encrypt_blocks(quorin* q, const uint8_t* src, uint8_t* dst, size_t len) {
+  return Blocks(q, src, dst, len, true);
+}
+
+int quorin_decrypt_blocks(quorin* q, const uint8_t* src, uint8_t* dst, size_t len) {
+  return Blocks(q, src, dst, len, false);
+}
+
 int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
                           size_t* dst_len) {
   if (q == nullptr || dst_len == nullptr || (src == nullptr && src_len != 0))

@@ -140,6 +140,37 @@ static void test_buffer(void) {
   quorin_free(d);
 }
 
+/* Whole blocks of any length: the unpadded prefix of the padded string
+ * encryption, in place or not, and back; refusals before any change. */
+static void test_blocks(void) {
+  static uint8_t plain[3 * 4096 + 48], sealed[sizeof plain + 16], back[sizeof plain];
+  const size_t lengths[] = {0, 16, 4096, 4112, sizeof plain};
+  for (size_t i = 0; i < sizeof plain; ++i) plain[i] = (uint8_t)(i * 13 + 1);
+  for (size_t k = 0; k < sizeof lengths / sizeof lengths[0]; ++k) {
+    const size_t len = lengths[k];
+    quorin* q = keyed(QUORIN_CBC, QUORIN_STRING_NORMAL);
+    size_t padded = sizeof sealed;
+    CHECK(quorin_encrypt_string(q, plain, len, sealed, &padded) == QUORIN_OK && padded == len + 16);
+    CHECK(quorin_load_iv(q, (const uint8_t*)"c interface iv..", 16) == QUORIN_OK);
+    memcpy(back, plain, len);
+    CHECK(quorin_encrypt_blocks(q, back, back, len) == QUORIN_OK); /* in place */
+    CHECK(len == 0 || memcmp(back, sealed, len) == 0);
+    CHECK(quorin_load_iv(q, (const uint8_t*)"c interface iv..", 16) == QUORIN_OK);
+    CHECK(quorin_decrypt_blocks(q, sealed, back, len) == QUORIN_OK);
+    CHECK(len == 0 || memcmp(back, plain, len) == 0);
+    quorin_free(q);
+  }
+  quorin* q = quorin_new();
+  CHECK(quorin_encrypt_blocks(q, plain, back, 0) == QUORIN_NO_KEY);
+  CHECK(quorin_initialise(q, (const uint8_t*)"k", 1) == QUORIN_OK);
+  CHECK(quorin_set_mode(q, QUORIN_OFB) == QUORIN_OK);
+  CHECK(quorin_decrypt_blocks(q, plain, back, 16) == QUORIN_NO_IV);
+  CHECK(quorin_encrypt_blocks(q, plain, back, 15) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_encrypt_blocks(q, NULL, back, 16) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_decrypt_blocks(NULL, plain, back, 16) == QUORIN_INVALID_ARGUMENT);
+  quorin_free(q);
+}
+
 /* Every length 0..40 in every mode and both string forms, with the size
  * queries, through one instance each way. */
 static void test_strings(void) {
@@ -317,6 +348,7 @@ int main(void) {
   test_published_vectors();
   test_keying_and_refusals();
   test_buffer();
+  test_blocks();
   test_strings();
   test_refusals_keep_dst_len();
   test_files();

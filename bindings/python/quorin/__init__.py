@@ -54,9 +54,8 @@ _SIGNATURES = [
     ("quorin_version", ctypes.c_char_p, []),
     ("quorin_encrypt_block", ctypes.c_int, [_p, ctypes.c_char_p, _u8p]),
     ("quorin_decrypt_block", ctypes.c_int, [_p, ctypes.c_char_p, _u8p]),
-    ("quorin_buffer", _u8p, [_p]),
-    ("quorin_encrypt_buffer", ctypes.c_int, [_p, ctypes.c_int32]),
-    ("quorin_decrypt_buffer", ctypes.c_int, [_p, ctypes.c_int32]),
+    ("quorin_encrypt_blocks", ctypes.c_int, [_p, _p, _p, ctypes.c_size_t]),
+    ("quorin_decrypt_blocks", ctypes.c_int, [_p, _p, _p, ctypes.c_size_t]),
     ("quorin_encrypt_string", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_decrypt_string", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_encrypt_file", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_char_p]),
@@ -146,25 +145,43 @@ def _path(value: PathLike, what: str) -> bytes:
 
 
 _CHUNK = 4096  # the component's stream chunk
-_BAD_COUNT, _BAD_CIPHERTEXT, _BAD_PADDING = -7, -8, -9  # the component's status codes
+_PIECE = 64 * _CHUNK  # what a stream takes from its source at a time
+_BAD_CIPHERTEXT, _BAD_PADDING = -8, -9  # the component's status codes
 
 
-def _read_chunk(src: BinaryIO) -> bytes:
-    """Up to one chunk from src: short only at its end, as the component's
-    streams read (file objects may return less than asked before the end)."""
-    parts: List[bytes] = []
+def _fill(src: BinaryIO, into: memoryview) -> int:
+    """Reads into `into` until it is full or src ends (file objects may
+    return less than asked before the end); the count read."""
+    readinto = getattr(src, "readinto", None)
     got = 0
-    while got < _CHUNK:
-        part = src.read(_CHUNK - got)
-        if part is None:
+    while got < len(into):
+        if readinto is not None:
+            n = readinto(into[got:])
+        else:
+            part = src.read(len(into) - got)
+            if part is not None and not isinstance(part, (bytes, bytearray, memoryview)):
+                raise TypeError("src.read() must return bytes, not %s" % type(part).__name__)
+            n = None if part is None else len(part)
+            if n:
+                into[got:got + n] = part
+        if n is None:
             raise BlockingIOError("src has no data ready: a non-blocking source cannot be streamed")
-        if not isinstance(part, (bytes, bytearray, memoryview)):
-            raise TypeError("src.read() must return bytes, not %s" % type(part).__name__)
-        if not part:
+        if n == 0:
             break
-        parts.append(bytes(part))
-        got += len(part)
-    return b"".join(parts)
+        got += n
+    return got
+
+
+class _Piece:
+    """A piece of a stream and its address for the C library, allocated once
+    a stream: room for a whole piece and one block of padding."""
+
+    def __init__(self) -> None:
+        self.data = bytearray(_PIECE + 16)
+        self.view = memoryview(self.data)
+        # Held, so that the bytearray stays exported (never resized) while in use.
+        self._array = (ctypes.c_uint8 * len(self.data)).from_buffer(self.data)
+        self.address = ctypes.addressof(self._array)
 
 
 def _write_all(dst: BinaryIO, data: bytes) -> None:
@@ -361,50 +378,40 @@ class Quorin:
         with self._lock:
             _check(_lib.quorin_decrypt_file(self._handle(), *names))
 
-    def _ready(self, handle: int) -> None:
-        """Refuses, before anything is read, an instance without a key (or
-        without an IV outside ECB), as the component's streams do: a
-        buffer call with a count of 0 reports the key's state first."""
-        status = _lib.quorin_encrypt_buffer(handle, 0)
-        if status != _BAD_COUNT:
-            _check(status)
-
-    def _through_buffer(self, call: Callable[..., int], handle: int, data: bytes) -> bytes:
-        buffer = _lib.quorin_buffer(handle)
-        ctypes.memmove(buffer, data, len(data))
-        _check(call(handle, len(data)))
-        return ctypes.string_at(buffer, len(data))
-
     def encrypt_stream(self, src: BinaryIO, dst: BinaryIO) -> None:
-        """Encrypts everything src.read() gives, to its end, into dst, byte
-        for byte as the component's EncryptStream: 4096-byte chunks through
-        the work buffer, the last one padded, so the same bytes as
-        encrypt_string in string_mode "normal" and encrypt_file. Memory stays
-        at one chunk whatever the length; src may be a pipe. The chain runs
-        on, as in every call: load the IV first for a new message."""
+        """Encrypts everything src gives, to its end, into dst, byte for byte
+        as the component's EncryptStream: the plaintext and its count-byte
+        padding in the chosen mode, so the same bytes as encrypt_string in
+        string_mode "normal" and encrypt_file. Memory stays at two pieces of
+        256 KiB whatever the length; src may be a pipe. The chain runs on,
+        as in every call: load the IV first for a new message."""
         with self._lock:
             handle = self._handle()
-            self._ready(handle)
+            _check(_lib.quorin_encrypt_blocks(handle, None, None, 0))  # key and IV, before reading
+            piece, out = _Piece(), _Piece()
             while True:
-                data = _read_chunk(src)
-                final = len(data) < _CHUNK
+                n = _fill(src, piece.view[:_PIECE])
+                final = n < _PIECE
                 if final:
-                    pad = 16 - len(data) % 16
-                    data += bytes([pad]) * pad
-                _write_all(dst, self._through_buffer(_lib.quorin_encrypt_buffer, handle, data))
+                    pad = 16 - n % 16
+                    piece.data[n:n + pad] = bytes([pad]) * pad
+                    n += pad
+                _check(_lib.quorin_encrypt_blocks(handle, piece.address, out.address, n))
+                _write_all(dst, out.view[:n])
                 if final:
                     return
 
     def decrypt_stream(self, src: BinaryIO, dst: BinaryIO) -> None:
         """The inverse of encrypt_stream, as the component's DecryptStream:
-        the last chunk's final byte says how many bytes to drop. Ciphertext
-        that is empty or not whole 16-byte blocks raises QuorinError -8,
-        before anything is written when src can tell its size (seekable),
-        else when its end is reached; a final byte larger than the final
-        chunk raises -9. A wrong key or IV gives wrong bytes, not an error."""
+        the final 4096-byte chunk's last byte says how many bytes to drop.
+        Ciphertext that is empty or not whole 16-byte blocks raises
+        QuorinError -8, before anything is written when src can tell its size
+        (seekable), else when its end is reached; a final byte larger than the
+        final chunk raises -9. A wrong key or IV gives wrong bytes, not an
+        error."""
         with self._lock:
             handle = self._handle()
-            self._ready(handle)
+            _check(_lib.quorin_decrypt_blocks(handle, None, None, 0))  # key and IV, before reading
             if src.seekable():
                 here = src.tell()
                 size = src.seek(0, os.SEEK_END) - here
@@ -412,26 +419,30 @@ class Quorin:
                 if size <= 0 or size % 16:
                     raise QuorinError(_BAD_CIPHERTEXT, "the ciphertext is %d bytes, not a whole, "
                                       "non-zero number of 16-byte blocks" % max(size, 0))
-            current = _read_chunk(src)
-            if not current:
+            # One piece is read ahead: the final chunk is the one the input ends after.
+            current, ahead, out = _Piece(), _Piece(), _Piece()
+            n = _fill(src, current.view[:_PIECE])
+            if n == 0:
                 raise QuorinError(_BAD_CIPHERTEXT, "the ciphertext is empty")
             while True:
-                ahead = _read_chunk(src) if len(current) == _CHUNK else b""
-                if ahead:
-                    _write_all(dst, self._through_buffer(_lib.quorin_decrypt_buffer, handle,
-                                                         current))
-                    current = ahead
+                more = _fill(src, ahead.view[:_PIECE]) if n == _PIECE else 0
+                if more:
+                    _check(_lib.quorin_decrypt_blocks(handle, current.address, out.address, n))
+                    _write_all(dst, out.view[:n])
+                    current, ahead, n = ahead, current, more
                     continue
-                if len(current) % 16:
+                if n % 16:
                     raise QuorinError(_BAD_CIPHERTEXT, "the ciphertext ends in a partial block "
-                                      "of %d bytes" % (len(current) % 16))
-                plain = self._through_buffer(_lib.quorin_decrypt_buffer, handle, current)
-                drop = plain[-1]
-                if drop > len(plain):
+                                      "of %d bytes" % (n % 16))
+                _check(_lib.quorin_decrypt_blocks(handle, current.address, out.address, n))
+                # Pieces are whole chunks, so the final chunk ends this piece.
+                final_chunk = n - (n - 1) // _CHUNK * _CHUNK
+                drop = out.data[n - 1]
+                if drop > final_chunk:
                     raise QuorinError(_BAD_PADDING, "the final decrypted byte (%d) exceeds the "
                                       "final chunk of %d bytes: wrong key, IV or mode, or damaged "
-                                      "data" % (drop, len(plain)))
-                _write_all(dst, plain[:len(plain) - drop])
+                                      "data" % (drop, final_chunk))
+                _write_all(dst, out.view[:n - drop])
                 return
 
     def mac(self) -> bytes:

@@ -129,6 +129,17 @@ QUORIN_C_API uint8_t* quorin_buffer(quorin* q);
 QUORIN_C_API int quorin_encrypt_buffer(quorin* q, int32_t count);
 QUORIN_C_API int quorin_decrypt_buffer(quorin* q, int32_t count);
 
+/* Any whole number of blocks (len a multiple of 16, 0 included) from src to
+ * dst in the chosen mode, through the work buffer 4096 bytes at a time, as
+ * the buffer operations and the streams do: no padding, and the chain runs
+ * on, so that a stream of any length is these calls on its pieces and a
+ * padded final one. src and dst may be the same. A len that is not whole
+ * blocks, or a NULL pointer with a len above 0, gives
+ * QUORIN_INVALID_ARGUMENT; then the key (and the IV outside ECB) is
+ * checked, for a len of 0 too. */
+QUORIN_C_API int quorin_encrypt_blocks(quorin* q, const uint8_t* src, uint8_t* dst, size_t len);
+QUORIN_C_API int quorin_decrypt_blocks(quorin* q, const uint8_t* src, uint8_t* dst, size_t len);
+
 /* Strings: padded encryption of src, as armoured text (string mode encode,
  * NUL-terminated) or raw bytes (normal). For decryption the size asked for
  * is an upper bound; *dst_len gets the exact length. Besides the caller's
