@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "Status.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
@@ -18,73 +19,9 @@ struct quorin {
   Rc6::TQuorin component{nullptr};
 };
 
+using namespace quorin_capi;
+
 namespace {
-
-thread_local std::string lastError;
-
-struct StatusInfo {
-  int status;
-  const char* name;
-  const char* text;
-};
-
-constexpr StatusInfo kStatuses[] = {
-    {QUORIN_OK, "QUORIN_OK", "success"},
-    {QUORIN_NO_KEY, "QUORIN_NO_KEY", "no key was set"},
-    {QUORIN_EMPTY_KEY, "QUORIN_EMPTY_KEY", "the key is empty"},
-    {QUORIN_NO_IV, "QUORIN_NO_IV", "this mode needs an IV: load one first"},
-    {QUORIN_FILE_ERROR, "QUORIN_FILE_ERROR",
-     "a file name could not be bound, or a write stored fewer bytes than asked"},
-    {QUORIN_NOT_CBC, "QUORIN_NOT_CBC", "the CBC-MAC needs CBC mode"},
-    {QUORIN_BAD_COUNT, "QUORIN_BAD_COUNT", "the count must be a multiple of 16 from 16 to 4112"},
-    {QUORIN_BAD_CIPHERTEXT, "QUORIN_BAD_CIPHERTEXT",
-     "the ciphertext is not a whole, non-zero number of 16-byte blocks"},
-    {QUORIN_BAD_PADDING, "QUORIN_BAD_PADDING",
-     "the final decrypted byte exceeds the final chunk: wrong key, IV or mode, or damaged data"},
-    {QUORIN_SAME_FILE, "QUORIN_SAME_FILE", "input and output are the same file"},
-    {QUORIN_SHORT_READ, "QUORIN_SHORT_READ", "the source delivered fewer bytes than its size"},
-    {QUORIN_IO_ERROR, "QUORIN_IO_ERROR", "a file could not be opened, read, written or closed"},
-    {QUORIN_INVALID_ARGUMENT, "QUORIN_INVALID_ARGUMENT", "an argument is invalid"},
-    {QUORIN_BUFFER_TOO_SMALL, "QUORIN_BUFFER_TOO_SMALL", "the output buffer is too small"},
-    {QUORIN_NO_MEMORY, "QUORIN_NO_MEMORY", "out of memory"},
-    {QUORIN_INTERNAL_ERROR, "QUORIN_INTERNAL_ERROR", "internal error"},
-};
-
-const StatusInfo* Find(int status) {
-  for (const StatusInfo& s : kStatuses)
-    if (s.status == status) return &s;
-  return nullptr;
-}
-
-// Records the message for a non-zero status and returns the status.
-int Fail(int status, const std::string& message = {}) {
-  if (status == QUORIN_OK) return status;
-  const StatusInfo* info = Find(status);
-  lastError = message.empty() ? (info != nullptr ? info->text : "failed") : message;
-  return status;
-}
-
-// Runs f, turning every exception into a status of this interface.
-template <class F>
-int Guarded(F&& f) noexcept {
-  try {
-    return Fail(f());
-  } catch (const framework::EInOutError& e) {
-    return Fail(QUORIN_IO_ERROR, e.what());
-  } catch (const std::out_of_range& e) {
-    return Fail(QUORIN_INVALID_ARGUMENT, e.what());
-  } catch (const std::bad_alloc&) {
-    return Fail(QUORIN_NO_MEMORY);
-  } catch (const std::exception& e) {
-    return Fail(QUORIN_INTERNAL_ERROR, e.what());
-  } catch (...) {
-    return Fail(QUORIN_INTERNAL_ERROR);
-  }
-}
-
-int Invalid(const char* what) {
-  return Fail(QUORIN_INVALID_ARGUMENT, what);
-}
 
 std::size_t LengthOf(const void* src, std::size_t len) {
   return len == QUORIN_NUL_TERMINATED ? std::strlen(static_cast<const char*>(src)) : len;
@@ -107,23 +44,6 @@ std::optional<std::size_t> WithNul(std::optional<std::size_t> length) {
 }
 std::size_t DecodedLength(std::size_t characters) {  // floor(3n/4)
   return characters / 4 * 3 + characters % 4 * 3 / 4;
-}
-
-// The size-query convention: dst NULL asks for the size needed, which goes
-// to *dst_len; too small a buffer is refused, with the size needed in
-// *dst_len. Any other refusal leaves *dst_len alone. Returns QUORIN_OK with
-// query false when dst may be written.
-int Room(const void* dst, std::size_t* dst_len, std::optional<std::size_t> needed, bool& query) {
-  if (!needed) return Invalid("the source is too long for its output to have a size");
-  query = dst == nullptr;
-  if (query || *dst_len < *needed) {
-    const std::size_t given = *dst_len;
-    *dst_len = *needed;
-    if (query) return QUORIN_OK;
-    return Fail(QUORIN_BUFFER_TOO_SMALL, "the output buffer holds " + std::to_string(given) +
-                                             " bytes; " + std::to_string(*needed) + " are needed");
-  }
-  return QUORIN_OK;
 }
 
 void Deliver(const std::string& result, void* dst, std::size_t* dst_len) {
@@ -438,15 +358,6 @@ int quorin_decode(const char* src, size_t src_len, uint8_t* dst, size_t* dst_len
             dst_len);
     return QUORIN_OK;
   });
-}
-
-const char* quorin_last_error(void) {
-  return lastError.c_str();
-}
-
-const char* quorin_status_name(int status) {
-  const StatusInfo* info = Find(status);
-  return info != nullptr ? info->name : "QUORIN_UNKNOWN_STATUS";
 }
 
 }  // extern "C"

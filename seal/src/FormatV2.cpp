@@ -122,6 +122,7 @@ HeaderInfo Describe(const Header& h) {
   info.mode = h.mode;
   info.keyBits = h.keyBits;
   info.chunkBytes = h.chunkBytes;
+  info.costs = {0, 0};  // unless a passphrase stanza says otherwise
   for (const Stanza& s : h.stanzas) {
     SecretKind kind;
     if (!KnownType(s.type, &kind)) continue;

@@ -148,10 +148,8 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
 
 }  // namespace detail
 
-void SealStream(framework::TStream& source, framework::TStream& dest, Secrets secrets,
-                const SealOptions& options) {
-  if (options.formatVersion == 2)
-    return detail::SealV2With(source, dest, secrets, options, platform::RandomBytes);
+void CheckSealing(Secrets secrets, const SealOptions& options) {
+  if (options.formatVersion == 2) return detail::CheckRecipients(secrets, options);
   if (options.formatVersion != 1)
     throw std::invalid_argument("sealed format version " + std::to_string(options.formatVersion) +
                                 " does not exist (1 or 2)");
@@ -159,6 +157,14 @@ void SealStream(framework::TStream& source, framework::TStream& dest, Secrets se
       secrets[0]->Kind() == SecretKind::Identity)
     throw std::invalid_argument(
         "format version 1 is sealed for exactly one passphrase or key file, and no recipient");
+  format::CheckOptions(options, secrets[0]->Kind());
+}
+
+void SealStream(framework::TStream& source, framework::TStream& dest, Secrets secrets,
+                const SealOptions& options) {
+  CheckSealing(secrets, options);
+  if (options.formatVersion == 2)
+    return detail::SealV2With(source, dest, secrets, options, platform::RandomBytes);
   format::Salt salt;
   format::IV iv;
   platform::RandomBytes(salt.data(), salt.size());

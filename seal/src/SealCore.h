@@ -27,6 +27,10 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
                 std::uint32_t chunkBytes = format::kChunkBytes,
                 const std::vector<format2::Stanza>& leading = {});
 
+// Throws std::invalid_argument unless version 2 can seal for these secrets
+// and recipients with these options.
+void CheckRecipients(Secrets secrets, const SealOptions& options);
+
 // Opens the body of a version 2 file whose header (all of it, as read) is
 // in `raw`.
 void OpenV2(framework::TStream& source, framework::TStream& dest,

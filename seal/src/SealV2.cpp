@@ -18,6 +18,8 @@ constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kTag = kChunkTagBytes;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
+}  // namespace
+
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
   if (secrets.empty() && o.recipients.empty())
     throw std::invalid_argument("a file is sealed for at least one secret or recipient");
@@ -32,8 +34,6 @@ void CheckRecipients(Secrets secrets, const SealOptions& o) {
                                 std::to_string(format2::kMostStanzas) + " recipients");
   format::CheckOptions(o, passphrases ? SecretKind::Passphrase : SecretKind::KeyFile);
 }
-
-}  // namespace
 
 WipedBuffer::~WipedBuffer() {
   cipher::SecureWipe(data(), touched_);

@@ -96,6 +96,18 @@ std::optional<SecureBuffer> X25519Key(const std::uint8_t* secretKey,
 
 }  // namespace
 
+std::size_t StanzaBodyBytes(SecretKind kind) {
+  switch (kind) {
+    case SecretKind::Passphrase:
+      return 4 + 4 + kSaltBytes + kWrappedBytes;  // passes, KiB, salt
+    case SecretKind::KeyFile:
+      return kSaltBytes + kWrappedBytes;
+    case SecretKind::Identity:
+      break;
+  }
+  return kPublicBytes + kWrappedBytes;  // the ephemeral public key
+}
+
 std::array<std::uint8_t, Recipient::kKeyBytes> PublicKeyOf(const Secret& identity) {
   if (identity.Kind() != SecretKind::Identity)
     throw std::invalid_argument("only an identity has a recipient");

@@ -31,6 +31,10 @@ format2::Stanza WrapForRecipient(const Recipient& recipient, const SecureBuffer&
 // Argon2id cannot have the memory the stanza asks for.
 std::optional<SecureBuffer> Unwrap(const format2::Stanza& stanza, const Secret& secret);
 
+// The length of the stanza body that wraps a file key for a secret of this
+// kind (an identity's is its recipient's).
+std::size_t StanzaBodyBytes(SecretKind kind);
+
 // An identity's public key.
 std::array<std::uint8_t, Recipient::kKeyBytes> PublicKeyOf(const Secret& identity);
 

@@ -489,8 +489,10 @@ TEST_P(SealTamper, MessagesSayWhatAPersonCanDo) {
                            "altered or cut short (a tag does not match)"
                          : "cannot open test: no passphrase, key file or identity given opens it "
                            "(or its header was altered)");
-  EXPECT_EQ(message(Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(16 + TagBytes(version))), KeyFile()),
-            "test is truncated: its sealed data stops after 3 chunks, before the last chunk");
+  EXPECT_EQ(
+      message(Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(16 + TagBytes(version))),
+              KeyFile()),
+      "test is truncated: its sealed data stops after 3 chunks, before the last chunk");
   Bytes appended = good;
   appended.push_back(0);
   EXPECT_EQ(message(appended, KeyFile()), "test has 1 bytes appended after its sealed data");
@@ -544,6 +546,31 @@ TEST(SealRecipients, EachOfThreeKindsOpensTheFile) {
   SealStream(in2, out2, only);
   EXPECT_EQ(Classify([&] { Opened(Contents(out2), pass); }), Outcome::Kind);
   EXPECT_EQ(Opened(Contents(out2), me), plain);
+}
+
+// The length is known before sealing, so that a caller can size a buffer.
+TEST(SealedBytes, IsTheLengthSealingWrites) {
+  const Secret pass = Passphrase(), key = KeyFile(), me = Secret::NewIdentity();
+  const Recipient other = Recipient::Of(Secret::NewIdentity());
+  struct Case {
+    int version;
+    std::vector<const Secret*> secrets;
+    std::size_t recipients;
+  };
+  const Case cases[] = {{1, {&pass}, 0},     {1, {&key}, 0}, {2, {&pass}, 0},
+                        {2, {&key, &me}, 0}, {2, {}, 2},     {2, {&pass, &key, &me}, 1}};
+  const std::size_t C = format::kChunkBytes;
+  for (const Case& c : cases)
+    for (std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{16}, C - 1, C, C + 17}) {
+      SealOptions o = Options(Mode::CBC, 256, kFast, false, c.version);
+      o.recipients.assign(c.recipients, other);
+      framework::TMemoryStream in, out;
+      Load(in, Bytes(size, 's'));
+      SealStream(in, out, c.secrets, o);
+      EXPECT_EQ(SealedBytes(size, c.secrets, o), static_cast<std::uint64_t>(out.GetSize()))
+          << "version " << c.version << ", " << c.secrets.size() << " secrets, " << size
+          << " bytes";
+    }
 }
 
 TEST(SealRecipients, StanzasOfUnknownTypesAreSkipped) {

@@ -6,7 +6,8 @@
  *
  * Conventions
  * - Every operation returns a status: QUORIN_OK (0), one of the component's
- *   codes (-1 .. -11), or one of this interface's own (-20 ..). On failure,
+ *   codes (-1 .. -11), one of this interface's own (-20 ..), or a sealed
+ *   file's (-30 .., in quorin_sealed.h). On failure,
  *   quorin_last_error() gives a message for the calling thread.
  * - A refused call changes nothing: no state, no output, and *dst_len keeps
  *   its value (but for QUORIN_BUFFER_TOO_SMALL, below).
@@ -39,11 +40,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(QUORIN_C_BUILDING)
-#define QUORIN_C_API __attribute__((visibility("default")))
-#else
-#define QUORIN_C_API
-#endif
+#include "quorin/quorin_base.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -51,45 +48,11 @@ extern "C" {
 
 typedef struct quorin quorin; /* an instance of the component */
 
-/* In C++ the enumerations get int as their fixed type, so that any value a C
- * caller passes is a valid one to test (and refuse), never undefined. */
-#ifdef __cplusplus
-#define QUORIN_ENUM(tag) enum tag : int
-#else
-#define QUORIN_ENUM(tag) enum tag
-#endif
-
-typedef QUORIN_ENUM(quorin_mode_e){QUORIN_ECB = 0, QUORIN_CBC = 1, QUORIN_CFB = 2,
-                                   QUORIN_OFB = 3} quorin_mode;
-typedef QUORIN_ENUM(quorin_key_size_e){QUORIN_KEY_128 = 0, QUORIN_KEY_192 = 1,
-                                       QUORIN_KEY_256 = 2} quorin_key_size;
 typedef QUORIN_ENUM(quorin_string_mode_e){QUORIN_STRING_ENCODE = 0,
                                           QUORIN_STRING_NORMAL = 1} quorin_string_mode;
 
-enum {
-  QUORIN_OK = 0,
-  /* the component's status codes */
-  QUORIN_NO_KEY = -1,         /* no key set */
-  QUORIN_EMPTY_KEY = -2,      /* a key of length 0 */
-  QUORIN_NO_IV = -4,          /* a mode other than ECB without an IV */
-  QUORIN_FILE_ERROR = -5,     /* a file name that cannot be bound (empty), or a short write */
-  QUORIN_NOT_CBC = -6,        /* CBC-MAC read-out while the mode is not CBC */
-  QUORIN_BAD_COUNT = -7,      /* buffer count not a multiple of 16 in 16..4112 */
-  QUORIN_BAD_CIPHERTEXT = -8, /* ciphertext not a whole, non-zero number of blocks */
-  QUORIN_BAD_PADDING = -9,    /* a file's final decrypted byte exceeds its final chunk */
-  QUORIN_SAME_FILE = -10,     /* input and output name the same file */
-  QUORIN_SHORT_READ = -11,    /* a source delivered fewer bytes than its size */
-  /* this interface's own */
-  QUORIN_IO_ERROR = -20,         /* a file could not be opened, read, written or closed */
-  QUORIN_INVALID_ARGUMENT = -21, /* a NULL pointer, an enumeration value out of range */
-  QUORIN_BUFFER_TOO_SMALL = -22, /* *dst_len now holds the size needed */
-  QUORIN_NO_MEMORY = -23,
-  QUORIN_INTERNAL_ERROR = -24
-};
-
 #define QUORIN_BLOCK_SIZE 16
 #define QUORIN_BUFFER_SIZE 4113 /* the work buffer; operations use at most 4112 bytes */
-#define QUORIN_NUL_TERMINATED SIZE_MAX
 
 /* A new instance with the component's defaults (ECB, 128-bit keys, armoured
  * strings) and no key; NULL when memory is short. */
@@ -164,14 +127,10 @@ QUORIN_C_API int quorin_mac_hex(quorin* q, char out[33]);
 QUORIN_C_API int quorin_encode(const uint8_t* src, size_t src_len, char* dst, size_t* dst_len);
 QUORIN_C_API int quorin_decode(const char* src, size_t src_len, uint8_t* dst, size_t* dst_len);
 
-/* The message of the calling thread's last failure ("" when none); valid
- * until the thread's next call. */
-QUORIN_C_API const char* quorin_last_error(void);
-/* The name of a status code, e.g. "QUORIN_NO_IV"; a static string. */
-QUORIN_C_API const char* quorin_status_name(int status);
-
 #ifdef __cplusplus
 }
 #endif
+
+#include "quorin/quorin_sealed.h"
 
 #endif /* QUORIN_QUORIN_H */

@@ -159,6 +159,15 @@ QUORIN_SEAL_API void SealStream(framework::TStream& source, framework::TStream& 
 QUORIN_SEAL_API void SealStream(framework::TStream& source, framework::TStream& dest,
                                 const SealOptions& options);
 
+// Throws std::invalid_argument, saying what is wrong, when SealStream would
+// refuse these secrets and options; the sealing functions check the same.
+QUORIN_SEAL_API void CheckSealing(Secrets secrets, const SealOptions& options);
+
+// The exact length of what SealStream writes for plainBytes of input with
+// these secrets and options (the options are not checked here).
+QUORIN_SEAL_API std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secrets,
+                                          const SealOptions& options);
+
 // Opens a sealed file in two steps, so that a program can see what the
 // header asks for (a passphrase or a key file) before it gets the secret.
 class QUORIN_SEAL_API Opener {

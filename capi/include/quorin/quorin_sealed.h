@@ -1,0 +1,195 @@
+/* quorin_sealed.h: sealed files from C. Include <quorin/quorin.h>, which
+ * includes this; present when the library was built with sealed files
+ * (libsodium and libcrypto), as Debian's is.
+ *
+ * A sealed file is RC6 under a random file key, opened by any one of its
+ * recipients (a passphrase, a key file, or an X25519 public key whose
+ * identity opens it), with an authenticated header and a tag on every
+ * chunk: a wrong secret or an altered file is refused before any of its
+ * plaintext is released. The format is docs/sealed-format.md; versions 1
+ * and 2 open, version 2 is written unless asked otherwise.
+ *
+ *   quorin_secrets* s = quorin_secrets_new();
+ *   quorin_secrets_add_passphrase(s, (const uint8_t*)"correct horse", 13);
+ *   quorin_seal_file(s, NULL, "notes.txt", "notes.txt.qsl");
+ *   quorin_open_file(s, NULL, "notes.txt.qsl", "notes-copy.txt");
+ *   quorin_secrets_free(s);
+ *
+ * The conventions are those of quorin.h (status codes, the thread's last
+ * error, the size query for caller buffers), and:
+ * - Options are plain structs: fill one with quorin_seal_options_default
+ *   (or quorin_open_options_default) and change what you need; NULL means
+ *   the defaults. The structs belong to this soname: a field added later
+ *   comes with a new soname.
+ * - Callbacks: a read function fills up to len bytes and returns how many
+ *   (0 at the end, -1 for a failure); a write function takes all len bytes
+ *   and returns 0 (anything else is a failure). A failure gives
+ *   QUORIN_CALLBACK_FAILED and stops the call; the library's own message
+ *   is in quorin_last_error(), the cause is the caller's to keep. Callbacks
+ *   run on the library's worker threads, one at a time and in order, while
+ *   the call that started them waits; they must not call back into the
+ *   same object.
+ * - Failures of the format have codes of their own: QUORIN_NOT_SEALED,
+ *   QUORIN_UNSUPPORTED_VERSION, QUORIN_BAD_HEADER, QUORIN_COST_LIMIT,
+ *   QUORIN_AUTHENTICATION (a wrong secret, or an altered file: the tag
+ *   cannot tell which), QUORIN_TRUNCATED, QUORIN_SECRET_KIND.
+ */
+#ifndef QUORIN_QUORIN_SEALED_H
+#define QUORIN_QUORIN_SEALED_H
+
+#include "quorin/quorin_base.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The secrets a file is sealed to or opened with: at most one passphrase,
+ * any number of key files, identities and (for sealing) recipients. Each is
+ * copied into locked memory, wiped when the set is freed; the caller wipes
+ * its own copy. A set is used by one thread at a time, but may be shared by
+ * calls that only read it once it is filled. */
+typedef struct quorin_secrets quorin_secrets;
+
+/* The kinds of secret, as bits of quorin_sealed_info.kinds. */
+enum { QUORIN_SECRET_PASSPHRASE = 1, QUORIN_SECRET_KEY_FILE = 2, QUORIN_SECRET_IDENTITY = 4 };
+
+/* NULL when memory is short. */
+QUORIN_C_API quorin_secrets* quorin_secrets_new(void);
+/* Wipes and frees the set; NULL is ignored. */
+QUORIN_C_API void quorin_secrets_free(quorin_secrets* s);
+/* A passphrase's bytes as they are (UTF-8 expected; nothing is normalised).
+ * An empty one, or a second, gives QUORIN_INVALID_ARGUMENT. */
+QUORIN_C_API int quorin_secrets_add_passphrase(quorin_secrets* s, const uint8_t* passphrase,
+                                               size_t len);
+/* The bytes of a key file: 16 to 1024 (quorin_keygen writes 32). */
+QUORIN_C_API int quorin_secrets_add_key_file(quorin_secrets* s, const uint8_t* bytes, size_t len);
+/* An identity in its printed form, "QUORIN-IDENTITY-1...": it opens files
+ * sealed to its recipient, and sealing with it seals to that recipient. A
+ * mistyped character is refused (QUORIN_INVALID_ARGUMENT, saying what). */
+QUORIN_C_API int quorin_secrets_add_identity(quorin_secrets* s, const char* text, size_t len);
+/* A recipient, "quorin1...": sealing only (whoever holds its identity opens). */
+QUORIN_C_API int quorin_secrets_add_recipient(quorin_secrets* s, const char* text, size_t len);
+
+/* A new identity from the system's random source, in its printed form
+ * (NUL-terminated; the size query applies). It is secret: wipe the buffer. */
+QUORIN_C_API int quorin_identity_new(char* dst, size_t* dst_len);
+/* The recipient of an identity, "quorin1..." (NUL-terminated). */
+QUORIN_C_API int quorin_identity_recipient(const char* identity, size_t identity_len, char* dst,
+                                           size_t* dst_len);
+/* Writes a new key file of 32 random bytes at path, mode 0600, which
+ * appears only once complete; anything already there is refused
+ * (QUORIN_IO_ERROR). */
+QUORIN_C_API int quorin_keygen(const char* path);
+
+typedef struct quorin_seal_options {
+  quorin_mode mode;         /* QUORIN_CBC (the default), QUORIN_CFB or QUORIN_OFB */
+  quorin_key_size key_size; /* QUORIN_KEY_256 by default */
+  uint32_t passes;          /* Argon2id for a passphrase: 3 passes ... */
+  uint64_t memory_bytes;    /* ... over 256 MiB by default (1..4 passes, 8 KiB..1 GiB) */
+  int format_version;       /* 2 (the default), or 1 for older readers: one secret */
+  int replace_output;       /* quorin_seal_file: replace an existing output (0: refuse) */
+} quorin_seal_options;
+
+typedef struct quorin_open_options {
+  /* A header asking for more passphrase work is refused (QUORIN_COST_LIMIT)
+   * before anything is allocated for it; by default 4 passes and 1 GiB. */
+  uint32_t max_passes;
+  uint64_t max_memory_bytes;
+  int replace_output; /* quorin_open_file: replace an existing output (0: refuse) */
+} quorin_open_options;
+
+QUORIN_C_API void quorin_seal_options_default(quorin_seal_options* options);
+QUORIN_C_API void quorin_open_options_default(quorin_open_options* options);
+
+/* What a sealed file's header says, read without a secret. */
+typedef struct quorin_sealed_info {
+  int version; /* 1 or 2 */
+  quorin_mode mode;
+  quorin_key_size key_size;
+  unsigned kinds;      /* QUORIN_SECRET_* bits: the kinds of secret that open it */
+  unsigned recipients; /* how many stanzas the library knows (version 1: one) */
+  uint32_t passes;     /* the passphrase's costs, or 0 without a passphrase */
+  uint64_t memory_bytes;
+  uint32_t chunk_bytes;
+} quorin_sealed_info;
+
+typedef ptrdiff_t (*quorin_read_fn)(void* context, uint8_t* buffer, size_t len);
+typedef int (*quorin_write_fn)(void* context, const uint8_t* data, size_t len);
+
+/* Between files. The output is written to a temporary file in its folder
+ * and moved into place only when all of it is sealed, or opened and every
+ * tag matched: a failure leaves no output file. New outputs get mode 0600. */
+QUORIN_C_API int quorin_seal_file(const quorin_secrets* s, const quorin_seal_options* options,
+                                  const char* in_path, const char* out_path);
+QUORIN_C_API int quorin_open_file(const quorin_secrets* s, const quorin_open_options* options,
+                                  const char* in_path, const char* out_path);
+
+/* Between callbacks: everything read is sealed (or opened) and written.
+ * When opening, what was written before a failure came from chunks whose
+ * tags matched. */
+QUORIN_C_API int quorin_seal_stream(const quorin_secrets* s, const quorin_seal_options* options,
+                                    quorin_read_fn read, void* read_context, quorin_write_fn write,
+                                    void* write_context);
+QUORIN_C_API int quorin_open_stream(const quorin_secrets* s, const quorin_open_options* options,
+                                    quorin_read_fn read, void* read_context, quorin_write_fn write,
+                                    void* write_context);
+
+/* Between buffers, with the size query: sealing asks for the exact size
+ * (known before any passphrase hashing); opening for an upper bound, with
+ * the plaintext's length in *dst_len. Nothing is written to dst when
+ * opening fails. */
+QUORIN_C_API int quorin_seal_buffer(const quorin_secrets* s, const quorin_seal_options* options,
+                                    const uint8_t* src, size_t src_len, uint8_t* dst,
+                                    size_t* dst_len);
+QUORIN_C_API int quorin_open_buffer(const quorin_secrets* s, const quorin_open_options* options,
+                                    const uint8_t* src, size_t src_len, uint8_t* dst,
+                                    size_t* dst_len);
+
+/* The header alone, from a file, a read callback (which it reads only as
+ * far as the header) or a buffer; options (NULL: the defaults) give the
+ * cost limits. */
+QUORIN_C_API int quorin_sealed_info_file(const char* path, const quorin_open_options* options,
+                                         quorin_sealed_info* info);
+QUORIN_C_API int quorin_sealed_info_stream(quorin_read_fn read, void* read_context,
+                                           const quorin_open_options* options,
+                                           quorin_sealed_info* info);
+QUORIN_C_API int quorin_sealed_info_buffer(const uint8_t* src, size_t src_len,
+                                           const quorin_open_options* options,
+                                           quorin_sealed_info* info);
+
+/* Sealing piece by piece, for a caller that produces the data as it goes:
+ * each quorin_seal_writer_write passes data on (memory stays at a few MiB
+ * whatever the length), quorin_seal_writer_finish writes the final chunk.
+ * Freeing a writer that was not finished abandons it: the output stops
+ * without its final chunk and will not open (QUORIN_TRUNCATED), so a
+ * failure half-way never passes for a complete file. After a failure
+ * every later call returns the same status. */
+typedef struct quorin_seal_writer quorin_seal_writer;
+QUORIN_C_API int quorin_seal_writer_new(const quorin_secrets* s, const quorin_seal_options* options,
+                                        quorin_write_fn write, void* write_context,
+                                        quorin_seal_writer** writer);
+QUORIN_C_API int quorin_seal_writer_write(quorin_seal_writer* w, const uint8_t* data, size_t len);
+QUORIN_C_API int quorin_seal_writer_finish(quorin_seal_writer* w);
+QUORIN_C_API void quorin_seal_writer_free(quorin_seal_writer* w);
+
+/* Opening piece by piece, for a caller that consumes the plaintext as it
+ * goes: quorin_open_reader_new reads and checks the header (its failures
+ * come from here), then each quorin_open_reader_read gives up to len bytes
+ * of chunks whose tags matched, *got 0 at the end. A failure (a bad chunk)
+ * is reported once the verified bytes before it have been read. Freeing a
+ * reader before the end stops reading. The secrets are copied: the set may
+ * be freed once the reader exists. */
+typedef struct quorin_open_reader quorin_open_reader;
+QUORIN_C_API int quorin_open_reader_new(const quorin_secrets* s, const quorin_open_options* options,
+                                        quorin_read_fn read, void* read_context,
+                                        quorin_open_reader** reader);
+QUORIN_C_API int quorin_open_reader_info(const quorin_open_reader* r, quorin_sealed_info* info);
+QUORIN_C_API int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len,
+                                         size_t* got);
+QUORIN_C_API void quorin_open_reader_free(quorin_open_reader* r);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUORIN_QUORIN_SEALED_H */

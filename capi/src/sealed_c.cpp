@@ -1,0 +1,536 @@
+// The C interface to sealed files: secrets in locked memory, sealing and
+// opening between files, callbacks and buffers, the header without a
+// secret, and writers and readers that run piece by piece while a thread of
+// their own seals or opens.
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "BytePipe.h"
+#include "CallerStreams.h"
+#include "Status.h"
+#include "cipher/SecureWipe.h"
+#include "quorin/framework/Exceptions.h"
+#include "quorin/framework/FileStream.h"
+#include "quorin/quorin_sealed.h"
+#include "quorin/seal/Seal.h"
+
+using namespace quorin_capi;
+namespace seal = quorin::seal;
+
+struct quorin_secrets {
+  std::vector<seal::Secret> secrets;
+  std::vector<seal::Recipient> recipients;
+
+  std::vector<const seal::Secret*> Pointers() const {
+    std::vector<const seal::Secret*> p;
+    for (const seal::Secret& s : secrets) p.push_back(&s);
+    return p;
+  }
+};
+
+namespace {
+
+// What the plaintext pipe of a writer or reader holds at most.
+constexpr std::size_t kPipeBytes = std::size_t{2} << 20;
+
+// The status of the exception being handled, the format's own failures
+// first; called only inside a catch.
+Failure SealFailure() noexcept {
+  try {
+    throw;
+  } catch (const seal::NotSealedError& e) {
+    return {QUORIN_NOT_SEALED, e.what()};
+  } catch (const seal::UnsupportedVersionError& e) {
+    return {QUORIN_UNSUPPORTED_VERSION, e.what()};
+  } catch (const seal::CostLimitError& e) {
+    return {QUORIN_COST_LIMIT, e.what()};
+  } catch (const seal::BadHeaderError& e) {
+    return {QUORIN_BAD_HEADER, e.what()};
+  } catch (const seal::AuthenticationError& e) {
+    return {QUORIN_AUTHENTICATION, e.what()};
+  } catch (const seal::TruncatedError& e) {
+    return {QUORIN_TRUNCATED, e.what()};
+  } catch (const seal::SecretKindError& e) {
+    return {QUORIN_SECRET_KIND, e.what()};
+  } catch (const seal::FileError& e) {
+    return {QUORIN_IO_ERROR, e.what()};
+  } catch (const framework::EStreamError& e) {
+    return {QUORIN_IO_ERROR, e.what()};
+  } catch (const std::invalid_argument& e) {
+    return {QUORIN_INVALID_ARGUMENT, e.what()};
+  } catch (...) {
+    return CurrentFailure();
+  }
+}
+
+template <class F>
+int SealGuarded(F&& f) noexcept {
+  try {
+    return Fail(f());
+  } catch (...) {
+    return Fail(SealFailure());
+  }
+}
+
+int KeyBits(quorin_key_size size) {
+  switch (size) {
+    case QUORIN_KEY_128:
+      return 128;
+    case QUORIN_KEY_192:
+      return 192;
+    case QUORIN_KEY_256:
+      return 256;
+  }
+  throw std::invalid_argument("the key size is QUORIN_KEY_128, QUORIN_KEY_192 or QUORIN_KEY_256");
+}
+
+quorin_key_size KeySize(int bits) {
+  return bits == 128 ? QUORIN_KEY_128 : bits == 192 ? QUORIN_KEY_192 : QUORIN_KEY_256;
+}
+
+seal::SealOptions SealOptionsOf(const quorin_secrets& s, const quorin_seal_options* given) {
+  quorin_seal_options o;
+  quorin_seal_options_default(&o);
+  if (given != nullptr) o = *given;
+  seal::SealOptions options;
+  switch (o.mode) {
+    case QUORIN_CBC:
+      options.mode = seal::Mode::CBC;
+      break;
+    case QUORIN_CFB:
+      options.mode = seal::Mode::CFB;
+      break;
+    case QUORIN_OFB:
+      options.mode = seal::Mode::OFB;
+      break;
+    default:
+      throw std::invalid_argument(
+          "a sealed file uses QUORIN_CBC, QUORIN_CFB or QUORIN_OFB (ECB shows repeated blocks)");
+  }
+  options.keyBits = KeyBits(o.key_size);
+  options.costs = {o.passes, o.memory_bytes};
+  options.formatVersion = o.format_version;
+  options.replaceOutput = o.replace_output != 0;
+  options.recipients = s.recipients;
+  seal::CheckSealing(s.Pointers(), options);
+  return options;
+}
+
+seal::OpenOptions OpenOptionsOf(const quorin_open_options* given) {
+  quorin_open_options o;
+  quorin_open_options_default(&o);
+  if (given != nullptr) o = *given;
+  return {o.max_passes, o.max_memory_bytes, o.replace_output != 0};
+}
+
+void Describe(const seal::HeaderInfo& h, quorin_sealed_info* info) {
+  quorin_sealed_info out{};
+  out.version = h.version;
+  out.mode = static_cast<quorin_mode>(static_cast<int>(h.mode));
+  out.key_size = KeySize(h.keyBits);
+  for (seal::SecretKind k : h.kinds) out.kinds |= 1u << (static_cast<unsigned>(k) - 1);
+  out.recipients = static_cast<unsigned>(h.kinds.size());
+  out.passes = h.costs.passes;
+  out.memory_bytes = h.costs.memoryBytes;
+  out.chunk_bytes = h.chunkBytes;
+  *info = out;
+}
+
+// A copy in locked memory of its own, for a writer or reader whose thread
+// outlives the caller's set.
+seal::Secret CopyOf(const seal::Secret& s) {
+  switch (s.Kind()) {
+    case seal::SecretKind::Passphrase: {
+      const auto b = s.Bytes();
+      return seal::Secret::Passphrase({reinterpret_cast<const char*>(b.data()), b.size()});
+    }
+    case seal::SecretKind::KeyFile:
+      return seal::Secret::KeyFileBytes(s.Bytes());
+    case seal::SecretKind::Identity:
+      break;
+  }
+  std::string text = s.IdentityString();
+  seal::Secret copy = seal::Secret::ParseIdentity(text);
+  cipher::SecureWipe(text.data(), text.size());
+  return copy;
+}
+
+std::unique_ptr<quorin_secrets> CopyOf(const quorin_secrets& s) {
+  auto copy = std::make_unique<quorin_secrets>();
+  for (const seal::Secret& secret : s.secrets) copy->secrets.push_back(CopyOf(secret));
+  copy->recipients = s.recipients;
+  return copy;
+}
+
+std::string_view Text(const char* text, std::size_t len) {
+  return len == QUORIN_NUL_TERMINATED ? std::string_view(text) : std::string_view(text, len);
+}
+
+// A NUL-terminated string into dst, with the size query; wipes the string.
+int DeliverText(std::string& text, char* dst, std::size_t* dst_len) {
+  bool query = false;
+  int status = Room(dst, dst_len, text.size() + 1, query);
+  if (status == QUORIN_OK && !query) {
+    std::memcpy(dst, text.c_str(), text.size() + 1);
+    *dst_len = text.size();
+  }
+  cipher::SecureWipe(text.data(), text.size());
+  return status;
+}
+
+int Add(quorin_secrets* s, const void* data, std::size_t len,
+        void (*add)(quorin_secrets&, const void*, std::size_t)) {
+  if (s == nullptr || (data == nullptr && len != 0))
+    return Invalid("the set or the bytes are NULL");
+  return SealGuarded([&]() -> int {
+    add(*s, data, len);
+    return QUORIN_OK;
+  });
+}
+
+}  // namespace
+
+// The thread that seals what the caller writes: it reads from the pipe and
+// writes through the caller's function.
+struct quorin_seal_writer {
+  quorin_seal_writer(const quorin_secrets& s, seal::SealOptions o, quorin_write_fn write,
+                     void* context)
+      : secrets(CopyOf(s)), options(std::move(o)), sink(write, context), pipe(kPipeBytes) {
+    worker = std::thread([this] {
+      try {
+        PipeSource source(pipe);
+        seal::SealStream(source, sink, secrets->Pointers(), options);
+        outcome = {QUORIN_OK, {}};
+      } catch (...) {
+        outcome = SealFailure();
+      }
+      pipe.Stop();  // a caller waiting for room learns that sealing ended
+    });
+  }
+  ~quorin_seal_writer() {
+    pipe.Stop();
+    if (worker.joinable()) worker.join();
+  }
+  // Waits for the thread; its outcome is then safe to read.
+  int Ended() {
+    if (worker.joinable()) worker.join();
+    return Fail(outcome);
+  }
+
+  std::unique_ptr<quorin_secrets> secrets;
+  seal::SealOptions options;
+  CallbackSink sink;
+  BytePipe pipe;
+  Failure outcome{QUORIN_OK, {}};
+  std::thread worker;
+  bool finished = false;
+};
+
+// The thread that opens for the caller: it reads through the caller's
+// function and puts verified plaintext in the pipe, which the caller reads.
+struct quorin_open_reader {
+  quorin_open_reader(const quorin_secrets& s, const seal::OpenOptions& o, quorin_read_fn read,
+                     void* context)
+      : secrets(CopyOf(s)), source(read, context), opener(source, o), pipe(kPipeBytes) {}
+  void Start() {
+    worker = std::thread([this] {
+      try {
+        PipeSink sink(pipe);
+        opener.OpenTo(sink, secrets->Pointers());
+        outcome = {QUORIN_OK, {}};
+      } catch (...) {
+        outcome = SealFailure();
+      }
+      pipe.Close();  // the caller takes what is left, then the outcome
+    });
+  }
+  ~quorin_open_reader() {
+    pipe.Stop();
+    if (worker.joinable()) worker.join();
+  }
+
+  std::unique_ptr<quorin_secrets> secrets;
+  CallbackSource source;
+  seal::Opener opener;
+  BytePipe pipe;
+  Failure outcome{QUORIN_OK, {}};
+  std::thread worker;
+};
+
+extern "C" {
+
+quorin_secrets* quorin_secrets_new(void) {
+  try {
+    return new quorin_secrets;
+  } catch (...) {
+    Fail(QUORIN_NO_MEMORY);
+    return nullptr;
+  }
+}
+
+void quorin_secrets_free(quorin_secrets* s) {
+  delete s;  // each Secret wipes its own memory
+}
+
+int quorin_secrets_add_passphrase(quorin_secrets* s, const uint8_t* passphrase, size_t len) {
+  return Add(s, passphrase, len, [](quorin_secrets& set, const void* p, std::size_t n) {
+    for (const seal::Secret& k : set.secrets)
+      if (k.Kind() == seal::SecretKind::Passphrase)
+        throw std::invalid_argument("a file is sealed for one passphrase at most");
+    set.secrets.push_back(seal::Secret::Passphrase({static_cast<const char*>(p), n}));
+  });
+}
+
+int quorin_secrets_add_key_file(quorin_secrets* s, const uint8_t* bytes, size_t len) {
+  return Add(s, bytes, len, [](quorin_secrets& set, const void* p, std::size_t n) {
+    set.secrets.push_back(seal::Secret::KeyFileBytes({static_cast<const std::uint8_t*>(p), n}));
+  });
+}
+
+int quorin_secrets_add_identity(quorin_secrets* s, const char* text, size_t len) {
+  if (text == nullptr) return Invalid("the identity is NULL");
+  return Add(s, text, len, [](quorin_secrets& set, const void* p, std::size_t n) {
+    set.secrets.push_back(seal::Secret::ParseIdentity(Text(static_cast<const char*>(p), n)));
+  });
+}
+
+int quorin_secrets_add_recipient(quorin_secrets* s, const char* text, size_t len) {
+  if (text == nullptr) return Invalid("the recipient is NULL");
+  return Add(s, text, len, [](quorin_secrets& set, const void* p, std::size_t n) {
+    set.recipients.push_back(seal::Recipient::Parse(Text(static_cast<const char*>(p), n)));
+  });
+}
+
+int quorin_identity_new(char* dst, size_t* dst_len) {
+  if (dst_len == nullptr) return Invalid("dst_len is NULL");
+  return SealGuarded([&]() -> int {
+    std::string text = seal::Secret::NewIdentity().IdentityString();
+    return DeliverText(text, dst, dst_len);
+  });
+}
+
+int quorin_identity_recipient(const char* identity, size_t identity_len, char* dst,
+                              size_t* dst_len) {
+  if (identity == nullptr || dst_len == nullptr) return Invalid("the identity or dst_len is NULL");
+  return SealGuarded([&]() -> int {
+    std::string text =
+        seal::Recipient::Of(seal::Secret::ParseIdentity(Text(identity, identity_len))).ToString();
+    return DeliverText(text, dst, dst_len);
+  });
+}
+
+int quorin_keygen(const char* path) {
+  if (path == nullptr) return Invalid("the path is NULL");
+  return SealGuarded([&]() -> int {
+    seal::WriteNewKeyFile(path);
+    return QUORIN_OK;
+  });
+}
+
+void quorin_seal_options_default(quorin_seal_options* options) {
+  if (options == nullptr) return;
+  const seal::SealOptions d;
+  *options = {QUORIN_CBC, QUORIN_KEY_256, d.costs.passes, d.costs.memoryBytes, d.formatVersion, 0};
+}
+
+void quorin_open_options_default(quorin_open_options* options) {
+  if (options == nullptr) return;
+  const seal::OpenOptions d;
+  *options = {d.maxPasses, d.maxMemoryBytes, 0};
+}
+
+int quorin_seal_file(const quorin_secrets* s, const quorin_seal_options* options,
+                     const char* in_path, const char* out_path) {
+  if (s == nullptr || in_path == nullptr || out_path == nullptr)
+    return Invalid("the secrets or a path is NULL");
+  return SealGuarded([&]() -> int {
+    seal::SealFile(in_path, out_path, s->Pointers(), SealOptionsOf(*s, options));
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_file(const quorin_secrets* s, const quorin_open_options* options,
+                     const char* in_path, const char* out_path) {
+  if (s == nullptr || in_path == nullptr || out_path == nullptr)
+    return Invalid("the secrets or a path is NULL");
+  return SealGuarded([&]() -> int {
+    seal::OpenFile(in_path, out_path, s->Pointers(), OpenOptionsOf(options));
+    return QUORIN_OK;
+  });
+}
+
+int quorin_seal_stream(const quorin_secrets* s, const quorin_seal_options* options,
+                       quorin_read_fn read, void* read_context, quorin_write_fn write,
+                       void* write_context) {
+  if (s == nullptr || read == nullptr || write == nullptr)
+    return Invalid("the secrets or a function is NULL");
+  return SealGuarded([&]() -> int {
+    const seal::SealOptions o = SealOptionsOf(*s, options);
+    CallbackSource source(read, read_context);
+    CallbackSink sink(write, write_context);
+    seal::SealStream(source, sink, s->Pointers(), o);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_stream(const quorin_secrets* s, const quorin_open_options* options,
+                       quorin_read_fn read, void* read_context, quorin_write_fn write,
+                       void* write_context) {
+  if (s == nullptr || read == nullptr || write == nullptr)
+    return Invalid("the secrets or a function is NULL");
+  return SealGuarded([&]() -> int {
+    CallbackSource source(read, read_context);
+    CallbackSink sink(write, write_context);
+    seal::OpenStream(source, sink, s->Pointers(), OpenOptionsOf(options));
+    return QUORIN_OK;
+  });
+}
+
+int quorin_seal_buffer(const quorin_secrets* s, const quorin_seal_options* options,
+                       const uint8_t* src, size_t src_len, uint8_t* dst, size_t* dst_len) {
+  if (s == nullptr || dst_len == nullptr || (src == nullptr && src_len != 0))
+    return Invalid("the secrets, the source or dst_len is NULL");
+  return SealGuarded([&]() -> int {
+    const seal::SealOptions o = SealOptionsOf(*s, options);
+    const std::uint64_t sealed = seal::SealedBytes(src_len, s->Pointers(), o);
+    std::optional<std::size_t> needed;
+    if (sealed <= std::numeric_limits<std::size_t>::max())
+      needed = static_cast<std::size_t>(sealed);
+    bool query = false;
+    if (int status = Room(dst, dst_len, needed, query); status != QUORIN_OK || query) return status;
+    BufferSource source(src, src == nullptr ? 0 : src_len);
+    BufferSink sink(dst, *dst_len);
+    seal::SealStream(source, sink, s->Pointers(), o);
+    *dst_len = sink.Written();
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_buffer(const quorin_secrets* s, const quorin_open_options* options,
+                       const uint8_t* src, size_t src_len, uint8_t* dst, size_t* dst_len) {
+  if (s == nullptr || dst_len == nullptr || (src == nullptr && src_len != 0))
+    return Invalid("the secrets, the source or dst_len is NULL");
+  // The plaintext is always shorter than the sealed file.
+  bool query = false;
+  if (int status = Room(dst, dst_len, src_len, query); status != QUORIN_OK || query) return status;
+  BufferSink sink(dst, *dst_len);
+  const int status = SealGuarded([&]() -> int {
+    BufferSource source(src, src == nullptr ? 0 : src_len);
+    seal::OpenStream(source, sink, s->Pointers(), OpenOptionsOf(options));
+    return QUORIN_OK;
+  });
+  if (status == QUORIN_OK)
+    *dst_len = sink.Written();
+  else if (sink.Written() > 0)
+    cipher::SecureWipe(dst, sink.Written());  // nothing of a file that failed is left behind
+  return status;
+}
+
+int quorin_sealed_info_file(const char* path, const quorin_open_options* options,
+                            quorin_sealed_info* info) {
+  if (path == nullptr || info == nullptr) return Invalid("the path or info is NULL");
+  return SealGuarded([&]() -> int {
+    framework::TFileStream file(path, framework::fmOpenRead);
+    Describe(seal::Opener(file, OpenOptionsOf(options), "'" + std::string(path) + "'").Header(),
+             info);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_sealed_info_stream(quorin_read_fn read, void* read_context,
+                              const quorin_open_options* options, quorin_sealed_info* info) {
+  if (read == nullptr || info == nullptr) return Invalid("the function or info is NULL");
+  return SealGuarded([&]() -> int {
+    CallbackSource source(read, read_context);
+    Describe(seal::Opener(source, OpenOptionsOf(options)).Header(), info);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_sealed_info_buffer(const uint8_t* src, size_t src_len,
+                              const quorin_open_options* options, quorin_sealed_info* info) {
+  if ((src == nullptr && src_len != 0) || info == nullptr)
+    return Invalid("the source or info is NULL");
+  return SealGuarded([&]() -> int {
+    BufferSource source(src, src == nullptr ? 0 : src_len);
+    Describe(seal::Opener(source, OpenOptionsOf(options)).Header(), info);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_seal_writer_new(const quorin_secrets* s, const quorin_seal_options* options,
+                           quorin_write_fn write, void* write_context,
+                           quorin_seal_writer** writer) {
+  if (s == nullptr || write == nullptr || writer == nullptr)
+    return Invalid("the secrets, the function or the writer's place is NULL");
+  return SealGuarded([&]() -> int {
+    *writer = new quorin_seal_writer(*s, SealOptionsOf(*s, options), write, write_context);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_seal_writer_write(quorin_seal_writer* w, const uint8_t* data, size_t len) {
+  if (w == nullptr || (data == nullptr && len != 0)) return Invalid("the writer or data is NULL");
+  if (w->finished) return Invalid("the writer was finished");
+  if (len == 0 || w->pipe.Put(data, len)) return QUORIN_OK;
+  // Sealing stopped early: say why.
+  const int status = w->Ended();
+  return status != QUORIN_OK ? status : Fail(QUORIN_INTERNAL_ERROR, "sealing ended early");
+}
+
+int quorin_seal_writer_finish(quorin_seal_writer* w) {
+  if (w == nullptr) return Invalid("the writer is NULL");
+  if (w->finished) return Invalid("the writer was finished");
+  w->finished = true;
+  w->pipe.Close();
+  return w->Ended();
+}
+
+void quorin_seal_writer_free(quorin_seal_writer* w) {
+  delete w;  // stops an unfinished writer: its output has no final chunk
+}
+
+int quorin_open_reader_new(const quorin_secrets* s, const quorin_open_options* options,
+                           quorin_read_fn read, void* read_context, quorin_open_reader** reader) {
+  if (s == nullptr || read == nullptr || reader == nullptr)
+    return Invalid("the secrets, the function or the reader's place is NULL");
+  return SealGuarded([&]() -> int {
+    auto r = std::make_unique<quorin_open_reader>(*s, OpenOptionsOf(options), read, read_context);
+    r->Start();
+    *reader = r.release();
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_reader_info(const quorin_open_reader* r, quorin_sealed_info* info) {
+  if (r == nullptr || info == nullptr) return Invalid("the reader or info is NULL");
+  return SealGuarded([&]() -> int {
+    Describe(r->opener.Header(), info);
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len, size_t* got) {
+  if (r == nullptr || got == nullptr || (dst == nullptr && len != 0))
+    return Invalid("the reader, dst or got is NULL");
+  *got = 0;
+  if (len == 0) return QUORIN_OK;
+  return SealGuarded([&]() -> int {
+    *got = r->pipe.Take(dst, len);
+    if (*got > 0) return QUORIN_OK;
+    if (r->worker.joinable()) r->worker.join();
+    return Fail(r->outcome);
+  });
+}
+
+void quorin_open_reader_free(quorin_open_reader* r) {
+  delete r;
+}
+
+}  // extern "C"

@@ -1,0 +1,25 @@
+// The length of a sealed file, known before sealing: a caller can size a
+// buffer for it without running the passphrase hash.
+#include "ChunkAuthenticator.h"
+#include "Format.h"
+#include "FormatV2.h"
+#include "Stanza.h"
+#include "quorin/seal/Seal.h"
+
+namespace quorin::seal {
+
+std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secrets, const SealOptions& options) {
+  constexpr std::uint64_t kBlock = 16, kChunk = format::kChunkBytes;
+  // The count-byte padding adds 1 to 16 bytes; the chunks are the padded
+  // body's, each followed by its tag.
+  const std::uint64_t body = (plainBytes / kBlock + 1) * kBlock;
+  const std::uint64_t chunks = plainBytes / kChunk + 1;
+  if (options.formatVersion == 1) return format::kHeaderBytes + body + chunks * format::kTagBytes;
+  std::uint64_t header = format2::kFixedBytes + format2::kHeaderMacBytes;
+  for (const Secret* s : secrets) header += format2::kStanzaHeadBytes + StanzaBodyBytes(s->Kind());
+  header += options.recipients.size() *
+            (format2::kStanzaHeadBytes + StanzaBodyBytes(SecretKind::Identity));
+  return header + body + chunks * kChunkTagBytes;
+}
+
+}  // namespace quorin::seal

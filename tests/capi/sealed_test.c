@@ -1,0 +1,499 @@
+/* Sealed files through the C interface, compiled as C: round trips through
+ * every shape (buffers, callbacks, writer and reader, files), the known
+ * answer files, each failure's status, and every refused input. Prints
+ * "N passed, N failed". */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "quorin/quorin.h"
+
+static int passes, failures;
+
+#define CHECK(cond)                                                   \
+  do {                                                                \
+    if (cond) {                                                       \
+      ++passes;                                                       \
+    } else {                                                          \
+      ++failures;                                                     \
+      fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond); \
+    }                                                                 \
+  } while (0)
+
+#define CHUNK 65536
+
+/* Growable memory for the callbacks; `fail_at` makes a callback report a
+ * failure once that many bytes have passed (0: never). */
+typedef struct {
+  uint8_t* data;
+  size_t size, at, fail_at, piece;
+} memory;
+
+static ptrdiff_t read_memory(void* context, uint8_t* buffer, size_t len) {
+  memory* m = context;
+  if (m->fail_at && m->at >= m->fail_at) return -1;
+  size_t n = m->size - m->at;
+  if (n > len) n = len;
+  if (m->piece && n > m->piece) n = m->piece; /* short reads before the end */
+  memcpy(buffer, m->data + m->at, n);
+  m->at += n;
+  return (ptrdiff_t)n;
+}
+
+static int write_memory(void* context, const uint8_t* data, size_t len) {
+  memory* m = context;
+  if (m->fail_at && m->size >= m->fail_at) return 1;
+  m->data = realloc(m->data, m->size + len + 1);
+  memcpy(m->data + m->size, data, len);
+  m->size += len;
+  return 0;
+}
+
+static uint8_t* pattern(size_t size) {
+  uint8_t* p = malloc(size + 1);
+  for (size_t i = 0; i < size; ++i) p[i] = (uint8_t)(i * 7 + i / 251);
+  return p;
+}
+
+static uint8_t* slurp(const char* name, size_t* size) {
+  char path[512];
+  snprintf(path, sizeof path, "%s/%s", QUORIN_TEST_DATA_DIR, name);
+  FILE* f = fopen(path, "rb");
+  if (f == NULL) return NULL;
+  fseek(f, 0, SEEK_END);
+  *size = (size_t)ftell(f);
+  fseek(f, 0, SEEK_SET);
+  uint8_t* data = malloc(*size + 1);
+  *size = fread(data, 1, *size, f);
+  fclose(f);
+  data[*size] = 0;
+  return data;
+}
+
+/* Argon2id at its minimum: the bindings are under test, not the hashing. */
+static quorin_seal_options fast(quorin_mode mode, quorin_key_size size) {
+  quorin_seal_options o;
+  quorin_seal_options_default(&o);
+  o.mode = mode;
+  o.key_size = size;
+  o.passes = 1;
+  o.memory_bytes = 8192;
+  return o;
+}
+
+static char identity[128], recipient[128];
+
+enum { PASSPHRASE, KEY_FILE, IDENTITY, KINDS };
+
+/* One set of each kind; the identity's set seals to its recipient. */
+static quorin_secrets* secrets_of(int kind, int sealing) {
+  quorin_secrets* s = quorin_secrets_new();
+  static const uint8_t key[32] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  if (kind == PASSPHRASE) CHECK(quorin_secrets_add_passphrase(s, (const uint8_t*)"horse", 5) == 0);
+  if (kind == KEY_FILE) CHECK(quorin_secrets_add_key_file(s, key, sizeof key) == 0);
+  if (kind == IDENTITY && sealing)
+    CHECK(quorin_secrets_add_recipient(s, recipient, QUORIN_NUL_TERMINATED) == 0);
+  if (kind == IDENTITY && !sealing)
+    CHECK(quorin_secrets_add_identity(s, identity, strlen(identity)) == 0);
+  return s;
+}
+
+static uint8_t* seal_buffer(const quorin_secrets* s, const quorin_seal_options* o,
+                            const uint8_t* plain, size_t size, size_t* sealed_size) {
+  size_t need = 0;
+  CHECK(quorin_seal_buffer(s, o, plain, size, NULL, &need) == QUORIN_OK);
+  uint8_t* sealed = malloc(need + 1);
+  *sealed_size = need;
+  CHECK(quorin_seal_buffer(s, o, plain, size, sealed, sealed_size) == QUORIN_OK);
+  CHECK(*sealed_size == need); /* the size asked for is exact */
+  return sealed;
+}
+
+static void test_identities(void) {
+  size_t n = 0;
+  CHECK(quorin_identity_new(NULL, &n) == QUORIN_OK && n > 20);
+  size_t small = 4;
+  CHECK(quorin_identity_new(identity, &small) == QUORIN_BUFFER_TOO_SMALL && small == n);
+  n = sizeof identity;
+  CHECK(quorin_identity_new(identity, &n) == QUORIN_OK && n == strlen(identity));
+  CHECK(strncmp(identity, "QUORIN-IDENTITY-1", 17) == 0);
+  n = sizeof recipient;
+  CHECK(quorin_identity_recipient(identity, QUORIN_NUL_TERMINATED, recipient, &n) == QUORIN_OK);
+  CHECK(strncmp(recipient, "quorin1", 7) == 0 && n == strlen(recipient));
+  /* A mistyped character fails the checksum, and the message says so. */
+  char typo[128];
+  strcpy(typo, identity);
+  typo[30] = typo[30] == 'Q' ? 'P' : 'Q';
+  n = sizeof recipient;
+  CHECK(quorin_identity_recipient(typo, QUORIN_NUL_TERMINATED, recipient + 64, &n) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_identity_recipient(NULL, 0, recipient, &n) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_identity_new(identity, NULL) == QUORIN_INVALID_ARGUMENT);
+}
+
+static void test_secret_refusals(void) {
+  quorin_secrets* s = quorin_secrets_new();
+  const uint8_t key[16] = {0};
+  CHECK(quorin_secrets_add_passphrase(s, (const uint8_t*)"", 0) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_secrets_add_passphrase(s, (const uint8_t*)"one", 3) == QUORIN_OK);
+  CHECK(quorin_secrets_add_passphrase(s, (const uint8_t*)"two", 3) == QUORIN_INVALID_ARGUMENT);
+  CHECK(strstr(quorin_last_error(), "one passphrase") != NULL);
+  CHECK(quorin_secrets_add_key_file(s, key, 15) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_secrets_add_key_file(s, key, 16) == QUORIN_OK);
+  CHECK(quorin_secrets_add_key_file(s, NULL, 16) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_secrets_add_identity(s, "QUORIN-IDENTITY-1XYZ", QUORIN_NUL_TERMINATED) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_secrets_add_recipient(s, "quorin1abc", QUORIN_NUL_TERMINATED) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_secrets_add_recipient(s, NULL, 0) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_secrets_add_passphrase(NULL, (const uint8_t*)"x", 1) == QUORIN_INVALID_ARGUMENT);
+  quorin_secrets_free(s);
+  quorin_secrets_free(NULL);
+
+  /* Options no sealer accepts, each refused before anything is written. */
+  quorin_secrets* one = secrets_of(PASSPHRASE, 1);
+  quorin_secrets* none = quorin_secrets_new();
+  quorin_seal_options bad[7];
+  for (int i = 0; i < 7; ++i) bad[i] = fast(QUORIN_CBC, QUORIN_KEY_256);
+  bad[0].mode = QUORIN_ECB;
+  bad[1].key_size = (quorin_key_size)7;
+  bad[2].format_version = 3;
+  bad[3].passes = 0;
+  bad[4].memory_bytes = 4096;
+  bad[5].passes = 5;
+  bad[6].mode = (quorin_mode)9;
+  size_t n = 0;
+  for (int i = 0; i < 7; ++i) {
+    n = 99;
+    CHECK(quorin_seal_buffer(one, &bad[i], (const uint8_t*)"x", 1, NULL, &n) ==
+          QUORIN_INVALID_ARGUMENT);
+    CHECK(n == 99);
+  }
+  quorin_seal_options ok = fast(QUORIN_CBC, QUORIN_KEY_256);
+  CHECK(quorin_seal_buffer(none, &ok, (const uint8_t*)"x", 1, NULL, &n) == QUORIN_INVALID_ARGUMENT);
+  quorin_seal_writer* w = NULL;
+  CHECK(quorin_seal_writer_new(one, &bad[0], write_memory, NULL, &w) == QUORIN_INVALID_ARGUMENT);
+  CHECK(w == NULL);
+  quorin_secrets* two = secrets_of(KEY_FILE, 1);
+  CHECK(quorin_secrets_add_passphrase(two, (const uint8_t*)"p", 1) == QUORIN_OK);
+  ok.format_version = 1; /* one secret only */
+  CHECK(quorin_seal_buffer(two, &ok, (const uint8_t*)"x", 1, NULL, &n) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_seal_buffer(NULL, &ok, (const uint8_t*)"x", 1, NULL, &n) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_open_buffer(one, NULL, (const uint8_t*)"x", 1, NULL, NULL) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_seal_stream(one, &ok, NULL, NULL, write_memory, NULL) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_open_reader_new(one, NULL, read_memory, NULL, NULL) == QUORIN_INVALID_ARGUMENT);
+  quorin_secrets_free(one);
+  quorin_secrets_free(two);
+  quorin_secrets_free(none);
+}
+
+/* Every mode, key size and kind of secret, at sizes around the chunk, by
+ * buffers, callbacks, and a writer and reader taking odd pieces. */
+static void test_round_trips(void) {
+  static const size_t sizes[] = {0, 1, 15, 16, CHUNK - 1, CHUNK, CHUNK + 1, 3 * CHUNK + 100};
+  static const quorin_mode modes[] = {QUORIN_CBC, QUORIN_CFB, QUORIN_OFB};
+  const size_t largest = sizes[sizeof sizes / sizeof sizes[0] - 1];
+  uint8_t* plain = pattern(largest);
+  uint8_t* out = malloc(largest + 4 * CHUNK);
+  for (int kind = 0; kind < KINDS; ++kind) {
+    quorin_secrets* sealing = secrets_of(kind, 1);
+    quorin_secrets* opening = secrets_of(kind, 0);
+    for (int m = 0; m < 3; ++m)
+      for (int k = 0; k < 3; ++k)
+        for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+          const size_t size = sizes[i];
+          if ((m + k + (int)i) % 3 != 0 && size > CHUNK) continue; /* the large ones once a mode */
+          quorin_seal_options o = fast(modes[m], (quorin_key_size)k);
+          size_t sealed_size = 0;
+          uint8_t* sealed = seal_buffer(sealing, &o, plain, size, &sealed_size);
+
+          quorin_sealed_info info;
+          CHECK(quorin_sealed_info_buffer(sealed, sealed_size, NULL, &info) == QUORIN_OK);
+          CHECK(info.version == 2 && info.mode == modes[m] && info.key_size == (quorin_key_size)k);
+          CHECK(info.kinds == (1u << kind) && info.recipients == 1 && info.chunk_bytes == CHUNK);
+          CHECK(info.passes == (kind == PASSPHRASE ? 1u : 0u));
+
+          size_t n = sealed_size;
+          CHECK(quorin_open_buffer(opening, NULL, sealed, sealed_size, out, &n) == QUORIN_OK);
+          CHECK(n == size && memcmp(out, plain, size) == 0);
+
+          memory src = {sealed, sealed_size, 0, 0, 1000}, dst = {NULL, 0, 0, 0, 0};
+          CHECK(quorin_open_stream(opening, NULL, read_memory, &src, write_memory, &dst) == 0);
+          CHECK(dst.size == size && (size == 0 || memcmp(dst.data, plain, size) == 0));
+          free(dst.data);
+
+          /* Sealed by a writer in pieces of 1000 bytes, opened by a reader in pieces of 777. */
+          memory sink = {NULL, 0, 0, 0, 0};
+          quorin_seal_writer* w = NULL;
+          CHECK(quorin_seal_writer_new(sealing, &o, write_memory, &sink, &w) == QUORIN_OK);
+          for (size_t at = 0; at < size; at += 1000)
+            CHECK(quorin_seal_writer_write(w, plain + at, size - at < 1000 ? size - at : 1000) ==
+                  QUORIN_OK);
+          CHECK(quorin_seal_writer_finish(w) == QUORIN_OK);
+          CHECK(quorin_seal_writer_finish(w) == QUORIN_INVALID_ARGUMENT);
+          quorin_seal_writer_free(w);
+          CHECK(sink.size == sealed_size);
+          memory source = {sink.data, sink.size, 0, 0, 0};
+          quorin_open_reader* r = NULL;
+          CHECK(quorin_open_reader_new(opening, NULL, read_memory, &source, &r) == QUORIN_OK);
+          CHECK(quorin_open_reader_info(r, &info) == QUORIN_OK && info.mode == modes[m]);
+          size_t total = 0, got = 1;
+          while (got > 0) {
+            CHECK(quorin_open_reader_read(r, out + total, 777, &got) == QUORIN_OK);
+            total += got;
+          }
+          CHECK(total == size && memcmp(out, plain, size) == 0);
+          quorin_open_reader_free(r);
+          free(sink.data);
+          free(sealed);
+        }
+    quorin_secrets_free(sealing);
+    quorin_secrets_free(opening);
+  }
+  free(plain);
+  free(out);
+}
+
+/* The pinned files open to the pinned plaintext; version 1 too. */
+static void test_known_answers(void) {
+  size_t plain_size = 0, key_size = 0, id_size = 0;
+  uint8_t* plain = slurp("sealed-kat.txt", &plain_size);
+  uint8_t* key = slurp("sealed-kat.key", &key_size);
+  uint8_t* id = slurp("sealed-kat.identity", &id_size);
+  CHECK(plain != NULL && key != NULL && id != NULL);
+  if (plain == NULL || key == NULL || id == NULL) return;
+  while (id_size > 0 && (id[id_size - 1] == '\n' || id[id_size - 1] == '\r')) --id_size;
+  static const struct {
+    const char* file;
+    int version;
+    unsigned kinds;
+  } files[] = {{"sealed-keyfile.qsl", 1, QUORIN_SECRET_KEY_FILE},
+               {"sealed-passphrase.qsl", 1, QUORIN_SECRET_PASSPHRASE},
+               {"sealed-v2-keyfile.qsl", 2, QUORIN_SECRET_KEY_FILE},
+               {"sealed-v2-identity.qsl", 2, QUORIN_SECRET_IDENTITY},
+               {"sealed-v2-three.qsl", 2,
+                QUORIN_SECRET_PASSPHRASE | QUORIN_SECRET_KEY_FILE | QUORIN_SECRET_IDENTITY}};
+  for (size_t i = 0; i < sizeof files / sizeof files[0]; ++i) {
+    char path[512];
+    snprintf(path, sizeof path, "%s/%s", QUORIN_TEST_DATA_DIR, files[i].file);
+    quorin_sealed_info info;
+    CHECK(quorin_sealed_info_file(path, NULL, &info) == QUORIN_OK);
+    CHECK(info.version == files[i].version && info.kinds == files[i].kinds);
+    /* Each secret the file was sealed for opens it, alone. */
+    for (int kind = 0; kind < KINDS; ++kind) {
+      if (!(files[i].kinds & (1u << kind))) continue;
+      quorin_secrets* s = quorin_secrets_new();
+      if (kind == PASSPHRASE)
+        quorin_secrets_add_passphrase(s, (const uint8_t*)"quorin known answer", 19);
+      if (kind == KEY_FILE) quorin_secrets_add_key_file(s, key, key_size);
+      if (kind == IDENTITY) CHECK(quorin_secrets_add_identity(s, (char*)id, id_size) == 0);
+      size_t sealed_size = 0;
+      uint8_t* sealed = slurp(files[i].file, &sealed_size);
+      uint8_t* out = malloc(sealed_size + 1);
+      size_t n = sealed_size;
+      CHECK(quorin_open_buffer(s, NULL, sealed, sealed_size, out, &n) == QUORIN_OK);
+      CHECK(n == plain_size && memcmp(out, plain, n) == 0);
+      free(out);
+      free(sealed);
+      quorin_secrets_free(s);
+    }
+  }
+  free(plain);
+  free(key);
+  free(id);
+}
+
+/* Each failure of the format has its own status, the same through every
+ * shape; a buffer keeps nothing of a failed file, and a reader releases the
+ * verified batches (of 32 chunks) before the bad chunk, and nothing after. */
+#define BATCH (32 * CHUNK)
+static void test_failures(void) {
+  const size_t size = 40 * CHUNK + 10;
+  uint8_t* plain = pattern(size);
+  quorin_secrets* pass = secrets_of(PASSPHRASE, 1);
+  quorin_secrets* wrong = quorin_secrets_new();
+  quorin_secrets_add_passphrase(wrong, (const uint8_t*)"mare", 4);
+  quorin_secrets* key = secrets_of(KEY_FILE, 0);
+  quorin_seal_options o = fast(QUORIN_CBC, QUORIN_KEY_256);
+  o.passes = 2;
+  size_t sealed_size = 0;
+  uint8_t* sealed = seal_buffer(pass, &o, plain, size, &sealed_size);
+  quorin_sealed_info info;
+  CHECK(quorin_sealed_info_buffer(sealed, sealed_size, NULL, &info) == QUORIN_OK);
+  const size_t header = sealed_size - (size / 16 + 1) * 16 - 41 * 16;
+  const size_t bad_chunk = header + 35 * (CHUNK + 16) + 5;
+
+  uint8_t* altered = malloc(sealed_size + 16);
+  quorin_open_options strict;
+  quorin_open_options_default(&strict);
+  strict.max_passes = 1;
+  enum { FLIP_HEADER, FLIP_CHUNK, CUT, APPEND, NOT_SEALED, VERSION, WRONG, KIND, COSTS, CASES };
+  static const int expected[CASES] = {
+      QUORIN_AUTHENTICATION, QUORIN_AUTHENTICATION, QUORIN_TRUNCATED,
+      QUORIN_AUTHENTICATION, QUORIN_NOT_SEALED,     QUORIN_UNSUPPORTED_VERSION,
+      QUORIN_AUTHENTICATION, QUORIN_SECRET_KIND,    QUORIN_COST_LIMIT};
+  for (int c = 0; c < CASES; ++c) {
+    size_t n = sealed_size;
+    memcpy(altered, sealed, sealed_size);
+    const quorin_secrets* with = c == WRONG ? wrong : c == KIND ? key : pass;
+    const quorin_open_options* limits = c == COSTS ? &strict : NULL;
+    if (c == FLIP_HEADER) altered[60] ^= 1;
+    if (c == FLIP_CHUNK) altered[bad_chunk] ^= 0x80;
+    if (c == CUT) n -= 16 + 7;
+    if (c == APPEND) altered[n++] = 0;
+    if (c == NOT_SEALED) altered[0] = 'X';
+    if (c == VERSION) altered[8] = 9;
+
+    uint8_t* out = calloc(n, 1);
+    size_t out_size = n;
+    CHECK(quorin_open_buffer(with, limits, altered, n, out, &out_size) == expected[c]);
+    CHECK(out_size == n); /* untouched on failure */
+    size_t nonzero = 0;
+    for (size_t i = 0; i < n; ++i) nonzero += out[i] != 0;
+    if (c == FLIP_CHUNK) CHECK(nonzero == 0); /* the verified chunks were wiped again */
+
+    memory src = {altered, n, 0, 0, 0}, dst = {NULL, 0, 0, 0, 0};
+    CHECK(quorin_open_stream(with, limits, read_memory, &src, write_memory, &dst) == expected[c]);
+    if (c == FLIP_CHUNK) CHECK(dst.size == BATCH && memcmp(dst.data, plain, dst.size) == 0);
+    free(dst.data);
+
+    memory source = {altered, n, 0, 0, 0};
+    quorin_open_reader* r = NULL;
+    int status = quorin_open_reader_new(with, limits, read_memory, &source, &r);
+    size_t total = 0, got = 1;
+    while (status == QUORIN_OK && got > 0) {
+      status = quorin_open_reader_read(r, out, n, &got);
+      total += got;
+    }
+    CHECK(status == expected[c]);
+    CHECK(strlen(quorin_last_error()) > 10);
+    if (c == FLIP_CHUNK) CHECK(total == BATCH);
+    if (r != NULL) CHECK(quorin_open_reader_read(r, out, n, &got) == status && got == 0);
+    quorin_open_reader_free(r);
+    free(out);
+  }
+  CHECK(strcmp(quorin_status_name(QUORIN_TRUNCATED), "QUORIN_TRUNCATED") == 0);
+  CHECK(strcmp(quorin_status_name(QUORIN_SECRET_KIND), "QUORIN_SECRET_KIND") == 0);
+
+  /* Too small a buffer: the exact size for sealing, the sealed size for opening. */
+  uint8_t small[8];
+  size_t n = sizeof small;
+  CHECK(quorin_seal_buffer(pass, &o, plain, 100, small, &n) == QUORIN_BUFFER_TOO_SMALL);
+  CHECK(n > 100);
+  n = sizeof small;
+  CHECK(quorin_open_buffer(pass, NULL, sealed, sealed_size, small, &n) == QUORIN_BUFFER_TOO_SMALL);
+  CHECK(n == sealed_size);
+
+  /* The callers' functions fail: reading, writing, and a writer's output. */
+  memory src = {plain, size, 0, 70000, 0}, dst = {NULL, 0, 0, 0, 0};
+  CHECK(quorin_seal_stream(pass, &o, read_memory, &src, write_memory, &dst) ==
+        QUORIN_CALLBACK_FAILED);
+  free(dst.data);
+  memory src2 = {plain, size, 0, 0, 0}, dst2 = {NULL, 0, 0, 100, 0};
+  CHECK(quorin_seal_stream(pass, &o, read_memory, &src2, write_memory, &dst2) ==
+        QUORIN_CALLBACK_FAILED);
+  free(dst2.data);
+  memory failing = {NULL, 0, 0, 10, 0};
+  quorin_seal_writer* w = NULL;
+  CHECK(quorin_seal_writer_new(pass, &o, write_memory, &failing, &w) == QUORIN_OK);
+  int status = QUORIN_OK;
+  for (int i = 0; i < 64 && status == QUORIN_OK; ++i)
+    status = quorin_seal_writer_write(w, plain, size);
+  CHECK(status == QUORIN_CALLBACK_FAILED);
+  CHECK(quorin_seal_writer_finish(w) == QUORIN_CALLBACK_FAILED);
+  quorin_seal_writer_free(w);
+  free(failing.data);
+
+  /* A writer abandoned half-way leaves a file that does not open. */
+  memory partial = {NULL, 0, 0, 0, 0};
+  CHECK(quorin_seal_writer_new(pass, &o, write_memory, &partial, &w) == QUORIN_OK);
+  CHECK(quorin_seal_writer_write(w, plain, size) == QUORIN_OK);
+  quorin_seal_writer_free(w);
+  uint8_t* out = malloc(partial.size + 1);
+  n = partial.size;
+  const int abandoned = quorin_open_buffer(pass, NULL, partial.data, partial.size, out, &n);
+  CHECK(abandoned == QUORIN_TRUNCATED || abandoned == QUORIN_NOT_SEALED);
+  free(out);
+  free(partial.data);
+
+  free(altered);
+  free(sealed);
+  free(plain);
+  quorin_secrets_free(pass);
+  quorin_secrets_free(wrong);
+  quorin_secrets_free(key);
+}
+
+/* Files appear only when complete, private, and never over another. */
+static void test_files(void) {
+  char folder[] = "/tmp/quorin-sealed-c-XXXXXX";
+  CHECK(mkdtemp(folder) != NULL);
+  char plain[256], sealed[256], opened[256], key[256];
+  snprintf(plain, sizeof plain, "%s/plain", folder);
+  snprintf(sealed, sizeof sealed, "%s/plain.qsl", folder);
+  snprintf(opened, sizeof opened, "%s/opened", folder);
+  snprintf(key, sizeof key, "%s/key", folder);
+  FILE* f = fopen(plain, "wb");
+  fputs("a file sealed from C", f);
+  fclose(f);
+
+  CHECK(quorin_keygen(key) == QUORIN_OK);
+  struct stat st;
+  CHECK(stat(key, &st) == 0 && st.st_size == 32 && (st.st_mode & 0777) == 0600);
+  CHECK(quorin_keygen(key) == QUORIN_IO_ERROR && strstr(quorin_last_error(), "exists") != NULL);
+  CHECK(quorin_keygen(NULL) == QUORIN_INVALID_ARGUMENT);
+
+  size_t key_size = 0;
+  uint8_t key_bytes[64];
+  f = fopen(key, "rb");
+  key_size = fread(key_bytes, 1, sizeof key_bytes, f);
+  fclose(f);
+  quorin_secrets* s = quorin_secrets_new();
+  CHECK(quorin_secrets_add_key_file(s, key_bytes, key_size) == QUORIN_OK);
+  CHECK(quorin_seal_file(s, NULL, plain, sealed) == QUORIN_OK);
+  CHECK(stat(sealed, &st) == 0 && (st.st_mode & 0777) == 0600);
+  CHECK(quorin_seal_file(s, NULL, plain, sealed) == QUORIN_IO_ERROR);
+  quorin_seal_options replace;
+  quorin_seal_options_default(&replace);
+  replace.replace_output = 1;
+  CHECK(quorin_seal_file(s, &replace, plain, sealed) == QUORIN_OK);
+  quorin_sealed_info info;
+  CHECK(quorin_sealed_info_file(sealed, NULL, &info) == QUORIN_OK);
+  CHECK(info.kinds == QUORIN_SECRET_KEY_FILE && info.key_size == QUORIN_KEY_256);
+  CHECK(quorin_sealed_info_file(plain, NULL, &info) == QUORIN_NOT_SEALED);
+  CHECK(quorin_sealed_info_file(opened, NULL, &info) == QUORIN_IO_ERROR);
+  CHECK(quorin_open_file(s, NULL, sealed, opened) == QUORIN_OK);
+  char text[64] = {0};
+  f = fopen(opened, "rb");
+  CHECK(fread(text, 1, sizeof text, f) == 20);
+  fclose(f);
+  CHECK(strcmp(text, "a file sealed from C") == 0);
+
+  /* A wrong secret leaves no output at all. */
+  quorin_secrets* other = quorin_secrets_new();
+  quorin_secrets_add_key_file(other, (const uint8_t*)"sixteen bytes!!!", 16);
+  unlink(opened);
+  CHECK(quorin_open_file(other, NULL, sealed, opened) == QUORIN_AUTHENTICATION);
+  CHECK(access(opened, F_OK) != 0);
+  CHECK(quorin_open_file(s, NULL, NULL, opened) == QUORIN_INVALID_ARGUMENT);
+  quorin_secrets_free(other);
+  quorin_secrets_free(s);
+  unlink(plain);
+  unlink(sealed);
+  unlink(key);
+  rmdir(folder);
+}
+
+int main(void) {
+  test_identities();
+  test_secret_refusals();
+  test_round_trips();
+  test_known_answers();
+  test_failures();
+  test_files();
+  printf("%d passed, %d failed\n", passes, failures);
+  return failures == 0 ? 0 : 1;
+}
