@@ -17,6 +17,7 @@
 #include "cipher/SecureWipe.h"
 #include "quorin/framework/Exceptions.h"
 #include "quorin/framework/FileStream.h"
+#include "quorin/framework/HandleStream.h"
 #include "quorin/quorin_sealed.h"
 #include "quorin/seal/Seal.h"
 
@@ -37,7 +38,7 @@ struct quorin_secrets {
 namespace {
 
 // What the plaintext pipe of a writer or reader holds at most.
-constexpr std::size_t kPipeBytes = std::size_t{2} << 20;
+constexpr std::size_t kPipeBytes = std::size_t{4} << 20;
 
 // The status of the exception being handled, the format's own failures
 // first; called only inside a catch.
@@ -197,15 +198,15 @@ int Add(quorin_secrets* s, const void* data, std::size_t len,
 }  // namespace
 
 // The thread that seals what the caller writes: it reads from the pipe and
-// writes through the caller's function.
+// writes to the output (the caller's function or file descriptor).
 struct quorin_seal_writer {
-  quorin_seal_writer(const quorin_secrets& s, seal::SealOptions o, quorin_write_fn write,
-                     void* context)
-      : secrets(CopyOf(s)), options(std::move(o)), sink(write, context), pipe(kPipeBytes) {
+  quorin_seal_writer(const quorin_secrets& s, seal::SealOptions o,
+                     std::unique_ptr<framework::TStream> out)
+      : secrets(CopyOf(s)), options(std::move(o)), sink(std::move(out)), pipe(kPipeBytes) {
     worker = std::thread([this] {
       try {
         PipeSource source(pipe);
-        seal::SealStream(source, sink, secrets->Pointers(), options);
+        seal::SealStream(source, *sink, secrets->Pointers(), options);
         outcome = {QUORIN_OK, {}};
       } catch (...) {
         outcome = SealFailure();
@@ -225,19 +226,20 @@ struct quorin_seal_writer {
 
   std::unique_ptr<quorin_secrets> secrets;
   seal::SealOptions options;
-  CallbackSink sink;
+  std::unique_ptr<framework::TStream> sink;
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
   std::thread worker;
   bool finished = false;
 };
 
-// The thread that opens for the caller: it reads through the caller's
-// function and puts verified plaintext in the pipe, which the caller reads.
+// The thread that opens for the caller: it reads the input (through the
+// caller's function or file descriptor) and puts verified plaintext in the
+// pipe, which the caller reads.
 struct quorin_open_reader {
-  quorin_open_reader(const quorin_secrets& s, const seal::OpenOptions& o, quorin_read_fn read,
-                     void* context)
-      : secrets(CopyOf(s)), source(read, context), opener(source, o), pipe(kPipeBytes) {}
+  quorin_open_reader(const quorin_secrets& s, const seal::OpenOptions& o,
+                     std::unique_ptr<framework::TStream> in)
+      : secrets(CopyOf(s)), source(std::move(in)), opener(*source, o), pipe(kPipeBytes) {}
   void Start() {
     worker = std::thread([this] {
       try {
@@ -256,7 +258,7 @@ struct quorin_open_reader {
   }
 
   std::unique_ptr<quorin_secrets> secrets;
-  CallbackSource source;
+  std::unique_ptr<framework::TStream> source;
   seal::Opener opener;
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
@@ -470,7 +472,19 @@ int quorin_seal_writer_new(const quorin_secrets* s, const quorin_seal_options* o
   if (s == nullptr || write == nullptr || writer == nullptr)
     return Invalid("the secrets, the function or the writer's place is NULL");
   return SealGuarded([&]() -> int {
-    *writer = new quorin_seal_writer(*s, SealOptionsOf(*s, options), write, write_context);
+    *writer = new quorin_seal_writer(*s, SealOptionsOf(*s, options),
+                                     std::make_unique<CallbackSink>(write, write_context));
+    return QUORIN_OK;
+  });
+}
+
+int quorin_seal_writer_new_fd(const quorin_secrets* s, const quorin_seal_options* options, int fd,
+                              quorin_seal_writer** writer) {
+  if (s == nullptr || fd < 0 || writer == nullptr)
+    return Invalid("the secrets or the writer's place is NULL, or the descriptor negative");
+  return SealGuarded([&]() -> int {
+    *writer = new quorin_seal_writer(*s, SealOptionsOf(*s, options),
+                                     std::make_unique<framework::THandleStream>(fd, "the output"));
     return QUORIN_OK;
   });
 }
@@ -501,7 +515,21 @@ int quorin_open_reader_new(const quorin_secrets* s, const quorin_open_options* o
   if (s == nullptr || read == nullptr || reader == nullptr)
     return Invalid("the secrets, the function or the reader's place is NULL");
   return SealGuarded([&]() -> int {
-    auto r = std::make_unique<quorin_open_reader>(*s, OpenOptionsOf(options), read, read_context);
+    auto r = std::make_unique<quorin_open_reader>(
+        *s, OpenOptionsOf(options), std::make_unique<CallbackSource>(read, read_context));
+    r->Start();
+    *reader = r.release();
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_reader_new_fd(const quorin_secrets* s, const quorin_open_options* options, int fd,
+                              quorin_open_reader** reader) {
+  if (s == nullptr || fd < 0 || reader == nullptr)
+    return Invalid("the secrets or the reader's place is NULL, or the descriptor negative");
+  return SealGuarded([&]() -> int {
+    auto r = std::make_unique<quorin_open_reader>(
+        *s, OpenOptionsOf(options), std::make_unique<framework::THandleStream>(fd, "the input"));
     r->Start();
     *reader = r.release();
     return QUORIN_OK;

@@ -168,6 +168,11 @@ typedef struct quorin_seal_writer quorin_seal_writer;
 QUORIN_C_API int quorin_seal_writer_new(const quorin_secrets* s, const quorin_seal_options* options,
                                         quorin_write_fn write, void* write_context,
                                         quorin_seal_writer** writer);
+/* The same to a file descriptor, written directly from its position; the
+ * caller keeps it open until the writer is freed, and closes it. */
+QUORIN_C_API int quorin_seal_writer_new_fd(const quorin_secrets* s,
+                                           const quorin_seal_options* options, int fd,
+                                           quorin_seal_writer** writer);
 QUORIN_C_API int quorin_seal_writer_write(quorin_seal_writer* w, const uint8_t* data, size_t len);
 QUORIN_C_API int quorin_seal_writer_finish(quorin_seal_writer* w);
 QUORIN_C_API void quorin_seal_writer_free(quorin_seal_writer* w);
@@ -183,6 +188,10 @@ typedef struct quorin_open_reader quorin_open_reader;
 QUORIN_C_API int quorin_open_reader_new(const quorin_secrets* s, const quorin_open_options* options,
                                         quorin_read_fn read, void* read_context,
                                         quorin_open_reader** reader);
+/* The same from a file descriptor, read directly from its position. */
+QUORIN_C_API int quorin_open_reader_new_fd(const quorin_secrets* s,
+                                           const quorin_open_options* options, int fd,
+                                           quorin_open_reader** reader);
 QUORIN_C_API int quorin_open_reader_info(const quorin_open_reader* r, quorin_sealed_info* info);
 QUORIN_C_API int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len,
                                          size_t* got);

@@ -1,0 +1,713 @@
+"""Sealed files: RC6 under a random file key, opened by any one of its
+recipients (a passphrase, a key file, or an X25519 public key whose identity
+opens it), with an authenticated header and a tag on every chunk, so that a
+wrong secret or an altered file is refused before any of its plaintext is
+released. The same files as ``quorin seal`` and ``quorin open`` and the C++
+library's SealFile and OpenFile."""
+
+import builtins
+import ctypes
+import io
+import os
+from dataclasses import dataclass
+from typing import IO, Any, BinaryIO, Iterable, List, Literal, Optional, Tuple, Union, cast, overload
+
+from . import _outputs
+from ._native import OpenOptions, SealOptions, SealedInfo
+from ._native import lib as _lib
+from ._support import BytesLike, PathLike, bytes_, choice, path, sized
+from .errors import check
+
+__all__ = ["Identity", "Recipient", "SealedHeader", "SealedReader", "SealedWriter",
+           "generate_identity", "keygen", "open", "open_file", "open_sealed", "seal",
+           "seal_file", "sealed_header", "COSTS"]
+
+#: The Argon2id costs a passphrase is hashed with: (passes, bytes of memory).
+COSTS = {"interactive": (2, 64 << 20), "moderate": (3, 256 << 20), "sensitive": (4, 1 << 30)}
+_MODES = ("ecb", "cbc", "cfb", "ofb")  # the C library's numbering; ECB is refused
+_SEALING_MODES = ("cbc", "cfb", "ofb")
+_KEY_SIZES = (128, 192, 256)
+_KINDS = ("passphrase", "key_file", "identity")
+_INVALID, _CALLBACK_FAILED = -21, -25
+_LARGEST_KEY_FILE = 1024
+
+Cost = Union[str, Tuple[int, int]]
+Source = Union[PathLike, BinaryIO]
+
+
+def _text(value: object, what: str) -> bytes:
+    if isinstance(value, str):
+        return value.encode("utf-8")
+    raise TypeError("%s must be a str, not %s" % (what, type(value).__name__))
+
+
+def _valid(add: Any, text: bytes, what: str) -> None:
+    """Checks a printed recipient or identity with the C library's parser."""
+    handle = _lib.quorin_secrets_new()
+    try:
+        status = add(handle, text, len(text))
+        if status != 0:
+            raise ValueError("not a valid %s: %s" % (what, _lib.quorin_last_error().decode()))
+    finally:
+        _lib.quorin_secrets_free(handle)
+
+
+class Recipient:
+    """Whom a file is sealed to: the public half of an identity, printed
+    "quorin1..." (Bech32, so a mistyped character is caught)."""
+
+    __slots__ = ("_text",)
+
+    def __init__(self, text: str) -> None:
+        raw = _text(text, "a recipient").strip()
+        _valid(_lib.quorin_secrets_add_recipient, raw, "recipient")
+        self._text = raw.decode()
+
+    def __str__(self) -> str:
+        return self._text
+
+    def __repr__(self) -> str:
+        return "Recipient(%r)" % self._text
+
+    def __eq__(self, other: object) -> bool:
+        return isinstance(other, Recipient) and other._text == self._text
+
+    def __hash__(self) -> int:
+        return hash(self._text)
+
+
+class Identity:
+    """An X25519 key pair's secret half, which opens files sealed to its
+    recipient; printed "QUORIN-IDENTITY-1..." by str(). Keep it as secret as
+    a key file. repr() shows only the recipient."""
+
+    __slots__ = ("_text",)
+
+    def __init__(self, text: str) -> None:
+        raw = _text(text, "an identity").strip()
+        _valid(_lib.quorin_secrets_add_identity, raw, "identity")
+        self._text = raw.decode()
+
+    @classmethod
+    def generate(cls) -> "Identity":
+        """A new identity from the system's random source."""
+        return cls(sized(_lib.quorin_identity_new).decode())
+
+    @property
+    def recipient(self) -> Recipient:
+        """The public half, to give to whoever seals files for this identity."""
+        raw = self._text.encode()
+        return Recipient(sized(_lib.quorin_identity_recipient, raw, len(raw)).decode())
+
+    def __str__(self) -> str:
+        return self._text
+
+    def __repr__(self) -> str:
+        return "Identity(recipient=%r)" % str(self.recipient)
+
+    def __eq__(self, other: object) -> bool:
+        return isinstance(other, Identity) and other._text == self._text
+
+    def __hash__(self) -> int:
+        return hash(self._text)
+
+
+def generate_identity() -> Identity:
+    """A new identity (str() gives its secret printed form; .recipient the
+    public one)."""
+    return Identity.generate()
+
+
+def keygen(path_: PathLike) -> None:
+    """Writes a new key file of 32 random bytes at path, mode 0600, which
+    appears only once complete; FileError if anything is there already."""
+    check(_lib.quorin_keygen(path(path_, "path")))
+
+
+@dataclass(frozen=True)
+class SealedHeader:
+    """What a sealed file's header says, read without a secret."""
+
+    version: int  #: the format version, 1 or 2
+    mode: str  #: "cbc", "cfb" or "ofb"
+    key_size: int  #: the RC6 key's bits: 128, 192 or 256
+    kinds: Tuple[str, ...]  #: which secrets open it: "passphrase", "key_file", "identity"
+    recipients: int  #: how many stanzas (recipients) the file has
+    passes: int  #: the passphrase's Argon2id passes, 0 without a passphrase
+    memory_bytes: int  #: ... and memory
+    chunk_bytes: int  #: the plaintext of each chunk
+
+    @property
+    def cost(self) -> Optional[str]:
+        """The passphrase's cost by name ("interactive", "moderate",
+        "sensitive"), None without a passphrase or for other costs."""
+        for name, costs in COSTS.items():
+            if costs == (self.passes, self.memory_bytes):
+                return name
+        return None
+
+
+def _header(info: SealedInfo) -> SealedHeader:
+    kinds = tuple(k for i, k in enumerate(_KINDS) if info.kinds & (1 << i))
+    return SealedHeader(info.version, _MODES[info.mode], _KEY_SIZES[info.key_size], kinds,
+                        info.recipients, info.passes, info.memory_bytes, info.chunk_bytes)
+
+
+def _passphrase(value: object) -> bytes:
+    if isinstance(value, str):
+        raw = value.encode("utf-8")  # as typed: not normalised, as the tool reads it
+    elif isinstance(value, (bytes, bytearray, memoryview)):
+        raw = bytes(value)
+    else:
+        raise TypeError("passphrase must be a str or bytes, not %s" % type(value).__name__)
+    if not raw:
+        raise ValueError("the passphrase is empty")
+    return raw
+
+
+def _key_file(value: object) -> bytes:
+    """The key file's bytes: read from a path (str or os.PathLike), or given."""
+    if isinstance(value, (bytes, bytearray, memoryview)):
+        return bytes(value)
+    if isinstance(value, str) or hasattr(value, "__fspath__"):
+        with builtins.open(path(cast(PathLike, value), "key_file"), "rb") as f:
+            data = f.read(_LARGEST_KEY_FILE + 1)
+        if len(data) > _LARGEST_KEY_FILE:
+            raise ValueError("the key file %s is larger than %d bytes: is it a key file?"
+                             % (os.fsdecode(cast(PathLike, value)), _LARGEST_KEY_FILE))
+        return data
+    raise TypeError("key_file must be a path or the key file's bytes, not %s"
+                    % type(value).__name__)
+
+
+def _many(values: object, kind: type, what: str) -> Tuple[Any, ...]:
+    """A tuple of kind from one or an iterable of kind or str."""
+    if isinstance(values, (str, kind)):
+        values = (values,)
+    if not isinstance(values, Iterable):
+        raise TypeError("%s must be an iterable of %s or str, not %s"
+                        % (what, kind.__name__, type(values).__name__))
+    out = []
+    for v in values:
+        if isinstance(v, str):
+            v = kind(v)
+        elif kind is Recipient and isinstance(v, Identity):
+            v = v.recipient
+        if not isinstance(v, kind):
+            raise TypeError("%s must hold %s or str, not %s"
+                            % (what, kind.__name__, type(v).__name__))
+        out.append(v)
+    return tuple(out)
+
+
+class _Secrets:
+    """The C library's set of secrets for one call, wiped when it ends."""
+
+    def __init__(self, passphrase: object, key_file: object, identities: object = (),
+                 recipients: object = ()) -> None:
+        if passphrase is not None and key_file is not None:
+            raise ValueError("give a passphrase or a key file, not both")
+        chosen = [(_lib.quorin_secrets_add_passphrase, _passphrase(passphrase))
+                  if passphrase is not None else None,
+                  (_lib.quorin_secrets_add_key_file, _key_file(key_file))
+                  if key_file is not None else None]
+        for i in _many(identities, Identity, "identities"):
+            chosen.append((_lib.quorin_secrets_add_identity, str(i).encode()))
+        for r in _many(recipients, Recipient, "recipients"):
+            chosen.append((_lib.quorin_secrets_add_recipient, str(r).encode()))
+        adds = [c for c in chosen if c is not None]
+        if not adds:
+            raise ValueError("give a passphrase, a key file, %s"
+                             % ("or recipients" if recipients != () else "or identities"))
+        self.handle: Optional[int] = _lib.quorin_secrets_new()
+        if not self.handle:
+            raise MemoryError("quorin_secrets_new failed")
+        try:
+            for add, raw in adds:
+                status = add(self.handle, raw, len(raw))
+                if status == _INVALID:
+                    raise ValueError(_lib.quorin_last_error().decode())
+                check(status)
+        except BaseException:
+            self.close()
+            raise
+
+    def close(self) -> None:
+        if self.handle:
+            _lib.quorin_secrets_free(self.handle)
+            self.handle = None
+
+    def __enter__(self) -> "_Secrets":
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+
+def _seal_options(mode: object, key_size: object, cost: object, replace: bool = False,
+                  format_version: int = 2) -> SealOptions:
+    o = SealOptions()
+    _lib.quorin_seal_options_default(ctypes.byref(o))
+    o.mode = _MODES.index(_SEALING_MODES[choice(mode, _SEALING_MODES, "mode")])
+    o.key_size = choice(key_size, _KEY_SIZES, "key_size")
+    if isinstance(cost, str):
+        choice(cost, tuple(COSTS), "cost")
+        o.passes, o.memory_bytes = COSTS[cost]
+    elif (isinstance(cost, tuple) and len(cost) == 2
+          and all(isinstance(c, int) and not isinstance(c, bool) for c in cost)):
+        o.passes, o.memory_bytes = cost
+    else:
+        raise TypeError("cost must be %s or a tuple (passes, memory_bytes), not %r"
+                        % (", ".join(map(repr, COSTS)), cost))
+    o.replace_output = int(bool(replace))
+    o.format_version = format_version
+    return o
+
+
+def _open_options(cost_limit: Optional[Tuple[int, int]], replace: bool = False) -> OpenOptions:
+    o = OpenOptions()
+    _lib.quorin_open_options_default(ctypes.byref(o))
+    if cost_limit is not None:
+        if not (isinstance(cost_limit, tuple) and len(cost_limit) == 2
+                and all(isinstance(c, int) and not isinstance(c, bool) for c in cost_limit)):
+            raise TypeError("cost_limit must be a tuple (passes, memory_bytes), not %r"
+                            % (cost_limit,))
+        o.max_passes, o.max_memory_bytes = cost_limit
+    o.replace_output = int(bool(replace))
+    return o
+
+
+def _call(status: int, *ends: object) -> None:
+    """Raises for a failed call: the caller's own exception first, when one
+    of its file objects raised it."""
+    if status == _CALLBACK_FAILED:
+        _outputs.raise_kept(*ends)
+    if status == _INVALID:
+        raise ValueError(_lib.quorin_last_error().decode())
+    check(status)
+
+
+def _is_path(value: object) -> bool:
+    return isinstance(value, (str, bytes)) or hasattr(value, "__fspath__")
+
+
+def _binary_file(value: object, what: str, writing: bool) -> BinaryIO:
+    method = "write" if writing else "read"
+    if not callable(getattr(value, method, None)):
+        raise TypeError("%s must be a path or a binary file object, not %s"
+                        % (what, type(value).__name__))
+    if isinstance(value, io.TextIOBase):
+        raise TypeError("%s is a text file: open it in binary mode ('%s')"
+                        % (what, "wb" if writing else "rb"))
+    if getattr(value, "closed", False):
+        raise ValueError("I/O operation on closed file (%s)" % what)
+    return cast(BinaryIO, value)
+
+
+def seal(data: BytesLike, *, passphrase: Union[str, BytesLike, None] = None,
+         key_file: Union[PathLike, BytesLike, None] = None,
+         recipients: Union[Iterable[Union[Recipient, Identity, str]], Recipient, str] = (),
+         mode: str = "cbc", key_size: int = 256, cost: Cost = "moderate",
+         armour: bool = False) -> bytes:
+    """Seals data for a passphrase or a key file and any recipients; the
+    sealed bytes (or, with armour, text: base64 between BEGIN and END lines).
+
+    passphrase is a str (taken as UTF-8, not normalised) or bytes; key_file
+    the path of a key file (as ``quorin keygen`` writes) or its bytes."""
+    raw = bytes_(data, "data")
+    options = _seal_options(mode, key_size, cost)
+    with _Secrets(passphrase, key_file, recipients=recipients) as s:
+        size = ctypes.c_size_t(0)
+        _call(_lib.quorin_seal_buffer(s.handle, ctypes.byref(options), raw, len(raw), None,
+                                      ctypes.byref(size)))
+        out = (ctypes.c_uint8 * max(size.value, 1))()
+        _call(_lib.quorin_seal_buffer(s.handle, ctypes.byref(options), raw, len(raw), out,
+                                      ctypes.byref(size)))
+        sealed = ctypes.string_at(out, size.value)
+    if not armour:
+        return sealed
+    text = io.BytesIO()
+    writer = _outputs.ArmourWriter(text)
+    writer.write(sealed)
+    writer.finish()
+    return text.getvalue()
+
+
+def open(data: Union[BytesLike, str], *, passphrase: Union[str, BytesLike, None] = None,
+         key_file: Union[PathLike, BytesLike, None] = None,
+         identities: Union[Iterable[Union[Identity, str]], Identity, str] = (),
+         cost_limit: Optional[Tuple[int, int]] = None) -> bytes:
+    """The plaintext of a sealed file held in memory (its bytes, or its
+    armour as str or bytes), once every tag matched. Raises
+    AuthenticationError for a wrong secret or an altered file,
+    TruncatedError, NotSealedError, ... (subclasses of QuorinError)."""
+    raw = data.encode("ascii", "replace") if isinstance(data, str) else bytes_(data, "data")
+    if not raw.startswith(_outputs.MAGIC):
+        raw = _outputs.ArmourReader(io.BytesIO(raw)).read()
+    options = _open_options(cost_limit)
+    with _Secrets(passphrase, key_file, identities) as s:
+        size = ctypes.c_size_t(0)
+        _call(_lib.quorin_open_buffer(s.handle, ctypes.byref(options), raw, len(raw), None,
+                                      ctypes.byref(size)))
+        out = (ctypes.c_uint8 * max(size.value, 1))()
+        try:
+            _call(_lib.quorin_open_buffer(s.handle, ctypes.byref(options), raw, len(raw), out,
+                                          ctypes.byref(size)))
+            return ctypes.string_at(out, size.value)
+        finally:
+            ctypes.memset(out, 0, len(out))
+
+
+class _Endpoint:
+    """One end of a file call: a path opened here (and closed again, an
+    output only moved into place on success) or the caller's file object."""
+
+    def __init__(self, value: Source, what: str, writing: bool, replace: bool = False) -> None:
+        self.atomic: Optional[_outputs.AtomicOutput] = None
+        self.owned: Optional[IO[bytes]] = None
+        self.writing = writing
+        if _is_path(value):
+            name = path(cast(PathLike, value), what)
+            if writing:
+                self.atomic = _outputs.AtomicOutput(name, replace)
+                self.file: BinaryIO = self.atomic.file
+            else:
+                self.owned = builtins.open(name, "rb", buffering=0)
+                self.file = cast(BinaryIO, self.owned)
+        else:
+            self.file = _binary_file(value, what, writing)
+
+    def done(self, ok: bool) -> None:
+        if self.owned is not None:
+            self.owned.close()
+        elif self.atomic is not None:
+            self.atomic.commit() if ok else self.atomic.discard()
+        elif ok and self.writing and hasattr(self.file, "flush"):
+            self.file.flush()
+
+
+def _through(src: Source, dst: Source, replace: bool, work: Any) -> None:
+    """Runs work(source file, destination file) between the two ends; the
+    destination path appears only when work succeeds."""
+    source = _Endpoint(src, "src", False)
+    try:
+        sink = _Endpoint(dst, "dst", True, replace)
+    except BaseException:
+        source.done(False)
+        raise
+    ok = False
+    try:
+        work(source.file, sink.file)
+        ok = True
+    finally:
+        source.done(ok)
+        sink.done(ok)
+
+
+def seal_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, None] = None,
+              key_file: Union[PathLike, BytesLike, None] = None,
+              recipients: Union[Iterable[Union[Recipient, Identity, str]], Recipient, str] = (),
+              mode: str = "cbc", key_size: int = 256, cost: Cost = "moderate",
+              armour: bool = False, replace: bool = False) -> None:
+    """Seals src into dst; each a path or a binary file object. A dst path
+    is written to a temporary file in its folder and renamed only once all
+    is sealed, so a failure (the caller's file object raising too) leaves no
+    file; an existing dst is refused unless replace. New files get mode 0600."""
+    options = _seal_options(mode, key_size, cost, replace)
+    with _Secrets(passphrase, key_file, recipients=recipients) as s:
+        if _is_path(src) and _is_path(dst) and not armour:
+            _call(_lib.quorin_seal_file(s.handle, ctypes.byref(options),
+                                        path(cast(PathLike, src), "src"),
+                                        path(cast(PathLike, dst), "dst")))
+            return
+
+        def work(source: BinaryIO, sink: BinaryIO) -> None:
+            armoured = _outputs.ArmourWriter(sink) if armour else None
+            reader = _outputs.Source(source)
+            writer = _outputs.Sink(cast(BinaryIO, armoured) if armoured else sink)
+            _call(_lib.quorin_seal_stream(s.handle, ctypes.byref(options), reader.function, None,
+                                          writer.function, None), reader, writer)
+            if armoured is not None:
+                armoured.finish()
+
+        _through(src, dst, replace, work)
+
+
+def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, None] = None,
+              key_file: Union[PathLike, BytesLike, None] = None,
+              identities: Union[Iterable[Union[Identity, str]], Identity, str] = (),
+              cost_limit: Optional[Tuple[int, int]] = None, replace: bool = False) -> None:
+    """Opens the sealed file (or its armour) src into dst; each a path or a
+    binary file object. A dst path appears only once every tag matched: a
+    wrong secret or an altered file leaves no file. To a file object, what
+    was written before a failure came from chunks whose tags matched."""
+    options = _open_options(cost_limit, replace)
+    with _Secrets(passphrase, key_file, identities) as s:
+        if _is_path(src) and _is_path(dst):
+            name = path(cast(PathLike, src), "src")
+            with builtins.open(name, "rb") as f:
+                plain = f.read(len(_outputs.MAGIC)) == _outputs.MAGIC
+            if plain:
+                _call(_lib.quorin_open_file(s.handle, ctypes.byref(options), name,
+                                            path(cast(PathLike, dst), "dst")))
+                return
+
+        def work(source: BinaryIO, sink: BinaryIO) -> None:
+            reader = _outputs.Source(_outputs.sealed_input(source))
+            writer = _outputs.Sink(sink)
+            _call(_lib.quorin_open_stream(s.handle, ctypes.byref(options), reader.function, None,
+                                          writer.function, None), reader, writer)
+
+        _through(src, dst, replace, work)
+
+
+def sealed_header(path_or_file: Union[Source, BytesLike], *,
+                  cost_limit: Optional[Tuple[int, int]] = None) -> SealedHeader:
+    """What a sealed file's header says (mode, key size, the kinds of secret
+    that open it, the passphrase's costs) without a secret: from a path, a
+    binary file object (read only as far as the header) or the bytes."""
+    options = _open_options(cost_limit)
+    info = SealedInfo()
+    if isinstance(path_or_file, (bytearray, memoryview)) or (
+            isinstance(path_or_file, bytes) and path_or_file.startswith(_outputs.MAGIC)):
+        raw = bytes(path_or_file)
+        _call(_lib.quorin_sealed_info_buffer(raw, len(raw), ctypes.byref(options),
+                                             ctypes.byref(info)))
+        return _header(info)
+
+    def work(source: BinaryIO) -> None:
+        reader = _outputs.Source(_outputs.sealed_input(source))
+        _call(_lib.quorin_sealed_info_stream(reader.function, None, ctypes.byref(options),
+                                             ctypes.byref(info)), reader)
+
+    if _is_path(path_or_file):
+        with builtins.open(path(cast(PathLike, path_or_file), "path_or_file"), "rb") as f:
+            work(f)
+    else:
+        work(_binary_file(path_or_file, "path_or_file", False))
+    return _header(info)
+
+
+class SealedWriter(io.BufferedIOBase):
+    """Seals what is written to it, in constant memory: open_sealed(..., "wb").
+    close() writes the final chunk; leaving a ``with`` block by an exception
+    abandons the file instead (a path is removed, a file object is left
+    without its final chunk, which never opens), so that a failure half-way
+    never passes for a complete file."""
+
+    def __init__(self, dst: Source, secrets: _Secrets, options: SealOptions, armour: bool,
+                 replace: bool) -> None:
+        super().__init__()
+        self._end = _Endpoint(dst, "file_or_path", True, replace)
+        self._armour = _outputs.ArmourWriter(self._end.file) if armour else None
+        self._sink = _outputs.Sink(cast(BinaryIO, self._armour) if self._armour
+                                   else self._end.file)
+        self._handle: Optional[int] = None
+        handle = ctypes.c_void_p()
+        try:
+            if self._end.atomic is not None and self._armour is None:
+                # A file of our own: the library writes it directly.
+                status = _lib.quorin_seal_writer_new_fd(secrets.handle, ctypes.byref(options),
+                                                        self._end.file.fileno(),
+                                                        ctypes.byref(handle))
+            else:
+                status = _lib.quorin_seal_writer_new(secrets.handle, ctypes.byref(options),
+                                                     self._sink.function, None,
+                                                     ctypes.byref(handle))
+            _call(status)
+        except BaseException:
+            self._end.done(False)
+            raise
+        self._handle = handle.value
+
+    def writable(self) -> bool:
+        return True
+
+    def write(self, data: Any) -> int:  # a bytes-like object
+        if self.closed:
+            raise ValueError("I/O operation on closed file.")
+        raw = data if isinstance(data, bytes) else bytes(memoryview(data))
+        _call(_lib.quorin_seal_writer_write(self._handle, raw, len(raw)), self._sink)
+        return len(raw)
+
+    def _finish(self, ok: bool) -> None:
+        handle, self._handle = self._handle, None
+        if handle is None:
+            return
+        try:
+            if ok:
+                _call(_lib.quorin_seal_writer_finish(handle), self._sink)
+                if self._armour is not None:
+                    self._armour.finish()
+        except BaseException:
+            ok = False
+            raise
+        finally:
+            _lib.quorin_seal_writer_free(handle)
+            self._end.done(ok)
+
+    def close(self) -> None:
+        """Writes the final chunk and closes (a path is moved into place)."""
+        if not self.closed:
+            try:
+                self._finish(True)
+            finally:
+                super().close()
+
+    def abandon(self) -> None:
+        """Closes without the final chunk: the output will not open."""
+        if not self.closed:
+            try:
+                self._finish(False)
+            finally:
+                super().close()
+
+    def __exit__(self, kind: Any, *rest: Any) -> None:
+        if kind is None:
+            self.close()
+        else:
+            self.abandon()
+
+    def __del__(self) -> None:
+        if getattr(self, "_handle", None) is not None:
+            self.abandon()
+
+
+class SealedReader(io.BufferedIOBase):
+    """Opens a sealed file as it is read, in constant memory:
+    open_sealed(..., "rb"). It gives only the plaintext of chunks whose tags
+    matched; a bad chunk raises (AuthenticationError, TruncatedError, ...)
+    once the verified bytes before it have been read."""
+
+    def __init__(self, src: Source, secrets: _Secrets, options: OpenOptions) -> None:
+        super().__init__()
+        self._end = _Endpoint(src, "file_or_path", False)
+        self._handle: Optional[int] = None
+        handle = ctypes.c_void_p()
+        try:
+            owned = self._end.owned
+            if owned is not None and os.pread(owned.fileno(), 8, 0) == _outputs.MAGIC:
+                # A file of our own, not armour: the library reads it directly.
+                self._source: Optional[_outputs.Source] = None
+                status = _lib.quorin_open_reader_new_fd(secrets.handle, ctypes.byref(options),
+                                                        owned.fileno(), ctypes.byref(handle))
+            else:
+                self._source = _outputs.Source(_outputs.sealed_input(self._end.file))
+                status = _lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
+                                                     self._source.function, None,
+                                                     ctypes.byref(handle))
+            _call(status, self._source)
+        except BaseException:
+            self._end.done(False)
+            raise
+        self._handle = handle.value
+        info = SealedInfo()
+        check(_lib.quorin_open_reader_info(self._handle, ctypes.byref(info)))
+        #: What the file's header says.
+        self.header = _header(info)
+
+    def readable(self) -> bool:
+        return True
+
+    def _read_some(self, address: int, size: int) -> int:
+        if self._handle is None:
+            raise ValueError("I/O operation on closed file.")
+        got = ctypes.c_size_t(0)
+        _call(_lib.quorin_open_reader_read(self._handle, address, size, ctypes.byref(got)),
+              self._source)
+        return got.value
+
+    def readinto1(self, buffer: Any) -> int:
+        view = memoryview(buffer).cast("B")
+        if not view:
+            return 0
+        array = (ctypes.c_ubyte * len(view)).from_buffer(view)
+        return self._read_some(ctypes.addressof(array), len(view))
+
+    def readinto(self, buffer: Any) -> int:
+        view = memoryview(buffer).cast("B")
+        total = 0
+        while total < len(view):
+            n = self.readinto1(view[total:])
+            if n == 0:
+                break
+            total += n
+        return total
+
+    def read(self, size: Optional[int] = -1) -> bytes:
+        if size is None or size < 0:
+            parts: List[bytes] = []
+            while True:
+                part = self.read(1 << 20)
+                if not part:
+                    return b"".join(parts)
+                parts.append(part)
+        out = bytearray(size)
+        n = self.readinto(out)
+        del out[n:]
+        return bytes(out)
+
+    def read1(self, size: int = -1) -> bytes:
+        out = bytearray(size if size >= 0 else 1 << 16)
+        n = self.readinto1(out)
+        del out[n:]
+        return bytes(out)
+
+    def close(self) -> None:
+        if not self.closed:
+            handle, self._handle = self._handle, None
+            try:
+                if handle is not None:
+                    _lib.quorin_open_reader_free(handle)
+            finally:
+                self._end.done(True)
+                super().close()
+
+    def __del__(self) -> None:
+        self.close()
+
+
+@overload
+def open_sealed(file_or_path: Source, mode: Literal["rb"] = ..., *,
+                passphrase: Union[str, BytesLike, None] = ...,
+                key_file: Union[PathLike, BytesLike, None] = ...,
+                identities: Union[Iterable[Union[Identity, str]], Identity, str] = ...,
+                cost_limit: Optional[Tuple[int, int]] = ...) -> SealedReader: ...
+
+
+@overload
+def open_sealed(file_or_path: Source, mode: Literal["wb"], *,
+                passphrase: Union[str, BytesLike, None] = ...,
+                key_file: Union[PathLike, BytesLike, None] = ...,
+                recipients: Union[Iterable[Union[Recipient, Identity, str]], Recipient, str] = ...,
+                chaining: str = ..., key_size: int = ..., cost: Cost = ..., armour: bool = ...,
+                replace: bool = ...) -> SealedWriter: ...
+
+
+def open_sealed(file_or_path: Source, mode: str = "rb", *,
+                passphrase: Union[str, BytesLike, None] = None,
+                key_file: Union[PathLike, BytesLike, None] = None,
+                identities: Union[Iterable[Union[Identity, str]], Identity, str] = (),
+                recipients: Union[Iterable[Union[Recipient, Identity, str]], Recipient, str] = (),
+                chaining: str = "cbc", key_size: int = 256, cost: Cost = "moderate",
+                armour: bool = False, replace: bool = False,
+                cost_limit: Optional[Tuple[int, int]] = None) -> io.BufferedIOBase:
+    """A sealed file as a binary file object that streams in constant memory,
+    as gzip.open does: "rb" opens (reads give only verified plaintext), "wb"
+    seals what is written (close() writes the final chunk). file_or_path is
+    a path (opened and closed here; "wb" moves it into place only on close)
+    or a binary file object (left open). Usable with ``with`` and
+    shutil.copyfileobj. chaining is the sealed file's mode ("cbc", "cfb",
+    "ofb")."""
+    choice(mode, ("rb", "wb"), "mode")
+    if mode == "rb":
+        if recipients != () or armour or replace:
+            raise ValueError("recipients, armour and replace are for writing (mode 'wb')")
+        with _Secrets(passphrase, key_file, identities) as s:
+            return SealedReader(file_or_path, s, _open_options(cost_limit))
+    if identities != () or cost_limit is not None:
+        raise ValueError("identities and cost_limit are for reading (mode 'rb')")
+    options = _seal_options(chaining, key_size, cost)
+    with _Secrets(passphrase, key_file, recipients=recipients) as s:
+        return SealedWriter(file_or_path, s, options, armour, replace)
+
