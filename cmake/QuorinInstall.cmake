@@ -33,7 +33,8 @@ file(RELATIVE_PATH QUORIN_PYTHON_TO_LIB /${QUORIN_PYTHON_DIR}/quorin
      /${CMAKE_INSTALL_LIBDIR}/libquorin-c.so.1)
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/python/_location.py CONTENT
   "# Written at installation: where libquorin-c lies, relative to this package.\nLIBRARY = \"${QUORIN_PYTHON_TO_LIB}\"\n")
-install(FILES bindings/python/quorin/__init__.py ${PROJECT_BINARY_DIR}/python/_location.py
+file(GLOB _quorin_python_modules ${PROJECT_SOURCE_DIR}/bindings/python/quorin/*.py)
+install(FILES ${_quorin_python_modules} bindings/python/quorin/py.typed ${PROJECT_BINARY_DIR}/python/_location.py
   DESTINATION ${QUORIN_PYTHON_DIR}/quorin COMPONENT python)
 if(QUORIN_BUILD_TOOLS)
   quorin_install_rpath(quorin)

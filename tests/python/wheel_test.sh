@@ -35,6 +35,10 @@ with quorin.Quorin(mode="cbc", key_size=256) as q:
     text = q.encrypt_string(b"from the wheel")
     q.load_iv(bytes(16))
     assert q.decrypt_string(text) == b"from the wheel"
+# Sealed files, through the library that came in the wheel.
+assert os.path.exists(os.path.join(site, "quorin", "libquorin-seal.so.2"))
+me = quorin.generate_identity()
+assert quorin.open(quorin.seal(b"sealed", recipients=[me.recipient]), identities=[me]) == b"sealed"
 PY
 echo "ok   the wheel's package and C library load from the environment"
 "$work/env/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/python" ||
@@ -45,3 +49,16 @@ echo "ok   the package's tests pass against the wheel"
 left=$(ls -d "$site"/quorin* 2>/dev/null || true)
 [ -z "$left" ] || fail "uninstall left $left"
 echo "ok   uninstall leaves nothing behind"
+
+# pip install from bindings/python builds the same package (in the tree, as
+# pip does; its C library build is the checkout's build/python-package).
+"$work/env/bin/pip" install --quiet --no-build-isolation --no-index --no-deps "$root/bindings/python" \
+  >"$work/from-bindings.log" 2>&1 || { cat "$work/from-bindings.log"; fail "pip install bindings/python"; }
+rm -rf "$root/bindings/python/build" "$root"/bindings/python/*.egg-info
+"$work/env/bin/python" -c '
+import quorin, sys
+assert quorin.__file__.startswith(sys.argv[1]), quorin.__file__
+assert quorin.open(quorin.seal(b"x", key_file=bytes(32)), key_file=bytes(32)) == b"x"
+' "$site" || fail "the package installed from bindings/python"
+"$work/env/bin/pip" uninstall --quiet --yes quorin
+echo "ok   pip install bindings/python installs the same package"

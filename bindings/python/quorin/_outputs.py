@@ -168,10 +168,10 @@ class ArmourReader:
 
     def __init__(self, src: BinaryIO, first: bytes = b"") -> None:
         self._src = src
-        self._first = first
-        self._buffer = b""
+        self._pending = first  # text after the last whole line
+        self._lines: List[bytes] = []
         self._decoded = b""
-        self._ended = False
+        self._ended = self._padded = False
         self._line = 0
         while True:
             line = self._next()
@@ -184,46 +184,55 @@ class ArmourReader:
 
     def _next(self) -> Optional[bytes]:
         """The next line, unquoted and stripped; None at the end."""
-        while b"\n" not in self._buffer:
-            more = self._first or self._src.read(1 << 16)
-            self._first = b""
+        while not self._lines:
+            more = self._src.read(1 << 16)
             if not more:
+                if not self._pending:
+                    return None
+                self._lines, self._pending = [self._pending], b""
                 break
-            self._buffer += more
-            if len(self._buffer) > 1 << 20 and b"\n" not in self._buffer:
+            lines = (self._pending + bytes(more)).split(b"\n")
+            self._pending = lines.pop()
+            if len(self._pending) > 1 << 20:
                 raise NotSealedError(_NOT_SEALED, "the input holds a line of more than 1 MiB: "
                                      "it is not armour")
-        if not self._buffer:
-            return None
-        line, _, self._buffer = self._buffer.partition(b"\n")
+            self._lines = lines[::-1]
         self._line += 1
-        return _QUOTE.sub(b"", line).strip()
+        return _QUOTE.sub(b"", self._lines.pop()).strip()
 
     def read(self, size: int = -1) -> bytes:
         """Up to size decoded bytes (all that is left for -1); b"" at the end."""
         while not self._ended and (size < 0 or len(self._decoded) < size):
-            line = self._next()
-            if line is None:
-                raise TruncatedError(_TRUNCATED, "the armour has a BEGIN line but no END line: "
-                                     "it was cut short")
-            if line == ARMOUR_END:
-                self._ended = True
-            elif line:
-                self._decoded += self._decode(line)
+            text: List[bytes] = []
+            for _ in range(1024):  # lines decoded at once
+                line = self._next()
+                if line is None:
+                    raise TruncatedError(_TRUNCATED, "the armour has a BEGIN line but no END "
+                                         "line: it was cut short")
+                if line == ARMOUR_END:
+                    self._ended = True
+                    break
+                if line:
+                    text.append(self._checked(line))
+            self._decoded += self._decode(b"".join(text))
         if size < 0:
             size = len(self._decoded)
         part, self._decoded = self._decoded[:size], self._decoded[size:]
         return part
 
-    def _decode(self, line: bytes) -> bytes:
-        if not _BASE64.match(line):
-            raise NotSealedError(_NOT_SEALED, "the armour has a character outside base64 on "
-                                 "line %d" % self._line)
+    def _checked(self, line: bytes) -> bytes:
+        if self._padded or not _BASE64.match(line):
+            raise NotSealedError(_NOT_SEALED, "the armour's line %d is not base64 as an encoder "
+                                 "writes it" % self._line)
+        self._padded = line.endswith(b"=")  # only the last line may be padded
+        return line
+
+    def _decode(self, text: bytes) -> bytes:
         try:
-            return base64.b64decode(line, validate=True)
+            return base64.b64decode(text, validate=True)
         except binascii.Error as e:
-            raise NotSealedError(_NOT_SEALED, "the armour's line %d is not one an encoder "
-                                 "writes (%s)" % (self._line, e)) from None
+            raise NotSealedError(_NOT_SEALED, "the armour is not base64 as an encoder writes "
+                                 "it (%s)" % e) from None
 
 
 def sealed_input(src: BinaryIO) -> BinaryIO:
