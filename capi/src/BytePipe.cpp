@@ -15,10 +15,18 @@ BytePipe::~BytePipe() {
   cipher::SecureWipe(ring_.data(), ring_.size());
 }
 
+// Each side wakes the other only when it waits and can go on, and the
+// writer waits for half the ring to be free: the two threads hand over large
+// pieces instead of waking each other for every read.
 bool BytePipe::Put(const std::uint8_t* data, std::size_t size) {
   std::unique_lock<std::mutex> hold(lock_);
   while (size > 0) {
-    changed_.wait(hold, [&] { return stopped_ || size_ < ring_.size(); });
+    const std::size_t wanted = std::min(size, ring_.size() / 2);
+    if (!stopped_ && ring_.size() - size_ < wanted) {
+      putWaiting_ = true;
+      changed_.wait(hold, [&] { return stopped_ || ring_.size() - size_ >= wanted; });
+      putWaiting_ = false;
+    }
     if (stopped_) return false;
     const std::size_t tail = (head_ + size_) % ring_.size();
     const std::size_t n = std::min({size, ring_.size() - size_, ring_.size() - tail});
@@ -26,14 +34,18 @@ bool BytePipe::Put(const std::uint8_t* data, std::size_t size) {
     size_ += n;
     data += n;
     size -= n;
-    changed_.notify_all();
+    if (takeWaiting_) changed_.notify_all();
   }
   return true;
 }
 
 std::size_t BytePipe::Take(std::uint8_t* out, std::size_t size) {
   std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait(hold, [&] { return stopped_ || size_ > 0 || closed_; });
+  if (!stopped_ && size_ == 0 && !closed_) {
+    takeWaiting_ = true;
+    changed_.wait(hold, [&] { return stopped_ || size_ > 0 || closed_; });
+    takeWaiting_ = false;
+  }
   if (stopped_) return 0;
   std::size_t taken = 0;
   while (taken < size && size_ > 0) {
@@ -43,7 +55,7 @@ std::size_t BytePipe::Take(std::uint8_t* out, std::size_t size) {
     size_ -= n;
     taken += n;
   }
-  changed_.notify_all();
+  if (putWaiting_) changed_.notify_all();
   return taken;
 }
 

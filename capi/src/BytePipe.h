@@ -38,6 +38,7 @@ class BytePipe {
   std::vector<std::uint8_t> ring_;
   std::size_t head_ = 0, size_ = 0;
   bool closed_ = false, stopped_ = false;
+  bool putWaiting_ = false, takeWaiting_ = false;
 };
 
 // The pipe's reading end as a stream, for the sealing thread: Read fills
