@@ -2,6 +2,7 @@
  * every shape (buffers, callbacks, writer and reader, files), the known
  * answer files, each failure's status, and every refused input. Prints
  * "N passed, N failed". */
+#define _POSIX_C_SOURCE 200809L /* mkdtemp */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
