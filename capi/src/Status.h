@@ -43,13 +43,14 @@ int Room(const void* dst, std::size_t* dst_len, std::optional<std::size_t> neede
 // The status of the exception being handled; called only inside a catch.
 Failure CurrentFailure() noexcept;
 
-// Runs f, which returns a status, turning every exception into one.
+// Runs f, which returns a status, turning every exception into one
+// (through `failure`, which may know more exceptions than CurrentFailure).
 template <class F>
-int Guarded(F&& f) noexcept {
+int Guarded(F&& f, Failure (*failure)() noexcept = CurrentFailure) noexcept {
   try {
     return Fail(f());
   } catch (...) {
-    return Fail(CurrentFailure());
+    return Fail(failure());
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "BytePipe.h"
@@ -72,11 +73,7 @@ Failure SealFailure() noexcept {
 
 template <class F>
 int SealGuarded(F&& f) noexcept {
-  try {
-    return Fail(f());
-  } catch (...) {
-    return Fail(SealFailure());
-  }
+  return Guarded(std::forward<F>(f), SealFailure);
 }
 
 int KeyBits(quorin_key_size size) {

@@ -1,5 +1,6 @@
 /* The C interface, compiled as C: every function, the known answers, and
  * every refused input. Prints "N passed, N failed". */
+#define _POSIX_C_SOURCE 200809L /* mkdtemp */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

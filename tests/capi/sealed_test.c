@@ -58,9 +58,7 @@ static uint8_t* pattern(size_t size) {
   return p;
 }
 
-static uint8_t* slurp(const char* name, size_t* size) {
-  char path[512];
-  snprintf(path, sizeof path, "%s/%s", QUORIN_TEST_DATA_DIR, name);
+static uint8_t* slurp_path(const char* path, size_t* size) {
   FILE* f = fopen(path, "rb");
   if (f == NULL) return NULL;
   fseek(f, 0, SEEK_END);
@@ -71,6 +69,12 @@ static uint8_t* slurp(const char* name, size_t* size) {
   fclose(f);
   data[*size] = 0;
   return data;
+}
+
+static uint8_t* slurp(const char* name, size_t* size) {
+  char path[512];
+  snprintf(path, sizeof path, "%s/%s", QUORIN_TEST_DATA_DIR, name);
+  return slurp_path(path, size);
 }
 
 /* Argon2id at its minimum: the bindings are under test, not the hashing. */
@@ -480,6 +484,35 @@ static void test_files(void) {
   CHECK(quorin_open_file(other, NULL, sealed, opened) == QUORIN_AUTHENTICATION);
   CHECK(access(opened, F_OK) != 0);
   CHECK(quorin_open_file(s, NULL, NULL, opened) == QUORIN_INVALID_ARGUMENT);
+
+  /* A writer and a reader on file descriptors, and the header from a read function. */
+  unlink(opened);
+  FILE* out = fopen(opened, "wb");
+  quorin_seal_writer* w = NULL;
+  CHECK(quorin_seal_writer_new_fd(s, NULL, fileno(out), &w) == QUORIN_OK);
+  CHECK(quorin_seal_writer_write(w, (const uint8_t*)"through a descriptor", 20) == QUORIN_OK);
+  CHECK(quorin_seal_writer_finish(w) == QUORIN_OK);
+  quorin_seal_writer_free(w);
+  fclose(out);
+  FILE* in = fopen(opened, "rb");
+  quorin_open_reader* r = NULL;
+  CHECK(quorin_open_reader_new_fd(s, NULL, fileno(in), &r) == QUORIN_OK);
+  size_t got = 0;
+  memset(text, 0, sizeof text);
+  CHECK(quorin_open_reader_read(r, (uint8_t*)text, sizeof text, &got) == QUORIN_OK && got == 20);
+  CHECK(strcmp(text, "through a descriptor") == 0);
+  quorin_open_reader_free(r);
+  fclose(in);
+  size_t sealed_size = 0;
+  uint8_t* sealed_bytes = slurp_path(opened, &sealed_size);
+  memory src = {sealed_bytes, sealed_size, 0, 0, 3};
+  CHECK(quorin_sealed_info_stream(read_memory, &src, NULL, &info) == QUORIN_OK);
+  CHECK(info.kinds == QUORIN_SECRET_KEY_FILE && src.at < sealed_size); /* the header only */
+  free(sealed_bytes);
+  CHECK(quorin_seal_writer_new_fd(s, NULL, -1, &w) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_open_reader_new_fd(s, NULL, -1, &r) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_sealed_info_stream(NULL, NULL, NULL, &info) == QUORIN_INVALID_ARGUMENT);
+  unlink(opened);
   quorin_secrets_free(other);
   quorin_secrets_free(s);
   unlink(plain);

@@ -287,6 +287,9 @@ def test_the_callers_exceptions_propagate_and_leave_no_output(tmp_path):
     w.close()
     with pytest.raises(ValueError, match="closed file"):
         w.write(b"x")
+    with open(tmp_path / "write-only", "wb") as write_only:
+        with pytest.raises(io.UnsupportedOperation):
+            quorin.seal_file(write_only, io.BytesIO(), key_file=KEY)
 
 
 def test_an_abandoned_writer_does_not_pass_for_a_complete_file():
