@@ -1,6 +1,7 @@
-#include "Poly1305.h"
-
+// Poly1305 from OpenSSL's libcrypto.
 #include <openssl/evp.h>
+
+#include "../Poly1305.h"
 
 #include "quorin/seal/Errors.h"
 
