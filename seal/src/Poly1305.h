@@ -25,8 +25,8 @@ class Poly1305 {
   Poly1305Value Of(const std::uint8_t* oneTimeKey, std::span<const std::uint8_t> message);
 
  private:
-  void* algorithm_;  // the backend's, if it keeps any
-  void* context_;
+  struct State;  // the backend's
+  State* state_;
 };
 
 }  // namespace quorin::seal

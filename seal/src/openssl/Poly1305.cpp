@@ -14,21 +14,29 @@ namespace {
 
 }  // namespace
 
-Poly1305::Poly1305() : algorithm_(EVP_MAC_fetch(nullptr, "POLY1305", nullptr)), context_(nullptr) {
-  if (algorithm_) context_ = EVP_MAC_CTX_new(static_cast<EVP_MAC*>(algorithm_));
-  if (!context_) {
-    EVP_MAC_free(static_cast<EVP_MAC*>(algorithm_));
+struct Poly1305::State {
+  EVP_MAC* algorithm = nullptr;
+  EVP_MAC_CTX* context = nullptr;
+};
+
+Poly1305::Poly1305() : state_(new State) {
+  state_->algorithm = EVP_MAC_fetch(nullptr, "POLY1305", nullptr);
+  if (state_->algorithm) state_->context = EVP_MAC_CTX_new(state_->algorithm);
+  if (!state_->context) {
+    EVP_MAC_free(state_->algorithm);
+    delete state_;
     Fail();
   }
 }
 
 Poly1305::~Poly1305() {
-  EVP_MAC_CTX_free(static_cast<EVP_MAC_CTX*>(context_));  // wipes the key it holds
-  EVP_MAC_free(static_cast<EVP_MAC*>(algorithm_));
+  EVP_MAC_CTX_free(state_->context);  // wipes the key it holds
+  EVP_MAC_free(state_->algorithm);
+  delete state_;
 }
 
 Poly1305Value Poly1305::Of(const std::uint8_t* oneTimeKey, std::span<const std::uint8_t> message) {
-  auto* context = static_cast<EVP_MAC_CTX*>(context_);
+  EVP_MAC_CTX* context = state_->context;
   Poly1305Value value{};
   std::size_t length = 0;
   const bool ok = EVP_MAC_init(context, oneTimeKey, kPoly1305KeyBytes, nullptr) == 1 &&

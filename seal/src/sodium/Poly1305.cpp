@@ -9,9 +9,13 @@ namespace quorin::seal {
 static_assert(crypto_onetimeauth_poly1305_KEYBYTES == kPoly1305KeyBytes);
 static_assert(crypto_onetimeauth_poly1305_BYTES == kPoly1305Bytes);
 
-Poly1305::Poly1305() : algorithm_(nullptr), context_(nullptr) {}
+struct Poly1305::State {};
 
-Poly1305::~Poly1305() = default;
+Poly1305::Poly1305() : state_(nullptr) {}
+
+Poly1305::~Poly1305() {
+  delete state_;
+}
 
 Poly1305Value Poly1305::Of(const std::uint8_t* oneTimeKey, std::span<const std::uint8_t> message) {
   Poly1305Value value{};

@@ -1,0 +1,90 @@
+// Type declarations of the quorin package (index.js).
+
+export type Mode = "ecb" | "cbc" | "cfb" | "ofb";
+export type KeySize = 128 | 192 | 256;
+export type StringMode = "encode" | "normal";
+export type Bytes = Uint8Array | ArrayBuffer | ArrayBufferView;
+
+/** A refused or failed operation; `status` is the C library's code, `code` its name. */
+export class QuorinError extends Error {
+  readonly status: number;
+  readonly code: string;
+}
+export class SealedFileError extends QuorinError {}
+export class NotSealedError extends SealedFileError {}
+export class UnsupportedVersionError extends SealedFileError {}
+export class BadHeaderError extends SealedFileError {}
+export class CostLimitError extends BadHeaderError {}
+/** A wrong secret, or the file was altered: a tag cannot tell which. */
+export class AuthenticationError extends SealedFileError {}
+export class TruncatedError extends SealedFileError {}
+export class SecretKindError extends SealedFileError {}
+
+/** The package version of the C library, "1.11". */
+export function version(): string;
+/** The radix-64 armour of data, as the component writes it: one line. */
+export function encode(data: Bytes): string;
+/** The bytes of radix-64 armour; characters outside the alphabet count as 0. */
+export function decode(text: string | Bytes): Uint8Array;
+
+/** One instance of the component; the chain runs on between calls. */
+export class Quorin {
+  constructor(options?: { mode?: Mode; keySize?: KeySize; stringMode?: StringMode });
+  mode: Mode;
+  keySize: KeySize;
+  stringMode: StringMode;
+  initialise(key: Bytes): void;
+  loadIV(iv: Bytes): void;
+  burn(): void;
+  close(): void;
+  encryptBlock(block: Bytes): Uint8Array;
+  decryptBlock(block: Bytes): Uint8Array;
+  /** An armoured string in stringMode "encode", raw bytes in "normal". */
+  encryptString(data: string | Bytes): string | Uint8Array;
+  decryptString(data: string | Bytes): Uint8Array;
+  mac(): Uint8Array;
+}
+
+/** The passphrase costs by name: [passes, bytes of memory]. */
+export const COSTS: Readonly<Record<"interactive" | "moderate" | "sensitive", readonly [number, number]>>;
+export type Cost = keyof typeof COSTS | readonly [number, number];
+
+export interface SealOptions {
+  /** A string is taken as UTF-8, as typed (not normalised). */
+  passphrase?: string | Bytes;
+  /** The bytes of a key file. */
+  keyFile?: Bytes;
+  /** "quorin1..." recipients. */
+  recipients?: string | readonly string[];
+  mode?: "cbc" | "cfb" | "ofb";
+  keySize?: KeySize;
+  cost?: Cost;
+}
+export interface OpenOptions {
+  passphrase?: string | Bytes;
+  keyFile?: Bytes;
+  /** "QUORIN-IDENTITY-1..." identities. */
+  identities?: string | readonly string[];
+  /** [passes, bytes]: a header asking for more is refused (CostLimitError). */
+  costLimit?: readonly [number, number];
+}
+export interface SealedHeader {
+  version: number;
+  mode: "cbc" | "cfb" | "ofb";
+  keySize: KeySize;
+  kinds: Array<"passphrase" | "keyFile" | "identity">;
+  recipients: number;
+  passes: number;
+  memoryBytes: number;
+  chunkBytes: number;
+}
+
+/** The sealed bytes of data, as `quorin seal` writes them. */
+export function seal(data: string | Bytes, options: SealOptions): Uint8Array;
+/** The plaintext, once every tag matched. */
+export function open(data: Bytes, options: OpenOptions): Uint8Array;
+/** What a sealed file's header says, without a secret. */
+export function sealedHeader(data: Bytes): SealedHeader;
+/** A new identity (secret) and its recipient. */
+export function generateIdentity(): { identity: string; recipient: string };
+export function recipientOf(identity: string): string;

@@ -1,0 +1,64 @@
+// Interop with the native build, both ways: files sealed by `quorin seal`
+// open here, files sealed here open with `quorin open`, and the component's
+// raw files (quorin encrypt) decrypt here. Needs $QUORIN_TOOL, the native tool.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readFileSync, writeFileSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import * as quorin from "../index.js";
+
+const TOOL = process.env.QUORIN_TOOL;
+const skip = TOOL ? false : "QUORIN_TOOL (the native quorin tool) is not set";
+
+function inFolder(work) {
+  const dir = mkdtempSync(join(tmpdir(), "quorin-js-"));
+  try {
+    return work((name) => join(dir, name));
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+test("sealed files travel both ways between the tool and the package", { skip }, () => inFolder((at) => {
+  const data = Uint8Array.from({ length: 300000 }, (_, i) => (i * 13) % 256);
+  const key = new Uint8Array(32).fill(5);
+  const me = quorin.generateIdentity();
+  writeFileSync(at("plain"), data);
+  writeFileSync(at("key"), key);
+  writeFileSync(at("identity"), me.identity + "\n");
+  for (const mode of ["cbc", "cfb", "ofb"]) {
+    execFileSync(TOOL, ["seal", "--key-file", at("key"), "-r", me.recipient, "-m", mode, "-s", "192",
+      "-f", "-o", at("by-tool"), at("plain")]);
+    const byTool = new Uint8Array(readFileSync(at("by-tool")));
+    assert.deepEqual(quorin.open(byTool, { keyFile: key }), data);
+    assert.deepEqual(quorin.open(byTool, { identities: [me.identity] }), data);
+
+    writeFileSync(at("by-js"), quorin.seal(data, { passphrase: "from node", cost: "interactive", mode }));
+    const out = execFileSync(TOOL, ["open", "--passphrase-env", "QUORIN_PASS", "-o", "-", at("by-js")],
+      { env: { ...process.env, QUORIN_PASS: "from node" }, maxBuffer: 1 << 24 });
+    assert.deepEqual(new Uint8Array(out), data);
+    writeFileSync(at("by-js"), quorin.seal(data, { recipients: [me.recipient], mode }));
+    const out2 = execFileSync(TOOL, ["open", "-i", at("identity"), "-o", "-", at("by-js")], { maxBuffer: 1 << 24 });
+    assert.deepEqual(new Uint8Array(out2), data);
+  }
+}));
+
+test("the component's raw format matches the tool's byte for byte", { skip }, () => inFolder((at) => {
+  const data = new TextEncoder().encode("the component's own format, ".repeat(300));
+  const keyHex = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
+  const ivHex = "0f0e0d0c0b0a09080706050403020100";
+  const hex = (s) => Uint8Array.from(s.match(/../g), (b) => parseInt(b, 16));
+  writeFileSync(at("plain"), data);
+  for (const mode of ["ecb", "cbc", "cfb", "ofb"]) {
+    execFileSync(TOOL, ["encrypt", "-m", mode, "-s", "256", `--key-hex=${keyHex}`, `--iv-hex=${ivHex}`,
+      "-f", "-o", at("raw"), at("plain")]);
+    const q = new quorin.Quorin({ mode, keySize: 256, stringMode: "normal" });
+    q.initialise(hex(keyHex));
+    q.loadIV(hex(ivHex));
+    assert.deepEqual(q.encryptString(data), new Uint8Array(readFileSync(at("raw"))), mode);
+    q.loadIV(hex(ivHex));
+    assert.deepEqual(q.decryptString(new Uint8Array(readFileSync(at("raw")))), data);
+  }
+}));

@@ -1,0 +1,76 @@
+// Sealed files in WebAssembly: the known-answer files, round trips, and
+// every kind of failure with its own error.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { readFileSync } from "node:fs";
+import * as quorin from "../index.js";
+
+const DATA = new URL("../../../tests/data/", import.meta.url);
+const read = (name) => new Uint8Array(readFileSync(new URL(name, DATA)));
+const PLAIN = read("sealed-kat.txt");
+const SECRETS = {
+  passphrase: { passphrase: "quorin known answer" },
+  keyFile: { keyFile: read("sealed-kat.key") },
+  identity: { identities: [new TextDecoder().decode(read("sealed-kat.identity")).trim()] },
+};
+const FAST = [1, 8192]; // Argon2id at its minimum: the binding is under test
+
+test("the known-answer files open with each secret they were sealed for", () => {
+  const files = {
+    "sealed-keyfile.qsl": ["keyFile"], "sealed-passphrase.qsl": ["passphrase"],
+    "sealed-v2-keyfile.qsl": ["keyFile"], "sealed-v2-identity.qsl": ["identity"],
+    "sealed-v2-three.qsl": ["passphrase", "keyFile", "identity"],
+  };
+  for (const [name, kinds] of Object.entries(files)) {
+    assert.deepEqual(quorin.sealedHeader(read(name)).kinds, kinds);
+    for (const kind of kinds) assert.deepEqual(quorin.open(read(name), SECRETS[kind]), PLAIN, `${name} ${kind}`);
+  }
+});
+
+test("round trips in every mode and key size, with each kind of secret", () => {
+  const me = quorin.generateIdentity();
+  const kinds = [
+    [{ passphrase: "correct horse", cost: FAST }, { passphrase: "correct horse" }],
+    [{ keyFile: new Uint8Array(32).fill(3) }, { keyFile: new Uint8Array(32).fill(3) }],
+    [{ recipients: [me.recipient] }, { identities: [me.identity] }],
+  ];
+  for (const mode of ["cbc", "cfb", "ofb"])
+    for (const keySize of [128, 192, 256])
+      for (const [sealing, opening] of kinds)
+        for (const size of [0, 1, 65535, 65536, 65537]) {
+          const data = Uint8Array.from({ length: size }, (_, i) => i % 251);
+          const sealed = quorin.seal(data, { mode, keySize, ...sealing });
+          const header = quorin.sealedHeader(sealed);
+          assert.equal(header.mode, mode);
+          assert.equal(header.keySize, keySize);
+          assert.deepEqual(quorin.open(sealed, opening), data);
+        }
+});
+
+test("each failure has its own error, and nothing of the plaintext", () => {
+  const key = new Uint8Array(32).fill(9);
+  const sealed = quorin.seal(new Uint8Array(200000), { keyFile: key });
+  const flip = (at) => { const c = sealed.slice(); c[at] ^= 1; return c; };
+  const cases = [
+    [flip(sealed.length - 40), quorin.AuthenticationError, { keyFile: key }],
+    [sealed.slice(0, -20), quorin.TruncatedError, { keyFile: key }],
+    [new TextEncoder().encode("not sealed at all"), quorin.NotSealedError, { keyFile: key }],
+    [sealed, quorin.AuthenticationError, { keyFile: new Uint8Array(32) }],
+    [sealed, quorin.SecretKindError, { passphrase: "p" }],
+  ];
+  for (const [data, error, secret] of cases)
+    assert.throws(() => quorin.open(data, secret), (e) => e instanceof error && e instanceof quorin.QuorinError);
+  const costly = quorin.seal("x", { passphrase: "p", cost: "interactive" });
+  assert.throws(() => quorin.open(costly, { passphrase: "p", costLimit: [1, 2 ** 30] }),
+    (e) => e instanceof quorin.CostLimitError && e.status === -33);
+});
+
+test("wrong arguments are refused before any work", () => {
+  assert.throws(() => quorin.seal(new Uint8Array(1)), RangeError);
+  assert.throws(() => quorin.seal(new Uint8Array(1), { passphrase: "p", keyFile: new Uint8Array(32) }), RangeError);
+  assert.throws(() => quorin.seal(new Uint8Array(1), { passphrase: "" }), RangeError);
+  assert.throws(() => quorin.seal(new Uint8Array(1), { keyFile: "a path" }), TypeError);
+  assert.throws(() => quorin.seal(new Uint8Array(1), { keyFile: new Uint8Array(32), mode: "ecb" }), RangeError);
+  assert.throws(() => quorin.seal(new Uint8Array(1), { recipients: ["quorin1qqqq"] }), RangeError);
+  assert.throws(() => quorin.open(42, { passphrase: "p" }), TypeError);
+});
