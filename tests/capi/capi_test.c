@@ -6,19 +6,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "check.h"
 #include "quorin/quorin.h"
-
-static int passes, failures;
-
-#define CHECK(cond)                                                   \
-  do {                                                                \
-    if (cond) {                                                       \
-      ++passes;                                                       \
-    } else {                                                          \
-      ++failures;                                                     \
-      fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-    }                                                                 \
-  } while (0)
 
 static size_t from_hex(const char* hex, uint8_t* out) {
   size_t n = strlen(hex) / 2;
@@ -354,6 +343,5 @@ int main(void) {
   test_refusals_keep_dst_len();
   test_files();
   test_mac_and_armour();
-  printf("%d passed, %d failed\n", passes, failures);
-  return failures == 0 ? 0 : 1;
+  return check_summary();
 }

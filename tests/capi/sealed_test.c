@@ -9,19 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "check.h"
 #include "quorin/quorin.h"
-
-static int passes, failures;
-
-#define CHECK(cond)                                                   \
-  do {                                                                \
-    if (cond) {                                                       \
-      ++passes;                                                       \
-    } else {                                                          \
-      ++failures;                                                     \
-      fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-    }                                                                 \
-  } while (0)
 
 #define CHUNK 65536
 
@@ -528,6 +517,5 @@ int main(void) {
   test_known_answers();
   test_failures();
   test_files();
-  printf("%d passed, %d failed\n", passes, failures);
-  return failures == 0 ? 0 : 1;
+  return check_summary();
 }

@@ -317,13 +317,8 @@ def seal(data: BytesLike, *, passphrase: Union[str, BytesLike, None] = None,
     raw = bytes_(data, "data")
     options = _seal_options(mode, key_size, cost)
     with _Secrets(passphrase, key_file, recipients=recipients) as s:
-        size = ctypes.c_size_t(0)
-        _call(_lib.quorin_seal_buffer(s.handle, ctypes.byref(options), raw, len(raw), None,
-                                      ctypes.byref(size)))
-        out = (ctypes.c_uint8 * max(size.value, 1))()
-        _call(_lib.quorin_seal_buffer(s.handle, ctypes.byref(options), raw, len(raw), out,
-                                      ctypes.byref(size)))
-        sealed = ctypes.string_at(out, size.value)
+        sealed = sized(_lib.quorin_seal_buffer, s.handle, ctypes.byref(options), raw, len(raw),
+                       checked=_call)
     if not armour:
         return sealed
     text = io.BytesIO()
@@ -346,16 +341,8 @@ def open(data: Union[BytesLike, str], *, passphrase: Union[str, BytesLike, None]
         raw = _outputs.ArmourReader(io.BytesIO(raw)).read()
     options = _open_options(cost_limit)
     with _Secrets(passphrase, key_file, identities) as s:
-        size = ctypes.c_size_t(0)
-        _call(_lib.quorin_open_buffer(s.handle, ctypes.byref(options), raw, len(raw), None,
-                                      ctypes.byref(size)))
-        out = (ctypes.c_uint8 * max(size.value, 1))()
-        try:
-            _call(_lib.quorin_open_buffer(s.handle, ctypes.byref(options), raw, len(raw), out,
-                                          ctypes.byref(size)))
-            return ctypes.string_at(out, size.value)
-        finally:
-            ctypes.memset(out, 0, len(out))
+        return sized(_lib.quorin_open_buffer, s.handle, ctypes.byref(options), raw, len(raw),
+                     checked=_call, wipe=True)
 
 
 class _Endpoint:
@@ -500,8 +487,7 @@ class SealedWriter(io.BufferedIOBase):
         super().__init__()
         self._end = _Endpoint(dst, "file_or_path", True, replace)
         self._armour = _outputs.ArmourWriter(self._end.file) if armour else None
-        self._sink = _outputs.Sink(cast(BinaryIO, self._armour) if self._armour
-                                   else self._end.file)
+        self._sink: Optional[_outputs.Sink] = None
         self._handle: Optional[int] = None
         handle = ctypes.c_void_p()
         try:
@@ -511,6 +497,8 @@ class SealedWriter(io.BufferedIOBase):
                                                         self._end.file.fileno(),
                                                         ctypes.byref(handle))
             else:
+                self._sink = _outputs.Sink(cast(BinaryIO, self._armour) if self._armour
+                                           else self._end.file)
                 status = _lib.quorin_seal_writer_new(secrets.handle, ctypes.byref(options),
                                                      self._sink.function, None,
                                                      ctypes.byref(handle))

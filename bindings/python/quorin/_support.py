@@ -61,13 +61,20 @@ def write_all(dst: BinaryIO, data: bytes) -> None:
         view = view[written:] if isinstance(written, int) else view[len(view):]
 
 
-def sized(call: Callable[..., int], *args: object) -> bytes:
-    """Runs a C call with the size-query convention: learn the size, then fill."""
+def sized(call: Callable[..., int], *args: object,
+          checked: Callable[[int], None] = check, wipe: bool = False) -> bytes:
+    """Runs a C call with the size-query convention: learn the size, then
+    fill; `checked` raises for a failed status. With wipe, the C buffer is
+    zeroed once its bytes are copied out (plaintext)."""
     size = ctypes.c_size_t(0)
-    check(call(*args, None, ctypes.byref(size)))
+    checked(call(*args, None, ctypes.byref(size)))
     out = (ctypes.c_uint8 * max(size.value, 1))()
-    check(call(*args, out, ctypes.byref(size)))
-    return ctypes.string_at(out, size.value)
+    try:
+        checked(call(*args, out, ctypes.byref(size)))
+        return ctypes.string_at(out, size.value)
+    finally:
+        if wipe:
+            ctypes.memset(out, 0, len(out))
 
 
 def choice(value: object, choices: Tuple[Union[int, str], ...], what: str) -> int:
