@@ -16,7 +16,10 @@ TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-v
 PEERS="libbenchmark-dev libtomcrypt-dev libcrypto++-dev"
 PACKAGING="dpkg-dev file lintian"
 WASM="emscripten nodejs autoconf automake libtool dpkg-dev"
-CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user bash-completion git $PACKAGING $WASM"
+# The page's browser test drives Debian's Chromium (puppeteer-core comes from
+# the npm registry, by `npm ci` against the committed lock file).
+BROWSER="chromium"
+CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user bash-completion git $PACKAGING $WASM $BROWSER"
 
 packages="$BUILD $TEST $PEERS"
 [ "${1:-}" = "--ci" ] && packages="$packages $CI"

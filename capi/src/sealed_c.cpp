@@ -140,28 +140,9 @@ void Describe(const seal::HeaderInfo& h, quorin_sealed_info* info) {
   *info = out;
 }
 
-// A copy in locked memory of its own, for a writer or reader whose thread
-// outlives the caller's set.
-seal::Secret CopyOf(const seal::Secret& s) {
-  switch (s.Kind()) {
-    case seal::SecretKind::Passphrase: {
-      const auto b = s.Bytes();
-      return seal::Secret::Passphrase({reinterpret_cast<const char*>(b.data()), b.size()});
-    }
-    case seal::SecretKind::KeyFile:
-      return seal::Secret::KeyFileBytes(s.Bytes());
-    case seal::SecretKind::Identity:
-      break;
-  }
-  std::string text = s.IdentityString();
-  seal::Secret copy = seal::Secret::ParseIdentity(text);
-  cipher::SecureWipe(text.data(), text.size());
-  return copy;
-}
-
 std::unique_ptr<quorin_secrets> CopyOf(const quorin_secrets& s) {
   auto copy = std::make_unique<quorin_secrets>();
-  for (const seal::Secret& secret : s.secrets) copy->secrets.push_back(CopyOf(secret));
+  for (const seal::Secret& secret : s.secrets) copy->secrets.push_back(secret.Copy());
   copy->recipients = s.recipients;
   return copy;
 }

@@ -18,24 +18,31 @@ constexpr std::size_t kTag = format::kTagBytes;
 
 }  // namespace
 
-Opener::Opener(framework::TStream& source, const OpenOptions& options, std::string name)
-    : source_(source), name_(std::move(name)) {
+namespace detail {
+
+HeaderInfo ReadHeader(framework::TStream& source, std::vector<std::uint8_t>& raw,
+                      const OpenOptions& options, const std::string& name) {
   constexpr std::size_t kLead = format::kMagicBytes + 2;  // the magic and the version
-  header_.resize(kLead);
-  const std::size_t n = ReadFully(source_, header_.data(), kLead);
-  if (n == kLead && header_[8] == format2::kVersion && header_[9] == 0 &&
-      std::memcmp(header_.data(), format::kMagic, format::kMagicBytes) == 0) {
-    info_ = format2::Describe(format2::Read(source_, header_, options, name_));
-    return;
-  }
-  header_.resize(format::kHeaderBytes);
-  const std::size_t more =
-      n < kLead ? 0 : ReadFully(source_, &header_[kLead], header_.size() - kLead);
-  const format::Header h = format::Parse(header_.data(), n + more, options, name_);
-  info_ = h.info;
-  info_.version = 1;
-  info_.kinds = {h.info.kind};
+  raw.resize(kLead);
+  const std::size_t n = ReadFully(source, raw.data(), kLead);
+  if (n == kLead && raw[8] == format2::kVersion && raw[9] == 0 &&
+      std::memcmp(raw.data(), format::kMagic, format::kMagicBytes) == 0)
+    return format2::Describe(format2::Read(source, raw, options, name));
+  raw.resize(format::kHeaderBytes);
+  const std::size_t more = n < kLead ? 0 : ReadFully(source, &raw[kLead], raw.size() - kLead);
+  const format::Header h = format::Parse(raw.data(), n + more, options, name);
+  HeaderInfo info = h.info;
+  info.version = 1;
+  info.kinds = {h.info.kind};
+  return info;
 }
+
+}  // namespace detail
+
+Opener::Opener(framework::TStream& source, const OpenOptions& options, std::string name)
+    : source_(source),
+      name_(std::move(name)),
+      info_(detail::ReadHeader(source_, header_, options, name_)) {}
 
 Opener::~Opener() = default;
 
@@ -64,31 +71,43 @@ std::string KindName(SecretKind k) {
 
 }  // namespace
 
-void Opener::OpenTo(framework::TStream& dest, Secrets secrets) {
-  if (used_) throw std::logic_error("an Opener opens its input once");
-  used_ = true;
+namespace detail {
+
+const Secret& UsableSecret(const HeaderInfo& info, Secrets secrets, const std::string& name) {
   const Secret* usable = nullptr;
   for (const Secret* s : secrets) {
     if (s == nullptr) throw std::invalid_argument("a null secret");
-    if (!usable && info_.Accepts(s->Kind())) usable = s;
+    if (!usable && info.Accepts(s->Kind())) usable = s;
   }
-  if (!usable) {
-    std::string kinds;
-    for (std::size_t i = 0; i < info_.kinds.size(); ++i) {
-      if (i > 0 && kinds.find(KindName(info_.kinds[i])) != std::string::npos) continue;
-      kinds += (kinds.empty() ? "" : " or ") + KindName(info_.kinds[i]);
-    }
-    throw SecretKindError(name_ + (kinds.empty()
-                                       ? " was sealed only for kinds of recipient this quorin "
-                                         "does not know; open it with a newer quorin"
-                                       : " opens with " + kinds + ", and none was given"));
+  if (usable) return *usable;
+  std::string kinds;
+  for (std::size_t i = 0; i < info.kinds.size(); ++i) {
+    if (i > 0 && kinds.find(KindName(info.kinds[i])) != std::string::npos) continue;
+    kinds += (kinds.empty() ? "" : " or ") + KindName(info.kinds[i]);
   }
-  if (info_.version == 2) return detail::OpenV2(source_, dest, header_, secrets, name_);
-  const Secret& secret = *usable;
+  throw SecretKindError(name + (kinds.empty()
+                                    ? " was sealed only for kinds of recipient this quorin "
+                                      "does not know; open it with a newer quorin"
+                                    : " opens with " + kinds + ", and none was given"));
+}
+
+format::Header V1Header(const HeaderInfo& info, const std::vector<std::uint8_t>& raw) {
   format::Header h{};
-  h.info = info_;
-  std::memcpy(h.salt.data(), &header_[32], format::kSaltBytes);
-  std::memcpy(h.iv.data(), &header_[48], format::kIVBytes);
+  h.info = info;
+  std::memcpy(h.salt.data(), &raw[32], format::kSaltBytes);
+  std::memcpy(h.iv.data(), &raw[48], format::kIVBytes);
+  return h;
+}
+
+}  // namespace detail
+
+void Opener::OpenTo(framework::TStream& dest, Secrets secrets) {
+  if (used_) throw std::logic_error("an Opener opens its input once");
+  used_ = true;
+  const Secret& usable = detail::UsableSecret(info_, secrets, name_);
+  if (info_.version == 2) return detail::OpenV2(source_, dest, header_, secrets, name_);
+  const Secret& secret = usable;
+  const format::Header h = detail::V1Header(info_, header_);
   const Keys keys = DeriveKeys(secret, h);
   detail::LockedCipher cipher(h, keys.encryption);
   Rc6::TQuorin& q = *cipher.q;

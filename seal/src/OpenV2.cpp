@@ -12,6 +12,7 @@
 #include "ChunkCipher.h"
 #include "PayloadKeys.h"
 #include "SealCore.h"
+#include "UnlockV2.h"
 #include "quorin/framework/MemoryStream.h"
 
 namespace quorin::seal::detail {
@@ -44,17 +45,25 @@ SecureBuffer FileKey(const format2::Header& h, Secrets secrets, const std::strin
 
 }  // namespace
 
-void OpenV2(framework::TStream& source, framework::TStream& dest,
-            const std::vector<std::uint8_t>& raw, Secrets secrets, const std::string& name) {
-  const format2::Header h = Reparse(raw, name);
-  const PayloadKeys keys = DerivePayloadKeys(FileKey(h, secrets, name), h.nonce, h.keyBits);
+UnlockedV2 UnlockV2(const std::vector<std::uint8_t>& raw, Secrets secrets,
+                    const std::string& name) {
+  format2::Header h = Reparse(raw, name);
+  PayloadKeys keys = DerivePayloadKeys(FileKey(h, secrets, name), h.nonce, h.keyBits);
   const std::span<const std::uint8_t> covered{raw.data(), raw.size() - kMacBytes};
   const MacValue headerMac = Mac({keys.headerMac.data(), keys.headerMac.size()}).Of({covered});
   if (!MacMatches(headerMac, raw.data() + covered.size()))
     throw AuthenticationError(name +
                               "'s header was altered: a recipient stanza opened with the "
                               "secret given, but the header's MAC does not match");
+  return {std::move(h), std::move(keys), headerMac};
+}
 
+void OpenV2(framework::TStream& source, framework::TStream& dest,
+            const std::vector<std::uint8_t>& raw, Secrets secrets, const std::string& name) {
+  const UnlockedV2 unlocked = UnlockV2(raw, secrets, name);
+  const format2::Header& h = unlocked.header;
+  const PayloadKeys& keys = unlocked.keys;
+  const MacValue& headerMac = unlocked.headerMac;
   const ChunkCipher cipher(h.mode, keys.encryption);
   const std::size_t chunk = h.chunkBytes, stored = chunk + kTag;
   // A batch is `batch` stored chunks and one byte more, if the input has

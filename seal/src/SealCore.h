@@ -31,6 +31,18 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
 // and recipients with these options.
 void CheckRecipients(Secrets secrets, const SealOptions& options);
 
+// Reads a header (either version) from source into raw, checking it
+// against the limits; Opener's first step.
+HeaderInfo ReadHeader(framework::TStream& source, std::vector<std::uint8_t>& raw,
+                      const OpenOptions& options, const std::string& name);
+
+// The first secret of a kind the file was sealed for; throws SecretKindError
+// naming the kinds it opens with.
+const Secret& UsableSecret(const HeaderInfo& info, Secrets secrets, const std::string& name);
+
+// A version 1 header from its description and its bytes as read.
+format::Header V1Header(const HeaderInfo& info, const std::vector<std::uint8_t>& raw);
+
 // Opens the body of a version 2 file whose header (all of it, as read) is
 // in `raw`.
 void OpenV2(framework::TStream& source, framework::TStream& dest,

@@ -35,6 +35,10 @@ Secret Secret::KeyFileBytes(std::span<const std::uint8_t> bytes) {
   return Secret(SecretKind::KeyFile, bytes.data(), bytes.size());
 }
 
+Secret Secret::Copy() const {
+  return Secret(kind_, data_, size_);
+}
+
 Secret::Secret(Secret&& other) noexcept
     : kind_(other.kind_), data_(other.data_), size_(other.size_) {
   other.data_ = nullptr;

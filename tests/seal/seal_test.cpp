@@ -21,6 +21,7 @@
 #include "SealCore.h"
 #include "TestSupport.h"
 #include "quorin/framework/MemoryStream.h"
+#include "quorin/seal/Incremental.h"
 
 using namespace quorin::seal;
 using testsupport::Bytes;
@@ -105,6 +106,43 @@ Bytes Opened(const Bytes& sealed, const Secret& secret, const OpenOptions& optio
   return Opened(sealed, one, options);
 }
 
+// The pushed forms, fed `piece` bytes at a time.
+Bytes PushedSeal(const Bytes& plain, Secrets secrets, const SealOptions& options,
+                 std::size_t piece) {
+  IncrementalSealer sealer(secrets, options);
+  Bytes out;
+  const auto take = [&](std::span<const std::uint8_t> in, bool finish) {
+    const std::size_t at = out.size();
+    out.resize(at + sealer.MostOutput(in.size()));
+    const std::span<std::uint8_t> room(out.data() + at, out.size() - at);
+    out.resize(at + (finish ? sealer.Finish(room) : sealer.Update(in, room)));
+  };
+  for (std::size_t at = 0; at < plain.size(); at += piece)
+    take({plain.data() + at, std::min(piece, plain.size() - at)}, false);
+  take({}, true);
+  return out;
+}
+
+Bytes PushedOpen(const Bytes& sealed, Secrets secrets, std::size_t piece,
+                 const OpenOptions& options = {}) {
+  IncrementalOpener opener(secrets, options, "test");
+  Bytes out;
+  const auto take = [&](std::span<const std::uint8_t> in, bool finish) {
+    const std::size_t at = out.size();
+    out.resize(at + opener.MostOutput(in.size()));
+    const std::span<std::uint8_t> room(out.data() + at, out.size() - at);
+    out.resize(at + (finish ? opener.Finish(room) : opener.Update(in, room)));
+  };
+  for (std::size_t at = 0; at < sealed.size(); at += piece)
+    take({sealed.data() + at, std::min(piece, sealed.size() - at)}, false);
+  take({}, true);
+  return out;
+}
+Bytes PushedOpen(const Bytes& sealed, const Secret& secret, std::size_t piece) {
+  const Secret* one[] = {&secret};
+  return PushedOpen(sealed, one, piece);
+}
+
 // What the component's stream encryption writes under the sealed file's key and IV.
 Bytes ComponentStream(const Bytes& plain, const Secret& secret, const Bytes& sealed) {
   const format::Header h = format::Parse(sealed.data(), sealed.size(), {}, "test");
@@ -154,6 +192,7 @@ TEST_P(SealRoundTrip, BodyIsTheComponentsStreamAndOpensToThePlaintext) {
       ASSERT_EQ(sealed.size(), format::kHeaderBytes + body + chunks * format::kTagBytes);
       EXPECT_EQ(WithoutHeaderAndTags(sealed, chunk), ComponentStream(plain, secret, sealed));
       EXPECT_EQ(Opened(sealed, secret), plain);
+      EXPECT_EQ(PushedOpen(sealed, secret, 1000), plain);
       if (chunk == format::kChunkBytes) {  // and once through the file functions
         testsupport::TempDir dir;
         testsupport::WriteFileBytes(dir.File("in"), plain);
@@ -235,6 +274,30 @@ TEST_P(SealRoundTrip, Version2ChunksAreTheComponentsChunkByChunkAndOpen) {
       EXPECT_EQ(WithoutHeaderAndTagsV2(sealed, header, chunk),
                 ComponentChunks(plain, secret, bits, mode, chunk));
       EXPECT_EQ(Opened(sealed, secret), plain);
+      EXPECT_EQ(PushedOpen(sealed, secret, chunk == 48 ? 7 : 100000), plain);
+    }
+  }
+}
+
+// Pushed plaintext, in pieces of every alignment to the chunks, seals into
+// what the stream opener opens, of the length SealStream writes.
+TEST_P(SealRoundTrip, PushedSealingOpensAndHasTheStreamsLength) {
+  const auto [mode, bits, passphrase] = GetParam();
+  const Secret secret = passphrase ? Passphrase() : KeyFile();
+  const Secret* one[] = {&secret};
+  const SealOptions options = Options(mode, bits, kFast, false, 2);
+  std::mt19937_64 rng(static_cast<unsigned>(bits) * 3 + static_cast<unsigned>(mode));
+  constexpr std::size_t C = format::kChunkBytes;
+  for (std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{16}, C - 1, C, C + 1,
+                           3 * C + 100, (ChunkCipher::kLanes + 3) * C + 5}) {
+    const Bytes plain = testsupport::RandomBytes(rng, size);
+    for (std::size_t piece : {std::size_t{1}, std::size_t{1000}, C, C + 16, 40 * C}) {
+      if (piece == 1 && size > C + 1) continue;
+      SCOPED_TRACE("size " + std::to_string(size) + ", piece " + std::to_string(piece));
+      const Bytes sealed = PushedSeal(plain, one, options, piece);
+      EXPECT_EQ(sealed.size(), SealedBytes(size, one, options));
+      EXPECT_EQ(Opened(sealed, secret), plain);
+      EXPECT_EQ(PushedOpen(sealed, secret, piece == 1 || size > 16 ? 4099 : 1), plain);
     }
   }
 }
@@ -392,6 +455,8 @@ TEST_P(SealTamper, EveryChangeIsRefusedAndLeavesNoOutputFile) {
       EXPECT_TRUE(got == Outcome::Truncated || got == Outcome::Authentication);
     else
       EXPECT_EQ(got, t.expected);
+    for (std::size_t piece : {std::size_t{7}, t.file.size() + 1})
+      EXPECT_EQ(Classify([&] { PushedOpen(t.file, secret, piece); }), got) << "pushed " << piece;
     EXPECT_FALSE(std::filesystem::exists(out));
   }
 }
@@ -665,6 +730,7 @@ TEST(SealKnownAnswer, FilesAreReproducedAndOpen) {
                                                             : k.keyFile;
       if (listed) {
         EXPECT_EQ(Opened(testsupport::ReadFileBytes(path), *s), plain);
+        EXPECT_EQ(PushedOpen(testsupport::ReadFileBytes(path), *s, 1), plain);
       }
     }
   }
@@ -727,9 +793,23 @@ TEST(SealOptionsAndSecrets, InvalidOnesAreRefused) {
       Options(Mode::CBC, 256, {1, 8191}),
       Options(Mode::CBC, 256, {1, (std::uint64_t{1} << 30) + 1024}),
   };
-  for (const SealOptions& o : invalid)
+  const Secret* one[] = {&secret};
+  for (const SealOptions& o : invalid) {
     for (int version : {1, 2})
       EXPECT_THROW(SealedAs(version, {}, secret, o), std::invalid_argument);
+    EXPECT_THROW(IncrementalSealer(one, o), std::invalid_argument);  // version 1, too
+  }
+  // The pushed forms: room as asked for, and nothing after the end.
+  IncrementalSealer sealer(one, Options(Mode::CBC, 256, kFast, false, 2));
+  Bytes room(sealer.MostOutput(10));
+  EXPECT_THROW(sealer.Update(Bytes(10), {room.data(), room.size() - 1}), std::invalid_argument);
+  sealer.Finish(room);
+  EXPECT_THROW(sealer.Update({}, room), std::logic_error);
+  IncrementalOpener opener(one);
+  EXPECT_THROW(opener.Header(), std::logic_error);
+  EXPECT_THROW(opener.Update(Bytes(10, 'x'), {}), std::invalid_argument);
+  EXPECT_THROW(opener.Update(Bytes(10, 'x'), room), NotSealedError);
+  EXPECT_THROW(opener.Finish(room), std::logic_error);
   // Whom a file is sealed for: someone; one passphrase at most; version 1 for exactly one secret.
   framework::TMemoryStream in, out;
   const Secret other = Secret::Passphrase("another");

@@ -71,6 +71,9 @@ class QUORIN_SEAL_API Secret {
   // another kind of secret. The string is secret too.
   std::string IdentityString() const;
 
+  // A copy in locked memory of its own.
+  Secret Copy() const;
+
   Secret(Secret&& other) noexcept;
   Secret& operator=(Secret&& other) noexcept;
   Secret(const Secret&) = delete;
