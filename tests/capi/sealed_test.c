@@ -184,8 +184,47 @@ static void test_secret_refusals(void) {
   quorin_secrets_free(none);
 }
 
+/* Pushes src through a sealer (opening: an opener) in pieces of `piece`
+ * bytes, appending to dst; returns the first failing status, with *info
+ * filled from an opener once it has the header. */
+static int push(const quorin_secrets* s, const quorin_seal_options* so,
+                const quorin_open_options* oo, const uint8_t* src, size_t size, size_t piece,
+                memory* dst) {
+  quorin_sealer* sealer = NULL;
+  quorin_opener* opener = NULL;
+  int status = so != NULL ? quorin_sealer_new(s, so, &sealer) : quorin_opener_new(s, oo, &opener);
+  for (size_t at = 0, n = 0; status == QUORIN_OK; at += n) {
+    const int last = at == size;
+    n = last ? 0 : size - at < piece ? size - at : piece;
+    const size_t room = sealer ? quorin_sealer_room(sealer, n) : quorin_opener_room(opener, n);
+    uint8_t* out = malloc(room + 1);
+    size_t written = 1;
+    if (sealer)
+      status = last ? quorin_sealer_finish(sealer, out, room, &written)
+                    : quorin_sealer_update(sealer, src + at, n, out, room, &written);
+    else
+      status = last ? quorin_opener_finish(opener, out, room, &written)
+                    : quorin_opener_update(opener, src + at, n, out, room, &written);
+    if (status == QUORIN_OK) {
+      write_memory(dst, out, written);
+    } else {
+      size_t nonzero = 0;
+      for (size_t i = 0; i < room; ++i) nonzero += opener != NULL && out[i] != 0;
+      CHECK(written == 0 && nonzero == 0); /* an opener's output is wiped on failure */
+      uint8_t byte = 0;
+      CHECK((sealer ? quorin_sealer_update(sealer, &byte, 1, out, room, &written)
+                    : quorin_opener_update(opener, &byte, 1, out, room, &written)) == status);
+    }
+    free(out);
+    if (last) break;
+  }
+  quorin_sealer_free(sealer);
+  quorin_opener_free(opener);
+  return status;
+}
+
 /* Every mode, key size and kind of secret, at sizes around the chunk, by
- * buffers, callbacks, and a writer and reader taking odd pieces. */
+ * buffers, callbacks, a writer and reader taking odd pieces, and pushed. */
 static void test_round_trips(void) {
   static const size_t sizes[] = {0, 1, 15, 16, CHUNK - 1, CHUNK, CHUNK + 1, 3 * CHUNK + 100};
   static const quorin_mode modes[] = {QUORIN_CBC, QUORIN_CFB, QUORIN_OFB};
@@ -242,6 +281,14 @@ static void test_round_trips(void) {
           CHECK(total == size && memcmp(out, plain, size) == 0);
           quorin_open_reader_free(r);
           free(sink.data);
+
+          memory pushed = {NULL, 0, 0, 0, 0}, opened = {NULL, 0, 0, 0, 0};
+          CHECK(push(sealing, &o, NULL, plain, size, 1000, &pushed) == QUORIN_OK);
+          CHECK(pushed.size == sealed_size);
+          CHECK(push(opening, NULL, NULL, pushed.data, pushed.size, 777, &opened) == QUORIN_OK);
+          CHECK(opened.size == size && (size == 0 || memcmp(opened.data, plain, size) == 0));
+          free(pushed.data);
+          free(opened.data);
           free(sealed);
         }
     quorin_secrets_free(sealing);
@@ -290,6 +337,10 @@ static void test_known_answers(void) {
       size_t n = sealed_size;
       CHECK(quorin_open_buffer(s, NULL, sealed, sealed_size, out, &n) == QUORIN_OK);
       CHECK(n == plain_size && memcmp(out, plain, n) == 0);
+      memory pushed = {NULL, 0, 0, 0, 0};
+      CHECK(push(s, NULL, NULL, sealed, sealed_size, 13, &pushed) == QUORIN_OK);
+      CHECK(pushed.size == plain_size && memcmp(pushed.data, plain, plain_size) == 0);
+      free(pushed.data);
       free(out);
       free(sealed);
       quorin_secrets_free(s);
@@ -367,6 +418,13 @@ static void test_failures(void) {
     if (c == FLIP_CHUNK) CHECK(total == BATCH);
     if (r != NULL) CHECK(quorin_open_reader_read(r, out, n, &got) == status && got == 0);
     quorin_open_reader_free(r);
+
+    /* Pushed: the chunks before the bad one, and nothing after. */
+    memory pushed = {NULL, 0, 0, 0, 0};
+    CHECK(push(with, NULL, limits, altered, n, 4096, &pushed) == expected[c]);
+    if (c == FLIP_CHUNK)
+      CHECK(pushed.size == 35 * CHUNK && !memcmp(pushed.data, plain, pushed.size));
+    free(pushed.data);
     free(out);
   }
   CHECK(strcmp(quorin_status_name(QUORIN_TRUNCATED), "QUORIN_TRUNCATED") == 0);

@@ -197,6 +197,39 @@ QUORIN_C_API int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, si
                                          size_t* got);
 QUORIN_C_API void quorin_open_reader_free(quorin_open_reader* r);
 
+/* Sealing and opening pushed bytes, on the caller's thread and with no
+ * thread of the library's: for an event loop that must not block
+ * (WebAssembly in a browser, a network server). Memory stays at one chunk.
+ * Each _update and _finish writes into dst, which holds at least
+ * quorin_sealer_room(s, len) (or quorin_opener_room) bytes, len being 0
+ * for _finish, and sets *written. The sealer writes the header with its
+ * first output and seals in format version 2; the opener opens both
+ * versions, checks the header (and hashes a passphrase) in the call that
+ * completes it, and writes only plaintext whose tags matched. After a
+ * failure every later call returns the same status; when an _update or
+ * _finish of the opener fails, dst is wiped. The secrets are copied. */
+typedef struct quorin_sealer quorin_sealer;
+QUORIN_C_API int quorin_sealer_new(const quorin_secrets* s, const quorin_seal_options* options,
+                                   quorin_sealer** sealer);
+QUORIN_C_API size_t quorin_sealer_room(const quorin_sealer* s, size_t len);
+QUORIN_C_API int quorin_sealer_update(quorin_sealer* s, const uint8_t* src, size_t len,
+                                      uint8_t* dst, size_t dst_len, size_t* written);
+QUORIN_C_API int quorin_sealer_finish(quorin_sealer* s, uint8_t* dst, size_t dst_len,
+                                      size_t* written);
+QUORIN_C_API void quorin_sealer_free(quorin_sealer* s);
+
+typedef struct quorin_opener quorin_opener;
+QUORIN_C_API int quorin_opener_new(const quorin_secrets* s, const quorin_open_options* options,
+                                   quorin_opener** opener);
+QUORIN_C_API size_t quorin_opener_room(const quorin_opener* o, size_t len);
+QUORIN_C_API int quorin_opener_update(quorin_opener* o, const uint8_t* src, size_t len,
+                                      uint8_t* dst, size_t dst_len, size_t* written);
+QUORIN_C_API int quorin_opener_finish(quorin_opener* o, uint8_t* dst, size_t dst_len,
+                                      size_t* written);
+/* QUORIN_INVALID_ARGUMENT until the header has been read. */
+QUORIN_C_API int quorin_opener_info(const quorin_opener* o, quorin_sealed_info* info);
+QUORIN_C_API void quorin_opener_free(quorin_opener* o);
+
 #ifdef __cplusplus
 }
 #endif
