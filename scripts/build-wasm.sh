@@ -6,8 +6,10 @@
 # downloaded but Debian's source package of libsodium, which emcc compiles
 # once into build/wasm-deps/prefix; then `cmake --preset wasm` builds the
 # cipher, the component, the sealing library and the C interface into one
-# module, and CTest runs the package's tests with Node's test runner (the
-# interop ones against build/ci's or build/default's native tool, if built).
+# module and the page's worker bundle, and CTest runs the package's tests
+# with Node's test runner (the interop ones against build/ci's or
+# build/default's native tool, if built) and, with Chromium installed, the
+# page's test in headless Chromium.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 deps="$root/build/wasm-deps"
@@ -40,6 +42,11 @@ cd "$root"
 tool=""
 for t in build/ci/bin/quorin build/default/bin/quorin; do [ -x "$t" ] && { tool="$root/$t"; break; }; done
 cmake --preset wasm -Wno-dev -DQUORIN_NATIVE_TOOL="$tool" >/dev/null
-cmake --build build/wasm --target quorin_wasm
-ls -l bindings/js/dist/quorin.wasm bindings/js/dist/quorin.mjs
+cmake --build build/wasm --target quorin_wasm quorin_web
+ls -l bindings/js/dist/quorin.wasm bindings/js/dist/quorin.mjs web/dist/quorin-worker.js
+# The page's test drives Debian's Chromium through puppeteer-core, from the
+# npm registry at the versions of the committed lock file.
+if [ -x /usr/bin/chromium ]; then
+  npm ci --prefix web/test --no-audit --no-fund --loglevel=error
+fi
 ctest --test-dir build/wasm --output-on-failure

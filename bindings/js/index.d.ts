@@ -79,10 +79,23 @@ export interface SealedHeader {
   chunkBytes: number;
 }
 
-/** The sealed bytes of data, as `quorin seal` writes them. */
+/** The sealed bytes of data, as `quorin seal` writes them; a stream gives a
+ * stream, in constant memory. */
 export function seal(data: string | Bytes, options: SealOptions): Uint8Array;
-/** The plaintext, once every tag matched. */
+export function seal(data: ReadableStream<Uint8Array>, options: SealOptions): ReadableStream<Uint8Array>;
+/** The plaintext, once every tag matched; a stream gives a stream, which
+ * releases each chunk once its tag matched and errors with the matching
+ * QuorinError. */
 export function open(data: Bytes, options: OpenOptions): Uint8Array;
+export function open(data: ReadableStream<Uint8Array>, options: OpenOptions): ReadableStream<Uint8Array>;
+/** Seals what is written to it; bad options throw from the constructor. */
+export class SealStream extends TransformStream<Uint8Array, Uint8Array> {
+  constructor(options: SealOptions);
+}
+/** Opens what is written to it. */
+export class OpenStream extends TransformStream<Uint8Array, Uint8Array> {
+  constructor(options: OpenOptions);
+}
 /** What a sealed file's header says, without a secret. */
 export function sealedHeader(data: Bytes): SealedHeader;
 /** A new identity (secret) and its recipient. */

@@ -74,3 +74,68 @@ test("wrong arguments are refused before any work", () => {
   assert.throws(() => quorin.seal(new Uint8Array(1), { recipients: ["quorin1qqqq"] }), RangeError);
   assert.throws(() => quorin.open(42, { passphrase: "p" }), TypeError);
 });
+
+// A ReadableStream of data in pieces of the given sizes (cycled).
+function streamOf(data, sizes) {
+  let at = 0, i = 0;
+  return new ReadableStream({
+    pull(controller) {
+      if (at >= data.length) return controller.close();
+      const n = sizes[i++ % sizes.length];
+      controller.enqueue(data.slice(at, at + n));
+      at += n;
+    },
+  });
+}
+
+async function collect(stream) {
+  const parts = [];
+  for await (const part of stream) parts.push(part);
+  const out = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
+  let at = 0;
+  for (const p of parts) { out.set(p, at); at += p.length; }
+  return out;
+}
+
+test("streams seal and open in any pieces, the known-answer files too", async () => {
+  const key = { keyFile: new Uint8Array(32).fill(5) };
+  const data = Uint8Array.from({ length: 3 * 65536 + 1000 }, (_, i) => (i * 7) % 256);
+  for (const sizes of [[1, 0, 4095], [65536], [3 * 65536 + 1000], [2 ** 20 + 5]]) {
+    const sealed = await collect(quorin.seal(streamOf(data, sizes), { mode: "ofb", ...key }));
+    assert.equal(sealed.length, quorin.seal(data, key).length);
+    assert.deepEqual(quorin.open(sealed, key), data);
+    assert.deepEqual(await collect(quorin.open(streamOf(sealed, sizes.toReversed?.() ?? sizes), key)), data);
+  }
+  for (const [name, kind] of [["sealed-passphrase.qsl", "passphrase"], ["sealed-v2-three.qsl", "identity"]])
+    assert.deepEqual(await collect(quorin.open(streamOf(read(name), [13]), SECRETS[kind])), PLAIN, name);
+});
+
+test("a stream releases the verified chunks, then errors; bad options throw at once", async () => {
+  const key = { keyFile: new Uint8Array(32).fill(6) };
+  const data = new Uint8Array(10 * 65536).fill(1);
+  const sealed = quorin.seal(data, key);
+  const header = sealed.length - data.length - 16 - 11 * 16;
+  const altered = sealed.slice();
+  altered[header + 4 * (65536 + 16) + 100] ^= 1; // in the fifth chunk
+  const released = [];
+  const reading = (async () => { for await (const p of quorin.open(streamOf(altered, [4096]), key)) released.push(p.length); })();
+  await assert.rejects(reading, quorin.AuthenticationError);
+  assert.equal(released.reduce((a, b) => a + b, 0), 4 * 65536);
+  await assert.rejects(collect(quorin.open(streamOf(sealed.slice(0, -16), [999]), key)), quorin.TruncatedError);
+  await assert.rejects(collect(quorin.open(streamOf(new Uint8Array(100), [7]), key)), quorin.NotSealedError);
+  assert.throws(() => new quorin.SealStream({ keyFile: new Uint8Array(32), mode: "ecb" }), RangeError);
+  assert.throws(() => new quorin.OpenStream({}), RangeError);
+});
+
+test("streams keep memory constant", async () => {
+  const key = { keyFile: new Uint8Array(32).fill(7) };
+  const piece = new Uint8Array(2 ** 20).fill(3), pieces = 128;
+  let left = pieces;
+  const source = new ReadableStream({ pull(c) { if (left-- > 0) c.enqueue(piece); else c.close(); } });
+  const before = process.memoryUsage().rss;
+  let total = 0;
+  for await (const p of quorin.open(quorin.seal(source, key), key)) total += p.length;
+  assert.equal(total, pieces * piece.length);
+  const grown = (process.memoryUsage().rss - before) / 2 ** 20;
+  assert.ok(grown < 64, `memory grew by ${grown.toFixed(0)} MiB for 128 MiB through both streams`);
+});

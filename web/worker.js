@@ -1,0 +1,78 @@
+// The page's worker: seals or opens one file at a time, streaming it from
+// the disk through the WebAssembly module and into a Blob, so that memory
+// stays small whatever the file's size. The bundle puts the package's code
+// before this, with `quorin` bound to it and `started` settled once the
+// module is ready.
+
+// Output collected so far is folded into one Blob every so often, so that
+// the browser may keep it on disk rather than in this worker's memory.
+const FOLD_BYTES = 32 * 2 ** 20;
+
+function secretOptions(secret) {
+  switch (secret.kind) {
+    case "passphrase": return { passphrase: secret.passphrase };
+    case "keyFile": return { keyFile: new Uint8Array(secret.keyFile) };
+    case "identity": return { identities: secret.text.split(/\s+/).filter(Boolean) };
+    case "recipients": return { recipients: secret.text.split(/\s+/).filter(Boolean) };
+  }
+  throw new RangeError("choose a passphrase, a key file, an identity or recipients");
+}
+
+// What went wrong, in words for the person at the page.
+function explain(e) {
+  if (e instanceof quorin.AuthenticationError)
+    return "Wrong passphrase, key file or identity, or the file was altered. Nothing was saved.";
+  if (e instanceof quorin.TruncatedError)
+    return "The sealed file is truncated: it ends early (an incomplete download or copy?). Nothing was saved.";
+  if (e instanceof quorin.NotSealedError) return "This is not a sealed file. Nothing was saved.";
+  if (e instanceof quorin.UnsupportedVersionError)
+    return "This file was sealed by a newer version; open it with a newer version of this page.";
+  if (e instanceof quorin.CostLimitError)
+    return "This file asks for more passphrase work than this page allows: " + e.message;
+  if (e instanceof quorin.QuorinError || e instanceof RangeError || e instanceof TypeError) return e.message;
+  return "Something went wrong: " + (e?.message ?? e);
+}
+
+async function run({ action, file, secret, mode, keySize }) {
+  const options = secretOptions(secret);
+  const through = action === "seal"
+    ? new quorin.SealStream({ ...options, mode, keySize })
+    : new quorin.OpenStream(options);
+  let read = 0, lastReport = 0;
+  const counting = new TransformStream({
+    transform(chunk, controller) {
+      read += chunk.length;
+      const now = Date.now();
+      if (now - lastReport > 100) {
+        lastReport = now;
+        postMessage({ progress: file.size ? read / file.size : 1 });
+      }
+      controller.enqueue(chunk);
+    },
+  });
+  let parts = [], pending = 0, total = 0;
+  const output = file.stream().pipeThrough(counting).pipeThrough(through);
+  for await (const part of output) {
+    parts.push(part);
+    pending += part.length;
+    total += part.length;
+    if (pending >= FOLD_BYTES) {
+      parts = [new Blob(parts)];
+      pending = 0;
+    }
+  }
+  postMessage({ progress: 1 });
+  return { blob: new Blob(parts, { type: "application/octet-stream" }), size: total };
+}
+
+onmessage = async ({ data }) => {
+  try {
+    await started;
+    const { blob, size } = await run(data);
+    postMessage({ done: blob, size });
+  } catch (e) {
+    postMessage({ error: explain(e), kind: e?.name ?? "Error" });
+  }
+};
+started.then(() => postMessage({ ready: quorin.version() }),
+  (e) => postMessage({ error: "This browser could not start the WebAssembly module: " + (e?.message ?? e) }));
