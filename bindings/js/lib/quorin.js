@@ -278,10 +278,11 @@ function openOptions({ costLimit }) {
 }
 
 // Sealing and opening go through the C library's pushed form in pieces of
-// at most PIECE bytes, through two blocks of the module's memory that are
-// reused (and wiped when done): memory stays constant however long the
-// input, and nothing is copied twice.
-const PIECE = 1 << 20;
+// PIECE bytes, gathered in one block of the module's memory and written out
+// of another, both reused (and wiped when done): memory stays constant
+// however long the input. A piece of a few chunks keeps the cipher's lanes
+// busy and both blocks in cache (256 KiB measured faster than 64 KiB or 1 MiB).
+const PIECE = 256 * 1024;
 const pushedRegistry = new FinalizationRegistry((free) => free());
 
 class Pushed {
@@ -289,6 +290,7 @@ class Pushed {
   #in;
   #out;
   #written;
+  #filled = 0;
   #calls;
   constructor(sealing, options) {
     const set = secretsOf(options, sealing);
@@ -314,17 +316,20 @@ class Pushed {
 
   /** Pushes bytes; `emit` gets each piece of output (a view, valid until the next call). */
   push(bytes, emit) {
-    for (let at = 0; at < bytes.length; at += PIECE) {
-      const piece = bytes.subarray(at, at + PIECE);
-      this.#live();
-      M.HEAPU8.set(piece, this.#in.ptr);
-      this.#step(piece.length, false, emit);
+    this.#live();
+    for (let at = 0; at < bytes.length;) {
+      const n = Math.min(PIECE - this.#filled, bytes.length - at);
+      M.HEAPU8.set(bytes.subarray(at, at + n), this.#in.ptr + this.#filled);
+      this.#filled += n;
+      at += n;
+      if (this.#filled === PIECE) this.#step(false, emit);
     }
   }
 
   finish(emit) {
     this.#live();
-    this.#step(0, true, emit);
+    if (this.#filled > 0) this.#step(false, emit);
+    this.#step(true, emit);
     this.close();
   }
 
@@ -341,7 +346,9 @@ class Pushed {
     if (!this.#h) throw new TypeError("this stream has ended");
   }
 
-  #step(length, finish, emit) {
+  #step(finish, emit) {
+    const length = finish ? 0 : this.#filled;
+    this.#filled = 0;
     const room = this.#calls.room(this.#h, length);
     if (room > this.#out.size) {  // an opener holding a larger chunk than PIECE
       this.#out.free();
@@ -400,9 +407,27 @@ function transformerOf(pushed) {
   };
 }
 
+// An array of `capacity` bytes that can be cut short without a copy where
+// the engine has resizable ArrayBuffers (Node 20, current browsers).
+function shrinkable(capacity) {
+  if (typeof ArrayBuffer.prototype.resize !== "function") return new Uint8Array(capacity);
+  return new Uint8Array(new ArrayBuffer(capacity, { maxByteLength: capacity }));
+}
+
+function cut(array, n) {
+  if (n === array.length) return array;
+  if (array.buffer.resizable) {
+    array.buffer.resize(n);
+    return array;
+  }
+  const copy = array.slice(0, n);
+  array.fill(0);
+  return copy;
+}
+
 // Whole arrays through the same pushed form, into one array of the result.
 function whole(pushed, raw, capacity) {
-  let result = new Uint8Array(capacity), n = 0;
+  let result = shrinkable(capacity), n = 0;
   const collect = (view) => {
     if (n + view.length > result.length) {  // cannot happen: capacity is a bound
       const larger = new Uint8Array(Math.max(result.length * 2, n + view.length));
@@ -422,7 +447,7 @@ function whole(pushed, raw, capacity) {
   } finally {
     pushed.close();
   }
-  return n === result.length ? result : result.slice(0, n);
+  return cut(result, n);
 }
 
 /** Seals data for a passphrase, a key file or recipients: a Uint8Array (or a
