@@ -1,7 +1,9 @@
 // The page: gathers the file, the secret and the options, runs the work in
 // a worker (built from the bundle's source, so that the page also works
-// from file://), shows progress, and offers the result for saving. Nothing
-// is sent anywhere or kept.
+// from file://), shows progress, and writes the result as it comes: to a
+// file the person chose first where the browser can (File System Access;
+// written aside and put in place only when complete), else into a Blob
+// offered for saving at the end. Nothing is sent anywhere or kept.
 "use strict";
 
 const $ = (id) => document.getElementById(id);
@@ -11,9 +13,32 @@ const ui = {
   keyFile: $("key-file"), identity: $("identity"), recipients: $("recipients"),
   mode: $("mode"), keySize: $("key-size"), start: $("start"), cancel: $("cancel"),
   progress: $("progress"), status: $("status"), error: $("error"), result: $("result"),
-  download: $("download"), drop: $("drop"),
+  download: $("download"), drop: $("drop"), direct: $("direct"), directBox: $("direct-box"),
 };
-let worker = null, busy = false, resultUrl = null;
+let worker = null, busy = false, resultUrl = null, sink = null;
+
+// Where the output goes: a file chosen beforehand, written as it comes...
+class FileSink {
+  constructor(writable, name) { this.writable = writable; this.name = name; }
+  write(bytes) { return this.writable.write(bytes); }
+  async finish() { await this.writable.close(); }  // the file appears only now
+  abort() { this.writable.abort().catch(() => {}); }
+}
+
+// ...or a Blob, folded every so often so that the browser may keep it on disk.
+class BlobSink {
+  constructor(name) { this.name = name; this.parts = []; this.pending = 0; }
+  write(bytes) {
+    this.parts.push(bytes);
+    this.pending += bytes.length;
+    if (this.pending >= 32 * 2 ** 20) {
+      this.parts = [new Blob(this.parts)];
+      this.pending = 0;
+    }
+  }
+  finish() { this.blob = new Blob(this.parts, { type: "application/octet-stream" }); this.parts = []; }
+  abort() { this.parts = []; }
+}
 
 function action() {
   return form.elements.action.value;
@@ -60,34 +85,75 @@ function setBusy(on) {
 function startWorker() {
   const source = new Blob([self.QUORIN_WORKER_SOURCE], { type: "text/javascript" });
   const url = URL.createObjectURL(source);
-  worker = new Worker(url, { name: "quorin" });
+  const w = (worker = new Worker(url, { name: "quorin" }));
   URL.revokeObjectURL(url);
-  worker.onmessage = ({ data }) => {
-    if (data.ready) return;
+  let writing = Promise.resolve();  // the pieces are written in order, one at a time
+  w.onmessage = ({ data }) => {
+    if (w !== worker || data.ready) return;  // a cancelled worker's last words
     if (data.progress !== undefined) {
       ui.progress.value = data.progress;
       return;
     }
-    setBusy(false);
-    if (data.error) return fail(data.error);
-    const name = outputName(ui.file.files[0].name);
-    resultUrl = URL.createObjectURL(data.done);
-    ui.download.href = resultUrl;
-    ui.download.download = name;
-    ui.download.textContent = `Save ${name} (${data.size.toLocaleString()} bytes)`;
-    ui.result.hidden = false;
-    say(action() === "seal" ? "Sealed." : "Opened: every part of the file was verified.");
-    ui.download.focus();
+    if (!busy) return data.error && fail(data.error);  // the module could not start
+    const target = sink;
+    const failed = (e) => {
+      if (w !== worker) return;
+      w.terminate();
+      startWorker();
+      ended(null, "The result could not be written: " + e.message);
+    };
+    if (data.piece) {
+      writing = writing.then(async () => {
+        await target.write(new Uint8Array(data.piece));
+        w.postMessage({ ack: true });
+      }).catch(failed);
+      return;
+    }
+    writing = writing.then(async () => {
+      if (data.error) return ended(null, data.error);
+      await target.finish();
+      ended(data.done);
+    }).catch(failed);
   };
-  worker.onerror = (e) => {
-    setBusy(false);
+  w.onerror = (e) => {
+    if (w !== worker) return;
+    if (busy) return ended(null, "The worker failed: " + (e.message || "this browser refused to run it"));
     fail("The worker failed: " + (e.message || "this browser refused to run it"));
   };
+}
+
+// The work ended: with the output's size, or with a message (and nothing saved).
+function ended(size, message) {
+  if (!busy) return;
+  setBusy(false);
+  const done = sink;
+  sink = null;
+  if (message !== undefined) {
+    done.abort();
+    return fail(message);
+  }
+  const verb = action() === "seal" ? "Sealed" : "Opened: every part of the file was verified";
+  if (done instanceof FileSink) return say(`${verb}, and saved as ${done.name} (${size.toLocaleString()} bytes).`);
+  resultUrl = URL.createObjectURL(done.blob);
+  ui.download.href = resultUrl;
+  ui.download.download = done.name;
+  ui.download.textContent = `Save ${done.name} (${size.toLocaleString()} bytes)`;
+  ui.result.hidden = false;
+  say(verb + ".");
+  ui.download.focus();
 }
 
 function outputName(name) {
   if (action() === "seal") return name + ".qsl";
   return /\.qsl$/i.test(name) && name.length > 4 ? name.slice(0, -4) : name + ".opened";
+}
+
+// The place to write to: asked for now, while the click still counts as the
+// person's own gesture.
+async function sinkFor(name) {
+  if (!ui.direct.checked || typeof window.showSaveFilePicker !== "function") return new BlobSink(name);
+  const handle = await window.showSaveFilePicker({ suggestedName: name });
+  return new FileSink(await handle.createWritable(), handle.name);
 }
 
 async function secret() {
@@ -121,6 +187,11 @@ form.addEventListener("submit", async (event) => {
   } catch (e) {
     return fail(e.message);
   }
+  try {
+    sink = await sinkFor(outputName(file.name));
+  } catch (e) {
+    return e.name === "AbortError" ? say("Nothing was saved.") : fail(e.message);
+  }
   setBusy(true);
   ui.progress.value = 0;
   say(action() === "seal" ? "Sealing…" : "Opening…");
@@ -131,6 +202,8 @@ ui.cancel.addEventListener("click", () => {
   if (!busy) return;
   worker.terminate(); // stops the work at once; nothing was saved
   startWorker();
+  sink?.abort();
+  sink = null;
   setBusy(false);
   ui.progress.value = 0;
   say("Cancelled. Nothing was saved.");
@@ -154,5 +227,6 @@ document.addEventListener("drop", (e) => {
   }
 });
 
+ui.directBox.hidden = typeof window.showSaveFilePicker !== "function";
 refresh();
 startWorker();

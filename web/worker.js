@@ -1,12 +1,26 @@
 // The page's worker: seals or opens one file at a time, streaming it from
-// the disk through the WebAssembly module and into a Blob, so that memory
-// stays small whatever the file's size. The bundle puts the package's code
+// the disk through the WebAssembly module and out to the page piece by
+// piece, which writes each to the file being saved (or a Blob), so that
+// memory stays small whatever the file's size. The bundle puts the package's code
 // before this, with `quorin` bound to it and `started` settled once the
 // module is ready.
 
-// Output collected so far is folded into one Blob every so often, so that
-// the browser may keep it on disk rather than in this worker's memory.
-const FOLD_BYTES = 32 * 2 ** 20;
+// Pieces of output sent to the page and not yet written there: the work
+// waits beyond this, so that a slow disk holds the worker back rather than
+// memory filling up.
+const IN_FLIGHT = 8;
+let inFlight = 0, written = null;
+
+function acknowledged() {
+  inFlight--;
+  if (written) { written(); written = null; }
+}
+
+async function send(piece) {
+  while (inFlight >= IN_FLIGHT) await new Promise((resolve) => { written = resolve; });
+  inFlight++;
+  postMessage({ piece: piece.buffer }, [piece.buffer]);
+}
 
 function secretOptions(secret) {
   switch (secret.kind) {
@@ -50,26 +64,20 @@ async function run({ action, file, secret, mode, keySize }) {
       controller.enqueue(chunk);
     },
   });
-  let parts = [], pending = 0, total = 0;
-  const output = file.stream().pipeThrough(counting).pipeThrough(through);
-  for await (const part of output) {
-    parts.push(part);
-    pending += part.length;
-    total += part.length;
-    if (pending >= FOLD_BYTES) {
-      parts = [new Blob(parts)];
-      pending = 0;
-    }
+  let total = 0;
+  for await (const piece of file.stream().pipeThrough(counting).pipeThrough(through)) {
+    total += piece.length;
+    await send(piece);  // a copy of its own out of the module's memory, so it is moved, not copied
   }
   postMessage({ progress: 1 });
-  return { blob: new Blob(parts, { type: "application/octet-stream" }), size: total };
+  return total;
 }
 
 onmessage = async ({ data }) => {
+  if (data.ack) return acknowledged();
   try {
     await started;
-    const { blob, size } = await run(data);
-    postMessage({ done: blob, size });
+    postMessage({ done: await run(data) });
   } catch (e) {
     postMessage({ error: explain(e), kind: e?.name ?? "Error" });
   }

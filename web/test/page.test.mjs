@@ -1,5 +1,6 @@
 // The page in headless Chromium, from file://: seal a file and open it back
-// through the page and compare the saved bytes; the refusals show their
+// through the page and compare the saved bytes (saved at the end, and as
+// the work goes); the refusals show their
 // message and save nothing; cancelling stops the work; the controls are
 // labelled and reachable by keyboard, and the page reflows at 200% zoom; and
 // no request leaves the page (the test counts them, and its own server
@@ -44,8 +45,9 @@ after(async () => {
   rmSync(dir, { recursive: true, force: true });
 });
 
-async function choose(action, file, secret) {
+async function choose(action, file, secret, direct = false) {
   await page.click(`input[name=action][value=${action}]`);
+  await page.$eval("#direct", (el, on) => { el.checked = on; }, direct);
   await (await page.$("#file")).uploadFile(file);
   await page.select("#secret-kind", secret.kind);
   if (secret.kind === "passphrase") {
@@ -57,7 +59,8 @@ async function choose(action, file, secret) {
   await page.click("#start");
   // Until the result or the error shows.
   await page.waitForFunction(() => !document.getElementById("result").hidden ||
-    !document.getElementById("error").hidden, { timeout: 120000 });
+    !document.getElementById("error").hidden || / saved as /.test(document.getElementById("status").textContent),
+  { timeout: 120000 });
   return page.evaluate(() => ({
     error: document.getElementById("error").hidden ? null : document.getElementById("error").textContent,
     saveAs: document.getElementById("result").hidden ? null : document.getElementById("download").download,
@@ -86,6 +89,41 @@ test("a file sealed by the page opens in the package, and opens back in the page
     { error: null, saveAs: "notes-copy.txt" });
   assert.deepEqual(await saved("notes-copy.txt"), PLAIN);
   if (process.env.QUORIN_SCREENSHOT) await page.screenshot({ path: process.env.QUORIN_SCREENSHOT });
+});
+
+// Saving as the work goes, through the File System Access API: the save
+// dialog cannot be answered headless, so the test puts a picker of its own
+// in its place, whose file keeps what is written, and whether it was
+// completed (close) or given up (abort).
+test("saving as the work goes: the file is completed, or given up on failure", async () => {
+  await page.evaluate(() => {
+    window.showSaveFilePicker = async ({ suggestedName }) => ({
+      name: suggestedName,
+      createWritable: async () => {
+        const file = (window.savedFile = { parts: [], closed: false, aborted: false });
+        return {
+          write: async (bytes) => { for (const b of bytes) file.parts.push(b); },
+          close: async () => { file.closed = true; },
+          abort: async () => { file.aborted = true; },
+        };
+      },
+    });
+  });
+  const source = join(dir, "direct.txt");
+  writeFileSync(source, PLAIN.subarray(0, 300000));
+  const sealing = await choose("seal", source, { kind: "passphrase", passphrase: PASSPHRASE }, true);
+  assert.deepEqual(sealing, { error: null, saveAs: null });
+  assert.match(await page.$eval("#status", (el) => el.textContent), /saved as direct\.txt\.qsl/);
+  const file = await page.evaluate(() => ({ ...window.savedFile, parts: undefined, bytes: window.savedFile.parts }));
+  assert.deepEqual({ closed: file.closed, aborted: file.aborted }, { closed: true, aborted: false });
+  const sealed = Uint8Array.from(file.bytes);
+  assert.deepEqual(quorin.open(sealed, { passphrase: PASSPHRASE }), PLAIN.subarray(0, 300000));
+
+  const wrong = join(dir, "direct.txt.qsl");
+  writeFileSync(wrong, sealed);
+  const opening = await choose("open", wrong, { kind: "passphrase", passphrase: "wrong" }, true);
+  assert.match(opening.error, /Wrong passphrase/);
+  assert.deepEqual(await page.evaluate(() => [window.savedFile.closed, window.savedFile.aborted]), [false, true]);
 });
 
 test("an identity opens what the package sealed to its recipient", async () => {
@@ -123,6 +161,7 @@ test("cancel stops the work and saves nothing", async () => {
   const big = join(dir, "big.bin");
   writeFileSync(big, new Uint8Array(256 * 2 ** 20));
   await page.click("input[name=action][value=seal]");
+  await page.$eval("#direct", (el) => { el.checked = false; });
   await (await page.$("#file")).uploadFile(big);
   await page.select("#secret-kind", "passphrase");
   for (const id of ["#passphrase", "#passphrase-again"]) await page.$eval(id, (el) => { el.value = "p"; });
