@@ -23,15 +23,6 @@ namespace {
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
-void Unpad(const std::uint8_t* plain, std::size_t& length, const std::string& name) {
-  const std::size_t pad = detail::StrictPadLength(plain, length);
-  if (pad == 0)
-    throw AuthenticationError(name +
-                              "'s padding is invalid under a matching tag: it was not sealed "
-                              "by quorin");
-  length -= pad;
-}
-
 // A file's body after its header: checks and decrypts stored chunks.
 class Body {
  public:
@@ -80,7 +71,7 @@ class BodyV2 final : public Body {
     }
     if (!cipher_.DecryptsChunksWhole()) cipher_.Decrypt({pieces, count});
     index_ += count;
-    if (final) Unpad(out, length, name_);
+    if (final) detail::Unpad(out, length, name_);
     return length;
   }
 
@@ -132,7 +123,7 @@ class BodyV1 final : public Body {
         written += piece;
       }
     }
-    if (final) Unpad(out, written, name_);
+    if (final) detail::Unpad(out, written, name_);
     return written;
   }
 

@@ -91,6 +91,15 @@ const Secret& UsableSecret(const HeaderInfo& info, Secrets secrets, const std::s
                                     : " opens with " + kinds + ", and none was given"));
 }
 
+void Unpad(const std::uint8_t* plain, std::size_t& length, const std::string& name) {
+  const std::size_t pad = StrictPadLength(plain, length);
+  if (pad == 0)
+    throw AuthenticationError(name +
+                              "'s padding is invalid under a matching tag: it was not sealed "
+                              "by quorin");
+  length -= pad;
+}
+
 format::Header V1Header(const HeaderInfo& info, const std::vector<std::uint8_t>& raw) {
   format::Header h{};
   h.info = info;
@@ -137,14 +146,7 @@ void Opener::OpenTo(framework::TStream& dest, Secrets secrets) {
       if (q.DecryptBuffer(static_cast<std::int32_t>(piece)) != 0)
         throw SealError("the component refused to decrypt");  // cannot happen: whole blocks
       std::size_t keep = piece;
-      if (last && at + piece == length) {
-        const std::size_t pad = detail::StrictPadLength(buffer, piece);
-        if (pad == 0)
-          throw AuthenticationError(name_ +
-                                    "'s padding is invalid under a matching tag: it was "
-                                    "not sealed by quorin");
-        keep -= pad;
-      }
+      if (last && at + piece == length) detail::Unpad(buffer, keep, name_);
       WriteFully(dest, buffer, keep);
     }
     if (last) return;

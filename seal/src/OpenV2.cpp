@@ -130,14 +130,7 @@ void OpenV2(framework::TStream& source, framework::TStream& dest,
             }
             if (!cipher.DecryptsChunksWhole()) cipher.Decrypt({k.pieces, count});
             k.release = (count - 1) * chunk + k.pieces[count - 1].blocks * kBlock;
-            if (k.final) {
-              const std::size_t pad = StrictPadLength(k.out.data(), k.release);
-              if (pad == 0)
-                throw AuthenticationError(name +
-                                          "'s padding is invalid under a matching tag: it was "
-                                          "not sealed by quorin");
-              k.release -= pad;
-            }
+            if (k.final) Unpad(k.out.data(), k.release, name);
           },
       .write =
           [&](unsigned w, std::uint64_t) {

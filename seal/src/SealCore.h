@@ -58,6 +58,11 @@ inline std::size_t StrictPadLength(const std::uint8_t* data, std::size_t size) {
   return pad;
 }
 
+// Takes the padding off a final chunk's `length` bytes of plaintext;
+// throws AuthenticationError naming `name` when it is not count-byte
+// padding (which a matching tag makes a file not sealed by quorin).
+void Unpad(const std::uint8_t* plain, std::size_t& length, const std::string& name);
+
 // A batch buffer left uninitialised: its pages are touched only as far as
 // they are used.
 class ByteBuffer {

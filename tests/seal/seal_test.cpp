@@ -107,36 +107,30 @@ Bytes Opened(const Bytes& sealed, const Secret& secret, const OpenOptions& optio
 }
 
 // The pushed forms, fed `piece` bytes at a time.
-Bytes PushedSeal(const Bytes& plain, Secrets secrets, const SealOptions& options,
-                 std::size_t piece) {
-  IncrementalSealer sealer(secrets, options);
+template <class Pushed>
+Bytes Push(Pushed& pushed, const Bytes& in, std::size_t piece) {
   Bytes out;
-  const auto take = [&](std::span<const std::uint8_t> in, bool finish) {
+  const auto take = [&](std::span<const std::uint8_t> bytes, bool finish) {
     const std::size_t at = out.size();
-    out.resize(at + sealer.MostOutput(in.size()));
+    out.resize(at + pushed.MostOutput(bytes.size()));
     const std::span<std::uint8_t> room(out.data() + at, out.size() - at);
-    out.resize(at + (finish ? sealer.Finish(room) : sealer.Update(in, room)));
+    out.resize(at + (finish ? pushed.Finish(room) : pushed.Update(bytes, room)));
   };
-  for (std::size_t at = 0; at < plain.size(); at += piece)
-    take({plain.data() + at, std::min(piece, plain.size() - at)}, false);
+  for (std::size_t at = 0; at < in.size(); at += piece)
+    take({in.data() + at, std::min(piece, in.size() - at)}, false);
   take({}, true);
   return out;
 }
 
-Bytes PushedOpen(const Bytes& sealed, Secrets secrets, std::size_t piece,
-                 const OpenOptions& options = {}) {
-  IncrementalOpener opener(secrets, options, "test");
-  Bytes out;
-  const auto take = [&](std::span<const std::uint8_t> in, bool finish) {
-    const std::size_t at = out.size();
-    out.resize(at + opener.MostOutput(in.size()));
-    const std::span<std::uint8_t> room(out.data() + at, out.size() - at);
-    out.resize(at + (finish ? opener.Finish(room) : opener.Update(in, room)));
-  };
-  for (std::size_t at = 0; at < sealed.size(); at += piece)
-    take({sealed.data() + at, std::min(piece, sealed.size() - at)}, false);
-  take({}, true);
-  return out;
+Bytes PushedSeal(const Bytes& plain, Secrets secrets, const SealOptions& options,
+                 std::size_t piece) {
+  IncrementalSealer sealer(secrets, options);
+  return Push(sealer, plain, piece);
+}
+
+Bytes PushedOpen(const Bytes& sealed, Secrets secrets, std::size_t piece) {
+  IncrementalOpener opener(secrets, {}, "test");
+  return Push(opener, sealed, piece);
 }
 Bytes PushedOpen(const Bytes& sealed, const Secret& secret, std::size_t piece) {
   const Secret* one[] = {&secret};
