@@ -20,16 +20,12 @@ export NODE_PATH=/usr/share/nodejs
 
 if [ ! -f "$prefix/lib/libsodium.a" ]; then
   rm -rf "$deps"
-  mkdir -p "$deps"
-  (cd "$deps" && apt-get source -q --download-only libsodium >/dev/null 2>&1) ||
-    { echo "build-wasm: apt-get source libsodium failed: is there a deb-src line? (scripts/install-deps.sh --wasm adds one)" >&2; exit 1; }
-  (cd "$deps" && dpkg-source -q -x libsodium_*.dsc libsodium >/dev/null 2>&1)
+  "$root/scripts/fetch-libsodium-source.sh" "$deps"
   # As libsodium's own emscripten build: cross-compiled, no threads, no
   # assembly, no stack protector; the whole library (the minimal one lacks
   # HMAC-SHA-256 and Poly1305).
   echo "build-wasm: libsodium from Debian's source package, with emcc"
   (cd "$deps/libsodium" &&
-   { [ -x configure ] || ./autogen.sh -s >/dev/null 2>&1; } &&
    emconfigure ./configure --quiet --host=wasm32-unknown-emscripten --disable-shared \
      --enable-static --without-pthreads --disable-ssp --disable-asm --disable-pie \
      --prefix="$prefix" CFLAGS="-O3" >"$deps/configure.log" 2>&1 &&

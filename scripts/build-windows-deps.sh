@@ -1,0 +1,38 @@
+#!/bin/sh
+# Builds, with Debian's MinGW-w64 cross compiler (the posix thread model),
+# what the Windows build links and Debian ships no Windows build of:
+# libsodium from Debian's source package, and GoogleTest from Debian's
+# googletest sources (/usr/src/googletest), both static. They go to a cache
+# outside the source tree, built once:
+#   scripts/build-windows-deps.sh        # prints the prefix
+# QUORIN_CACHE chooses the cache (default ~/.cache/quorin).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache="${QUORIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorin}/windows-x86_64"
+prefix="$cache/prefix"
+host=x86_64-w64-mingw32
+
+if [ ! -f "$prefix/lib/libsodium.a" ]; then
+  rm -rf "$cache/src"
+  "$root/scripts/fetch-libsodium-source.sh" "$cache/src"
+  echo "build-windows-deps: libsodium from Debian's source package, with $host-gcc-posix" >&2
+  (cd "$cache/src/libsodium" &&
+   ./configure --quiet --host=$host CC=$host-gcc-posix --disable-shared --enable-static \
+     --prefix="$prefix" CFLAGS="-O2" >"$cache/libsodium-configure.log" 2>&1 &&
+   make -j"$(nproc)" install >"$cache/libsodium-make.log" 2>&1) ||
+    { tail -n 30 "$cache"/libsodium-*.log >&2; echo "build-windows-deps: libsodium did not build" >&2; exit 1; }
+  # A static libsodium on Windows is declared so to its users, or its
+  # functions are taken for imports from a DLL.
+  sed -i 's/^Cflags: -I${includedir}$/Cflags: -I${includedir} -DSODIUM_STATIC/' "$prefix/lib/pkgconfig/libsodium.pc"
+fi
+
+if [ ! -f "$prefix/lib/libgtest.a" ]; then
+  echo "build-windows-deps: GoogleTest from /usr/src/googletest, with $host-g++-posix" >&2
+  cmake -S /usr/src/googletest -B "$cache/googletest" -G Ninja -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF \
+    >"$cache/googletest-configure.log" 2>&1 &&
+  cmake --build "$cache/googletest" --target install >"$cache/googletest-build.log" 2>&1 ||
+    { tail -n 30 "$cache"/googletest-*.log >&2; echo "build-windows-deps: GoogleTest did not build" >&2; exit 1; }
+fi
+echo "$prefix"
