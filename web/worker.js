@@ -79,7 +79,7 @@ onmessage = async ({ data }) => {
     await started;
     postMessage({ done: await run(data) });
   } catch (e) {
-    postMessage({ error: explain(e), kind: e?.name ?? "Error" });
+    postMessage({ error: explain(e) });
   }
 };
 started.then(() => postMessage({ ready: quorin.version() }),

@@ -149,7 +149,7 @@ struct IncrementalOpener::State {
   std::size_t lastTried = 0;       // how much of a header was too short
   std::optional<HeaderInfo> info;
   std::unique_ptr<Body> body;
-  bool anyChunk = false, over = false;
+  bool over = false;
 
   // Parses the header if `held` completes it; returns the bytes after it.
   bool ReadHeader(bool ending) {
@@ -235,7 +235,6 @@ std::size_t IncrementalOpener::Update(std::span<const std::uint8_t> sealed,
     if (s.held.size() == stored) {  // more follows, so it was not the last
       written += body.Open(s.held.data(), 1, stored, false, out.data() + written);
       s.held.clear();
-      s.anyChunk = true;
     }
     if (s.held.empty()) {
       // Chunks wholly in the input with more input after them, side by side.
@@ -243,7 +242,6 @@ std::size_t IncrementalOpener::Update(std::span<const std::uint8_t> sealed,
         const std::size_t count = std::min((sealed.size() - 1) / stored, kLanes);
         written += body.Open(sealed.data(), count, stored, false, out.data() + written);
         sealed = sealed.subspan(count * stored);
-        s.anyChunk = true;
       }
     }
     const std::size_t n = std::min(sealed.size(), stored - s.held.size());
@@ -261,11 +259,9 @@ std::size_t IncrementalOpener::Finish(std::span<std::uint8_t> out) {
     throw std::invalid_argument("the output has less room than MostOutput asks for");
   s.over = true;
   if (!s.body) s.ReadHeader(true);
-  if (s.held.empty()) {
-    if (!s.anyChunk)
-      throw TruncatedError(s.name + " is truncated: it has a header but no sealed data");
-    throw std::logic_error("a chunk is always held back");
-  }
+  // Any byte after the header leaves a chunk held back, so none held means none given.
+  if (s.held.empty())
+    throw TruncatedError(s.name + " is truncated: it has a header but no sealed data");
   return s.body->Open(s.held.data(), 1, s.held.size(), true, out.data());
 }
 

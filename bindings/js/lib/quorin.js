@@ -427,14 +427,9 @@ function cut(array, n) {
 
 // Whole arrays through the same pushed form, into one array of the result.
 function whole(pushed, raw, capacity) {
-  let result = shrinkable(capacity), n = 0;
+  const result = shrinkable(capacity);  // capacity bounds the output
+  let n = 0;
   const collect = (view) => {
-    if (n + view.length > result.length) {  // cannot happen: capacity is a bound
-      const larger = new Uint8Array(Math.max(result.length * 2, n + view.length));
-      larger.set(result.subarray(0, n));
-      result.fill(0);
-      result = larger;
-    }
     result.set(view, n);
     n += view.length;
   };
