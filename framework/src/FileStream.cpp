@@ -2,12 +2,10 @@
 #include "quorin/framework/FileStream.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "PosixIo.h"
+#include "SystemIo.h"
 #include "quorin/framework/Exceptions.h"
 
 namespace framework {
@@ -34,8 +32,8 @@ int OpenOrThrow(const std::string& FileName, std::uint16_t Mode) {
   };
   if (FileName.find('\0') != std::string::npos)
     return fail(EINVAL, "the name contains a zero byte");
-  const int fd = posixio::Open(FileName, OpenFlags(Mode));
-  if (fd < 0) return fail(errno, std::strerror(errno));
+  const int fd = sysio::Open(FileName, OpenFlags(Mode));
+  if (fd < 0) return fail(errno, sysio::ErrorText(errno));
   return fd;
 }
 
@@ -45,7 +43,7 @@ TFileStream::TFileStream(const std::string& FileName, std::uint16_t Mode)
     : THandleStream(OpenOrThrow(FileName, Mode), FileName) {}
 
 TFileStream::~TFileStream() {
-  ::close(FHandle);
+  sysio::Close(FHandle);
 }
 
 }  // namespace framework

@@ -1,12 +1,10 @@
-// Stream over a POSIX descriptor.
+// Stream over a handle of the system's (a descriptor; a CRT one on Windows).
 #include "quorin/framework/HandleStream.h"
 
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
 
-#include "PosixIo.h"
+#include "SystemIo.h"
 #include "quorin/framework/Exceptions.h"
 
 namespace framework {
@@ -16,15 +14,15 @@ THandleStream::THandleStream(int AHandle, std::string Name)
 
 std::int32_t THandleStream::Read(void* Buffer, std::int32_t Count) {
   if (Count <= 0) return 0;
-  const long n = posixio::ReadFully(FHandle, Buffer, static_cast<std::size_t>(Count));
-  if (n < 0) throw EStreamError(errno, "error reading '" + FName + "': " + std::strerror(errno));
+  const long n = sysio::ReadFully(FHandle, Buffer, static_cast<std::size_t>(Count));
+  if (n < 0) throw EStreamError(errno, "error reading '" + FName + "': " + sysio::ErrorText(errno));
   return static_cast<std::int32_t>(n);
 }
 
 std::int32_t THandleStream::Write(const void* Buffer, std::int32_t Count) {
   if (Count <= 0) return 0;
-  const long n = posixio::WriteFully(FHandle, Buffer, static_cast<std::size_t>(Count));
-  if (n < 0) throw EStreamError(errno, "error writing '" + FName + "': " + std::strerror(errno));
+  const long n = sysio::WriteFully(FHandle, Buffer, static_cast<std::size_t>(Count));
+  if (n < 0) throw EStreamError(errno, "error writing '" + FName + "': " + sysio::ErrorText(errno));
   return static_cast<std::int32_t>(n);
 }
 
@@ -32,9 +30,10 @@ std::int64_t THandleStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
   const int whence = Origin == TSeekOrigin::soBeginning ? SEEK_SET
                      : Origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                         : SEEK_END;
-  const off_t pos = ::lseek(FHandle, static_cast<off_t>(Offset), whence);
-  if (pos < 0) throw EStreamError(errno, "cannot seek in '" + FName + "': " + std::strerror(errno));
-  return static_cast<std::int64_t>(pos);
+  const std::int64_t pos = sysio::Seek(FHandle, Offset, whence);
+  if (pos < 0)
+    throw EStreamError(errno, "cannot seek in '" + FName + "': " + sysio::ErrorText(errno));
+  return pos;
 }
 
 }  // namespace framework

@@ -1,11 +1,10 @@
-// The package loader over dlopen/dlclose, and the design-time install step.
+// The package loader over the system's loadable modules, and the design-time install step.
 #include "quorin/framework/Package.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "ModuleLoader.h"
 #include "PackageRegistry.h"
 
 namespace framework {
@@ -13,11 +12,6 @@ namespace {
 
 // The package whose register procedures are running, to attribute the classes they register.
 TPackage* installing = nullptr;
-
-std::string DlError() {
-  const char* e = dlerror();
-  return e != nullptr ? e : "unknown error";
-}
 
 }  // namespace
 
@@ -37,18 +31,19 @@ std::vector<std::string> SupportedFrameworks() {
 
 std::unique_ptr<TPackage> LoadPackage(const std::string& Path) {
   const std::lock_guard lock(RegistryMutex());
-  void* handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) throw EPackageError("cannot load package '" + Path + "': " + DlError());
+  std::string loadError;
+  void* handle = modules::Load(Path, loadError);
+  if (handle == nullptr) throw EPackageError("cannot load package '" + Path + "': " + loadError);
   auto fail = [&](const std::string& why) {
-    dlclose(handle);
+    modules::Unload(handle);
     throw EPackageError("'" + Path + "' is not a usable package: " + why);
   };
   auto entry = [&](const char* name) {
-    void* sym = dlsym(handle, name);
+    void* sym = modules::Find(handle, name);
     if (sym == nullptr) fail(std::string("entry point ") + name + " is missing");
     return sym;
   };
-  // Casting an object pointer from dlsym to a function pointer is what POSIX prescribes.
+  // Casting the address found to a function pointer is what POSIX prescribes for dlsym.
   const auto getInfo = reinterpret_cast<TGetPackageInfoTableProc>(entry(kGetPackageInfoTableEntry));
   const auto initialize = reinterpret_cast<TPackageProc>(entry(kInitializeEntry));
   const auto finalize = reinterpret_cast<TPackageProc>(entry(kFinalizeEntry));
@@ -99,7 +94,7 @@ TPackage::~TPackage() {
   const std::lock_guard lock(RegistryMutex());
   Uninstall();
   if (FFinalize != nullptr) FFinalize();
-  if (FHandle != nullptr) dlclose(FHandle);
+  if (FHandle != nullptr) modules::Unload(FHandle);
 }
 
 std::span<const std::uint8_t> TPackage::FindResource(const std::string& Name) const {

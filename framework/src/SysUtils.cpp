@@ -1,13 +1,10 @@
 #include "quorin/framework/SysUtils.h"
 
-#include <unistd.h>
-
 #include <fcntl.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "PosixIo.h"
+#include "SystemIo.h"
 
 namespace framework {
 
@@ -27,16 +24,16 @@ int FileCreate(const std::string& FileName, unsigned Rights) {
     errno = EINVAL;
     return -1;
   }
-  return posixio::Open(FileName, O_WRONLY | O_CREAT | O_TRUNC, Rights);
+  return sysio::Open(FileName, O_WRONLY | O_CREAT | O_TRUNC, Rights);
 }
 
 std::string IOErrorMessage(int Code, const std::string& Step, const std::string& FileName) {
-  return "I/O error " + std::to_string(Code) + " (" + std::strerror(Code) + ") " + Step + " '" +
+  return "I/O error " + std::to_string(Code) + " (" + sysio::ErrorText(Code) + ") " + Step + " '" +
          FileName + "'";
 }
 
 void FileClose(int Handle) {
-  if (Handle >= 0) ::close(Handle);
+  if (Handle >= 0) sysio::Close(Handle);
 }
 
 }  // namespace framework

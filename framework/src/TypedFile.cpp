@@ -1,14 +1,12 @@
-// Typed-file records over POSIX descriptors, with the pending error kept per thread.
+// Typed-file records over the system's file handles, with the pending error kept per thread.
 #include "quorin/framework/TypedFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "PosixIo.h"
+#include "SystemIo.h"
 #include "quorin/framework/Exceptions.h"
 #include "quorin/framework/SysUtils.h"
 
@@ -47,7 +45,7 @@ bool IsOpen(const TFileRec& F, const char* Step) {
 }  // namespace
 
 TFileRec::~TFileRec() {
-  if (Handle >= 0) ::close(Handle);
+  if (Handle >= 0) sysio::Close(Handle);
 }
 
 void Assign(TFileRec& F, const std::string& Name) {
@@ -60,15 +58,15 @@ void Assign(TFileRec& F, const std::string& Name) {
 
 void ResetFile(TFileRec& F, std::int32_t RecSize) {
   if (F.Handle >= 0) {
-    ::close(F.Handle);
+    sysio::Close(F.Handle);
     F.Handle = -1;
   }
   if (RecSize != 1) return Fail(F, EINVAL, "opening");
-  const int fd = posixio::Open(F.Name, FlagsOf(F.Mode));
+  const int fd = sysio::Open(F.Name, FlagsOf(F.Mode));
   if (fd < 0) return Fail(F, errno, "opening");
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
+  sysio::TFileFacts facts;
+  if (sysio::Examine(fd, facts) && facts.Folder) {
+    sysio::Close(fd);
     return Fail(F, EISDIR, "opening");
   }
   F.Handle = fd;
@@ -79,7 +77,7 @@ void BlockRead(TFileRec& F, void* Buffer, std::int32_t Count, std::int32_t& Resu
   Result = 0;
   if (!IsOpen(F, "reading")) return;
   if (Count <= 0) return;
-  const long n = posixio::ReadFully(F.Handle, Buffer, static_cast<std::size_t>(Count));
+  const long n = sysio::ReadFully(F.Handle, Buffer, static_cast<std::size_t>(Count));
   if (n < 0) return Fail(F, errno, "reading");
   Result = static_cast<std::int32_t>(n);
 }
@@ -88,30 +86,30 @@ void BlockWrite(TFileRec& F, const void* Buffer, std::int32_t Count, std::int32_
   Result = 0;
   if (!IsOpen(F, "writing")) return;
   if (Count <= 0) return;
-  const long n = posixio::WriteFully(F.Handle, Buffer, static_cast<std::size_t>(Count));
+  const long n = sysio::WriteFully(F.Handle, Buffer, static_cast<std::size_t>(Count));
   if (n < 0) return Fail(F, errno, "writing");
   Result = static_cast<std::int32_t>(n);
 }
 
 bool EofFile(TFileRec& F) {
   if (!IsOpen(F, "testing end of")) return true;
-  const off_t pos = ::lseek(F.Handle, 0, SEEK_CUR);
-  struct stat st {};
-  if (pos < 0 || ::fstat(F.Handle, &st) != 0) {
+  const std::int64_t pos = sysio::Seek(F.Handle, 0, SEEK_CUR);
+  sysio::TFileFacts facts;
+  if (pos < 0 || !sysio::Examine(F.Handle, facts)) {
     Fail(F, errno, "testing end of");
     return true;
   }
-  return pos >= st.st_size;
+  return pos >= facts.Size;
 }
 
 std::int64_t FileSizeOf(TFileRec& F) {
   if (!IsOpen(F, "sizing")) return 0;
-  struct stat st {};
-  if (::fstat(F.Handle, &st) != 0) {
+  sysio::TFileFacts facts;
+  if (!sysio::Examine(F.Handle, facts)) {
     Fail(F, errno, "sizing");
     return 0;
   }
-  return static_cast<std::int64_t>(st.st_size);
+  return facts.Size;
 }
 
 void Close(TFileRec& F) {
@@ -119,7 +117,7 @@ void Close(TFileRec& F) {
   const int fd = F.Handle;
   F.Handle = -1;
   // The descriptor is released even when close reports an error; retrying would be unsafe.
-  if (::close(fd) != 0) Fail(F, errno, "closing");
+  if (sysio::Close(fd) != 0) Fail(F, errno, "closing");
 }
 
 void IOTest() {

@@ -1,25 +1,16 @@
 // SealFile, OpenFile and WriteNewKeyFile: outputs that exist under their
 // name only once they are complete.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "SecureBuffer.h"
 #include "quorin/framework/HandleStream.h"
 #include "quorin/platform/AtomicOutput.h"
+#include "quorin/platform/Files.h"
 #include "quorin/platform/Random.h"
 #include "quorin/seal/Seal.h"
 
 namespace quorin::seal {
 namespace {
-
-FileError SystemError(const std::string& what, int err = errno) {
-  return FileError(what + ": " + std::strerror(err));
-}
 
 class Descriptor {
  public:
@@ -27,7 +18,7 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) platform::CloseFile(fd_);
   }
   int get() const { return fd_; }
 
@@ -45,26 +36,24 @@ void AsFileErrors(Work work) {
   }
 }
 
-void CheckDestination(const std::string& path, bool replace, const struct stat& input) {
+void CheckDestination(const std::string& path, bool replace, const platform::FileFacts& input) {
   const std::string name = "'" + path + "'";
-  struct stat target {};
-  if (::lstat(path.c_str(), &target) != 0) return;
+  const platform::FileFacts target = platform::FactsOfName(path);
+  if (target.kind == platform::FileKind::Missing) return;
   if (!replace) throw FileError(name + " exists: choose another name or allow replacing it");
-  if (!S_ISREG(target.st_mode))
+  if (target.kind != platform::FileKind::Regular)
     throw FileError(name + " is not a regular file; write to it with the stream functions");
-  if (target.st_dev == input.st_dev && target.st_ino == input.st_ino)
+  if (target.SameFileAs(input))
     throw FileError(name + " is the input file: write the output to another file");
 }
 
 template <class Work>
 void BetweenFiles(const std::string& source, const std::string& dest, bool replace, Work work) {
-  Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (in.get() < 0) throw SystemError("cannot open '" + source + "'");
-  struct stat st {};
-  if (::fstat(in.get(), &st) != 0) throw SystemError("cannot read '" + source + "'");
-  if (S_ISDIR(st.st_mode)) throw FileError("'" + source + "' is a folder");
-  CheckDestination(dest, replace, st);
   AsFileErrors([&] {
+    const Descriptor in(platform::OpenToRead(source));
+    const platform::FileFacts facts = platform::FactsOf(in.get());
+    if (facts.kind == platform::FileKind::Folder) throw FileError("'" + source + "' is a folder");
+    CheckDestination(dest, replace, facts);
     platform::AtomicOutput out(dest);
     framework::THandleStream input(in.get(), "'" + source + "'");
     framework::THandleStream output(out.Descriptor(), "'" + dest + "'");
@@ -77,8 +66,7 @@ void BetweenFiles(const std::string& source, const std::string& dest, bool repla
 
 void WriteNewKeyFile(const std::string& path) {
   const std::string exists = "'" + path + "' exists: a key file is never overwritten";
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) throw FileError(exists);
+  if (platform::FactsOfName(path).kind != platform::FileKind::Missing) throw FileError(exists);
   SecureBuffer key(kNewKeyFileBytes);
   platform::RandomBytes(key.data(), key.size());
   try {
@@ -88,7 +76,8 @@ void WriteNewKeyFile(const std::string& path) {
       out.Commit(platform::Replace::Never);
     });
   } catch (const FileError&) {
-    if (::lstat(path.c_str(), &st) == 0) throw FileError(exists);  // it appeared meanwhile
+    if (platform::FactsOfName(path).kind != platform::FileKind::Missing)
+      throw FileError(exists);  // it appeared meanwhile
     throw;
   }
 }

@@ -4,10 +4,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include "check.h"
 #include "quorin/quorin.h"
+#include "scratch.h"
 
 static size_t from_hex(const char* hex, uint8_t* out) {
   size_t n = strlen(hex) / 2;
@@ -207,8 +207,8 @@ static void test_strings(void) {
 }
 
 static void test_files(void) {
-  char dir[] = "/tmp/quorin-capi-XXXXXX";
-  CHECK(mkdtemp(dir) != NULL);
+  char dir[] = "quorin-capi-XXXXXX";
+  CHECK(make_scratch_folder(dir) != NULL);
   char plain[64], cipher[64], back[64], missing[64];
   snprintf(plain, sizeof plain, "%s/plain", dir);
   snprintf(cipher, sizeof cipher, "%s/cipher", dir);

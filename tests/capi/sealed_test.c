@@ -6,11 +6,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "check.h"
 #include "quorin/quorin.h"
+#include "scratch.h"
 
 #define CHUNK 65536
 
@@ -481,8 +480,8 @@ static void test_failures(void) {
 
 /* Files appear only when complete, private, and never over another. */
 static void test_files(void) {
-  char folder[] = "/tmp/quorin-sealed-c-XXXXXX";
-  CHECK(mkdtemp(folder) != NULL);
+  char folder[] = "quorin-sealed-c-XXXXXX";
+  CHECK(make_scratch_folder(folder) != NULL);
   char plain[256], sealed[256], opened[256], key[256];
   snprintf(plain, sizeof plain, "%s/plain", folder);
   snprintf(sealed, sizeof sealed, "%s/plain.qsl", folder);
@@ -494,7 +493,7 @@ static void test_files(void) {
 
   CHECK(quorin_keygen(key) == QUORIN_OK);
   struct stat st;
-  CHECK(stat(key, &st) == 0 && st.st_size == 32 && (st.st_mode & 0777) == 0600);
+  CHECK(stat(key, &st) == 0 && st.st_size == 32 && OWNERS_ONLY(st));
   CHECK(quorin_keygen(key) == QUORIN_IO_ERROR && strstr(quorin_last_error(), "exists") != NULL);
   CHECK(quorin_keygen(NULL) == QUORIN_INVALID_ARGUMENT);
 
@@ -506,7 +505,7 @@ static void test_files(void) {
   quorin_secrets* s = quorin_secrets_new();
   CHECK(quorin_secrets_add_key_file(s, key_bytes, key_size) == QUORIN_OK);
   CHECK(quorin_seal_file(s, NULL, plain, sealed) == QUORIN_OK);
-  CHECK(stat(sealed, &st) == 0 && (st.st_mode & 0777) == 0600);
+  CHECK(stat(sealed, &st) == 0 && OWNERS_ONLY(st));
   CHECK(quorin_seal_file(s, NULL, plain, sealed) == QUORIN_IO_ERROR);
   quorin_seal_options replace;
   quorin_seal_options_default(&replace);

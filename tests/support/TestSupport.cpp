@@ -1,8 +1,7 @@
 #include "TestSupport.h"
 
-#include <stdlib.h>
-
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -91,9 +90,13 @@ Bytes ChainRegister(Rc6::TQuorin& q) {
 }
 
 TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "quorin-test-XXXXXX").string();
-  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = templ;
+  std::random_device random;
+  for (int tries = 0; tries < 100; ++tries) {
+    const auto name = "quorin-test-" + std::to_string(random()) + std::to_string(random());
+    path_ = std::filesystem::temp_directory_path() / name;
+    if (std::filesystem::create_directory(path_)) return;
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -111,19 +114,6 @@ void WriteFileBytes(const std::string& path, const Bytes& data) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-int OpenDescriptorCount() {
-  int n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
-  return n;
-}
-
-long LockedKiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmLck:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
 }
 
 }  // namespace testsupport

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "SystemFacts.h"
 #include "quorin/Rc6.h"
 
 namespace testsupport {
@@ -63,11 +64,6 @@ class TempDir {
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& data);
-// How many descriptors this process has open.
-int OpenDescriptorCount();
-
-// The memory this process has locked (VmLck), in KiB.
-long LockedKiB();
 // AddressSanitizer turns mlock into a no-op, so a lock cannot be seen there.
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool kLockVisible = false;

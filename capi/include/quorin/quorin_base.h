@@ -7,7 +7,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(QUORIN_C_BUILDING)
+#if defined(QUORIN_C_BUILDING) && defined(_WIN32)
+#define QUORIN_C_API __declspec(dllexport)
+#elif defined(QUORIN_C_BUILDING)
 #define QUORIN_C_API __attribute__((visibility("default")))
 #else
 #define QUORIN_C_API

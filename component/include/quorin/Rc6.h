@@ -32,7 +32,13 @@
 #include "quorin/framework/Classes.h"
 #include "quorin/framework/SysUtils.h"  // EInOutError, raised by the file operations
 
+#if defined(_WIN32) && (defined(tamberlo_EXPORTS) || defined(tambercin_EXPORTS))
+#define RC6_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define RC6_API __declspec(dllimport)
+#else
 #define RC6_API __attribute__((visibility("default")))
+#endif
 
 #if defined(QUORIN_FEATURES_1_10)
 #define QUORIN_PACKAGE_NAMESPACE v1_10

@@ -1,8 +1,5 @@
 #include "quorin/platform/SecretMemory.h"
 
-#include <sys/mman.h>
-#include <sys/prctl.h>
-
 #include "Sodium.h"
 
 namespace quorin::platform {
@@ -25,15 +22,6 @@ void WipeSecret(void* data, std::size_t size) noexcept {
 
 void LockSecret(const void* data, std::size_t size) noexcept {
   if (data != nullptr && size != 0) (void)sodium_mlock(const_cast<void*>(data), size);
-}
-
-void UnlockSecret(const void* data, std::size_t size) noexcept {
-  // Not sodium_munlock, which would zero the object's other members too.
-  if (data != nullptr && size != 0) (void)::munlock(data, size);
-}
-
-void KeepSecretsOutOfCoreDumps() noexcept {
-  (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 }  // namespace quorin::platform

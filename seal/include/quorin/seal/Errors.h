@@ -5,7 +5,13 @@
 #include <stdexcept>
 #include <string>
 
+#if defined(_WIN32) && defined(QUORIN_SEAL_BUILDING)
+#define QUORIN_SEAL_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define QUORIN_SEAL_API __declspec(dllimport)
+#else
 #define QUORIN_SEAL_API __attribute__((visibility("default")))
+#endif
 
 namespace quorin::seal {
 

@@ -1,0 +1,35 @@
+// Private helpers: the system's file calls behind the framework's handles,
+// one implementation per platform (posix/, windows/). A handle is an int on
+// every platform (a CRT descriptor on Windows); failures set errno.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace framework::sysio {
+
+// Opens Name (UTF-8) with the O_* flags of <fcntl.h>; returns the handle, or
+// -1 with errno set. Rights apply to a file that O_CREAT creates: 0600-like
+// rights make it the owner's alone on Windows, as on POSIX.
+int Open(const std::string& Name, int Flags, unsigned Rights = 0666);
+// Reads until Count bytes arrived or the end of the file; -1 with errno on error.
+long ReadFully(int Handle, void* Buffer, std::size_t Count);
+// Writes until Count bytes went out; -1 with errno on error (some may have been written).
+long WriteFully(int Handle, const void* Buffer, std::size_t Count);
+// The new position, or -1 with errno set; Whence is SEEK_SET, SEEK_CUR or SEEK_END.
+std::int64_t Seek(int Handle, std::int64_t Offset, int Whence);
+// 0, or -1 with errno set; the handle is released either way.
+int Close(int Handle);
+
+struct TFileFacts {
+  bool Folder = false;
+  std::int64_t Size = 0;
+};
+// What the handle refers to; false with errno set on failure.
+bool Examine(int Handle, TFileFacts& Facts);
+
+// The text for an errno value set by these functions.
+std::string ErrorText(int Code);
+
+}  // namespace framework::sysio

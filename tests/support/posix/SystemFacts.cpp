@@ -1,0 +1,38 @@
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "SystemFacts.h"
+
+namespace testsupport {
+
+const char* const kNullDevice = "/dev/null";
+
+int OpenDescriptorCount() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+long LockedKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmLck:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+bool IsOwnersOnly(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600;
+}
+
+void SetEnvironment(const char* name, const char* value) {
+  if (value != nullptr)
+    ::setenv(name, value, 1);
+  else
+    ::unsetenv(name);
+}
+
+}  // namespace testsupport
