@@ -2,13 +2,12 @@
 // streams.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
 
+#include "SettleDisk.h"
 #include "quorin/Rc6.h"
 
 namespace {
@@ -135,7 +134,7 @@ void Component_File(benchmark::State& state) {
   // cache must first give back. Then the files' writing out to disk must not
   // run into the timed calls.
   encrypt ? q->EncryptFile(files.plain, files.out) : q->DecryptFile(files.sealed, files.out);
-  ::sync();
+  SettleDisk();
   for (auto _ : state) {
     if (newOutput) {
       state.PauseTiming();

@@ -34,8 +34,10 @@ file(RELATIVE_PATH QUORIN_PYTHON_TO_LIB /${QUORIN_PYTHON_DIR}/quorin
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/python/_location.py CONTENT
   "# Written at installation: where libquorin-c lies, relative to this package.\nLIBRARY = \"${QUORIN_PYTHON_TO_LIB}\"\n")
 file(GLOB _quorin_python_modules ${PROJECT_SOURCE_DIR}/bindings/python/quorin/*.py)
-install(FILES ${_quorin_python_modules} bindings/python/quorin/py.typed ${PROJECT_BINARY_DIR}/python/_location.py
-  DESTINATION ${QUORIN_PYTHON_DIR}/quorin COMPONENT python)
+if(NOT WIN32)  # on Windows Python loads quorin-c.dll by ctypes (WINDOWS.md)
+  install(FILES ${_quorin_python_modules} bindings/python/quorin/py.typed ${PROJECT_BINARY_DIR}/python/_location.py
+    DESTINATION ${QUORIN_PYTHON_DIR}/quorin COMPONENT python)
+endif()
 if(QUORIN_BUILD_TOOLS)
   quorin_install_rpath(quorin)
   quorin_install_rpath(quorin-palette)
@@ -51,9 +53,11 @@ if(QUORIN_BUILD_TOOLS)
   else()
     set(_pages docs/man/quorin.1 docs/man/quorin-palette.1)
   endif()
-  install(FILES ${_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
-  install(FILES tools/completion/quorin tools/completion/quorin-palette
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tools)
+  if(NOT WIN32)
+    install(FILES ${_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+    install(FILES tools/completion/quorin tools/completion/quorin-palette
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tools)
+  endif()
 endif()
 
 install(EXPORT QuorinTargets NAMESPACE Quorin:: DESTINATION ${QUORIN_CMAKE_DIR} COMPONENT dev)
@@ -103,7 +107,10 @@ set(_runtime libquorin1)
 set(_dev libquorin-dev)
 set(_tools quorin)
 set(_python python3-quorin)
-if(QUORIN_DEBIAN_DOCS)
+if(WIN32)
+  # The ZIP's top folder: what a Windows user opens first.
+  install(FILES README.md LICENSE docs/WINDOWS.md DESTINATION . COMPONENT runtime)
+elseif(QUORIN_DEBIAN_DOCS)
   # Debian's changelog, compressed as policy asks (reproducibly: no name, no time).
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
     COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${PROJECT_BINARY_DIR}/changelog.Debian.gz
@@ -184,5 +191,16 @@ set(CPACK_DEBIAN_PYTHON_DESCRIPTION "RC6 cipher component TQuorin - Python 3 pac
  Reads and writes the TQuorin component's data from Python: RC6-32/20 in
  ECB, CBC, CFB or OFB with count-byte padding, the radix-64 armour and the
  CBC-MAC, through the C interface (ctypes).")
-set(CPACK_GENERATOR DEB)
+if(WIN32)
+  # One ZIP of everything a Windows user needs: the DLLs and quorin.exe in
+  # bin (they find each other there), import libraries, headers, documents.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_COMPONENTS_ALL runtime dev tools)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  set(CPACK_PACKAGING_INSTALL_PREFIX "")
+  set(CPACK_PACKAGE_FILE_NAME quorin-${CPACK_PACKAGE_VERSION}-windows-x86_64)
+  set(CPACK_POST_BUILD_SCRIPTS "")
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
 include(CPack)

@@ -20,7 +20,7 @@ export NODE_PATH=/usr/share/nodejs
 
 if [ ! -f "$prefix/lib/libsodium.a" ]; then
   rm -rf "$deps"
-  "$root/scripts/fetch-libsodium-source.sh" "$deps"
+  "$root/scripts/fetch-debian-source.sh" libsodium "$deps"
   # As libsodium's own emscripten build: cross-compiled, no threads, no
   # assembly, no stack protector; the whole library (the minimal one lacks
   # HMAC-SHA-256 and Poly1305).

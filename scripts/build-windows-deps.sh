@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds, with Debian's MinGW-w64 cross compiler (the posix thread model),
 # what the Windows build links and Debian ships no Windows build of:
-# libsodium from Debian's source package, and GoogleTest from Debian's
-# googletest sources (/usr/src/googletest), both static. They go to a cache
+# libsodium and Google Benchmark from Debian's source packages, and
+# GoogleTest from Debian's googletest sources (/usr/src/googletest), all
+# static. They go to a cache
 # outside the source tree, built once:
 #   scripts/build-windows-deps.sh        # prints the prefix
 # QUORIN_CACHE chooses the cache (default ~/.cache/quorin).
@@ -14,7 +15,7 @@ host=x86_64-w64-mingw32
 
 if [ ! -f "$prefix/lib/libsodium.a" ]; then
   rm -rf "$cache/src"
-  "$root/scripts/fetch-libsodium-source.sh" "$cache/src"
+  "$root/scripts/fetch-debian-source.sh" libsodium "$cache/src"
   echo "build-windows-deps: libsodium from Debian's source package, with $host-gcc-posix" >&2
   (cd "$cache/src/libsodium" &&
    ./configure --quiet --host=$host CC=$host-gcc-posix --disable-shared --enable-static \
@@ -34,5 +35,17 @@ if [ ! -f "$prefix/lib/libgtest.a" ]; then
     >"$cache/googletest-configure.log" 2>&1 &&
   cmake --build "$cache/googletest" --target install >"$cache/googletest-build.log" 2>&1 ||
     { tail -n 30 "$cache"/googletest-*.log >&2; echo "build-windows-deps: GoogleTest did not build" >&2; exit 1; }
+fi
+if [ ! -f "$prefix/lib/libbenchmark.a" ]; then
+  "$root/scripts/fetch-debian-source.sh" benchmark "$cache/src"
+  echo "build-windows-deps: Google Benchmark from Debian's source package, with $host-g++-posix" >&2
+  cmake -S "$cache/src/benchmark" -B "$cache/benchmark" -G Ninja -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake" \
+    -DQUORIN_WINDOWS_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON \
+    -DGIT_VERSION=0.0.0 -DBENCHMARK_ENABLE_LTO=OFF -DBUILD_SHARED_LIBS=OFF \
+    >"$cache/benchmark-configure.log" 2>&1 &&
+  cmake --build "$cache/benchmark" --target install >"$cache/benchmark-build.log" 2>&1 ||
+    { tail -n 30 "$cache"/benchmark-*.log >&2; echo "build-windows-deps: Google Benchmark did not build" >&2; exit 1; }
 fi
 echo "$prefix"

@@ -5,8 +5,11 @@
 #include <exception>
 
 #include "PaletteApp.h"
+#include "quorin/platform/Files.h"
 
 int main(int argc, char** argv) {
+  // Forms and listings are the same bytes on every platform.
+  quorin::platform::UseBinaryStandardStreams();
   try {
     return RunPalette(argc, argv);
   } catch (const std::exception& e) {  // anything the command line library itself throws

@@ -88,6 +88,7 @@ int RunPalette(int argc, char** argv) {
       "  quorin-palette form-show lib/libtamberlo.so form.txt\n",
       "quorin-palette"};
   app.require_subcommand(1);
+  app.allow_windows_style_options(false);  // "/path/pkg" is a path on every platform
   std::string package, out, form, className = "TQuorin", name = "Quorin1";
   std::vector<std::string> settings;
 

@@ -151,6 +151,8 @@ struct CommandLine::Parser {
 
   Parser() {
     app.require_subcommand(1);
+    // "/work/in.txt" is a file name, on Windows too; options start with "-" only.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", VersionText());
     app.get_formatter()->column_width(34);
     AddSealCommands();

@@ -7,11 +7,10 @@
 // terminal, /dev/null) and a pipe of this process's own (>(...)) are written
 // in place; a named FIFO or a block device only with -f and only when it is
 // the user's own, and nothing is reached through a symbolic link in a sticky
-// folder such as /tmp, where others may have planted it.
+// folder such as /tmp, where others may have planted it. On Windows, NUL,
+// the console and pipes are written in place, and standard input and output
+// carry bytes (binary mode).
 #pragma once
-
-#include <sys/stat.h>
-#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +19,8 @@
 #include <string>
 
 #include "quorin/platform/AtomicOutput.h"
+
+struct stat;
 
 namespace quorin {
 
@@ -56,16 +57,15 @@ class Input : public ByteSource {
   // The bytes left to read, when the input is a regular file.
   std::optional<std::int64_t> Remaining() const { return remaining_; }
   // The file's identity, to refuse writing the output over it.
-  dev_t Device() const { return device_; }
-  ino_t Inode() const { return inode_; }
+  std::uint64_t Device() const { return device_; }
+  std::uint64_t Inode() const { return inode_; }
   bool IsRegular() const { return regular_; }
 
  private:
   std::string name_;
   int fd_ = -1;
   bool owned_ = false, regular_ = false;
-  dev_t device_{};
-  ino_t inode_{};
+  std::uint64_t device_ = 0, inode_ = 0;
   std::optional<std::int64_t> remaining_;
 };
 
@@ -95,6 +95,7 @@ class Output : public ByteSink {
 
  private:
   enum class Kind { StandardOutput, InPlace, Atomic };
+  // POSIX: a device or pipe, examined through pathFd, written where it is.
   void OpenInPlace(int pathFd, const struct stat& target, bool force);
 
   std::string path_, name_;

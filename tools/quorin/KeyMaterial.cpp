@@ -1,15 +1,12 @@
 #include "KeyMaterial.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "Errors.h"
+#include "quorin/platform/Files.h"
 #include "quorin/platform/SecretHex.h"
 
 namespace quorin {
@@ -48,13 +45,22 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
 
 SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::size_t largest,
                         FileExtent extent) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0)
-    throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw UsageError("the " + what + " file '" + path + "' is a folder: name a file");
+  const std::string cannotRead = "cannot read the " + what + " file '" + path + "': ";
+  const std::string folder = "the " + what + " file '" + path + "' is a folder: name a file";
+  int fd;
+  try {
+    fd = platform::OpenToRead(path);
+  } catch (const platform::SystemError& e) {
+    if (e.Code() == EISDIR) throw UsageError(folder);
+    throw UsageError(cannotRead + platform::SystemErrorText(e.Code()));
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { platform::CloseFile(fd); }
+  } const closer{fd};
+  try {
+    if (platform::FactsOf(fd).kind == platform::FileKind::Folder) throw UsageError(folder);
+  } catch (const platform::SystemError&) {
   }
   // Read one byte more than allowed, so that a longer file (or an endless
   // device such as /dev/zero) is recognised without reading it all. A first
@@ -64,12 +70,12 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::s
   std::size_t done = 0;
   bool lineEnded = false;
   while (done < data.size() && !lineEnded) {
-    ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int err = errno;
-      ::close(fd);
-      throw UsageError("cannot read the " + what + " file '" + path + "': " + std::strerror(err));
+    std::ptrdiff_t n;
+    try {
+      n = static_cast<std::ptrdiff_t>(
+          platform::ReadSome(fd, data.data() + done, data.size() - done, "'" + path + "'"));
+    } catch (const platform::SystemError& e) {
+      throw UsageError(cannotRead + platform::SystemErrorText(e.Code()));
     }
     if (n == 0) break;
     if (extent == FileExtent::FirstLine) {
@@ -82,7 +88,6 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::s
     }
     done += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   if (done > largest)
     throw UsageError(std::string(extent == FileExtent::FirstLine ? "the first line of " : "") +
                      "the " + what + " file '" + path + "' is longer than " + Bytes(largest) +

@@ -1,16 +1,16 @@
 #include "Progress.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
+
+#include "quorin/platform/Files.h"
 
 namespace quorin {
 
 Progress::Progress(std::optional<std::int64_t> total, std::optional<bool> wanted)
     : show_(wanted.has_value() ? *wanted
                                : total.has_value() && *total >= (std::int64_t{64} << 20) &&
-                                     ::isatty(STDERR_FILENO)),
+                                     platform::IsTerminal(2)),
       total_(total),
       start_(std::chrono::steady_clock::now()),
       lastShown_(start_) {}

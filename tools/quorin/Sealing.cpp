@@ -1,7 +1,5 @@
 #include "Sealing.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -17,6 +15,7 @@
 #include "Progress.h"
 #include "quorin/framework/Exceptions.h"
 #include "quorin/platform/AtomicOutput.h"
+#include "quorin/platform/Files.h"
 #include "quorin/platform/Random.h"
 #include "quorin/platform/SecretMemory.h"
 #include "quorin/seal/Seal.h"
@@ -304,7 +303,7 @@ namespace {
 // output, whose temporary file a signal removes too. Never replaces anything.
 void WriteNewSecretFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
   const std::string exists = "'" + path + "' exists: a key or identity file is never overwritten";
-  if (struct stat st{}; ::lstat(path.c_str(), &st) == 0) throw CommandError(exists);
+  if (platform::FactsOfName(path).kind != platform::FileKind::Missing) throw CommandError(exists);
   try {
     platform::AtomicOutput out(path);
     out.Write(data, size);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "Arguments.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Errors.h"
@@ -76,5 +77,6 @@ int main(int argc, char** argv) {
   quorin::ForbidCoreDumps();
   // A signal must not leave a temporary output behind.
   quorin::platform::CleanUpOnSignals();
-  return Run(argc, argv);
+  quorin::Arguments arguments(argc, argv);
+  return Run(arguments.Count(), arguments.Values());
 }

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "TemporaryRegistry.h"
 #include "quorin/platform/Random.h"
@@ -41,9 +40,6 @@ bool NoUnnamedFiles(int err) {
 }
 
 }  // namespace
-
-SystemError::SystemError(const std::string& what, int code)
-    : std::runtime_error(what + ": " + std::strerror(code)), code_(code) {}
 
 OutputExists::OutputExists(const std::string& path)
     : SystemError("cannot move the output into place as " + Quoted(path), EEXIST) {}

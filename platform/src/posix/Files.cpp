@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace quorin::platform {
 namespace {
@@ -30,6 +31,44 @@ int OpenToRead(const std::string& path) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw SystemError("cannot open '" + path + "'", errno);
   return fd;
+}
+
+int OpenToWrite(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw SystemError("cannot open '" + path + "'", errno);
+  return fd;
+}
+
+std::size_t ReadSome(int descriptor, void* buffer, std::size_t count, const std::string& name) {
+  for (;;) {
+    const ssize_t n = ::read(descriptor, buffer, count);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) throw SystemError("cannot read " + name, errno);
+  }
+}
+
+void WriteTo(int descriptor, const void* data, std::size_t count, const std::string& name) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (count > 0) {
+    const ssize_t n = ::write(descriptor, p, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw SystemError("cannot write " + name, errno);
+    p += n;
+    count -= static_cast<std::size_t>(n);
+  }
+}
+
+void UseBinaryStandardStreams() noexcept {}
+
+bool IsTerminal(int descriptor) noexcept {
+  return ::isatty(descriptor) == 1;
+}
+
+std::string SystemErrorText(int code) {
+  return std::strerror(code);
 }
 
 void CloseFile(int descriptor) noexcept {

@@ -3,12 +3,8 @@
 #include "quorin/platform/AtomicOutput.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace quorin::platform {
-
-SystemError::SystemError(const std::string& what, int code)
-    : std::runtime_error(what + ": " + std::strerror(code)), code_(code) {}
 
 OutputExists::OutputExists(const std::string& path)
     : SystemError("cannot move the output into place as '" + path + "'", EEXIST) {}

@@ -54,9 +54,6 @@ std::wstring Wide(const std::string& path) {
 
 }  // namespace
 
-SystemError::SystemError(const std::string& what, int code)
-    : std::runtime_error(what + ": " + win32::ErrorText(code)), code_(code) {}
-
 OutputExists::OutputExists(const std::string& path)
     : SystemError("cannot move the output into place as " + Quoted(path), EEXIST) {}
 

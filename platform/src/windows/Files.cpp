@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <climits>
 #include <stdexcept>
 
 #include "Win32Text.h"
@@ -19,8 +20,10 @@ FileFacts Facts(HANDLE handle) {
     return facts;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(handle, &info))
-    throw SystemError("cannot examine a file", win32::ErrnoFromLastError());
+  if (!::GetFileInformationByHandle(handle, &info)) {
+    facts.kind = FileKind::Other;  // a pipe that says it is on a disk (Wine's)
+    return facts;
+  }
   facts.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0       ? FileKind::Folder
                : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::Link
                                                                              : FileKind::Regular;
@@ -31,19 +34,17 @@ FileFacts Facts(HANDLE handle) {
   return facts;
 }
 
-}  // namespace
-
-int OpenToRead(const std::string& path) {
+// Others may go on reading, writing or deleting it, as on POSIX.
+int Open(const std::string& path, DWORD access) {
   std::wstring wide;
   try {
     wide = win32::WidePath(path);
   } catch (const std::invalid_argument&) {
     throw SystemError("cannot open '" + path + "'", EINVAL);
   }
-  // Others may go on reading, writing or deleting it, as on POSIX.
-  const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -52,12 +53,55 @@ int OpenToRead(const std::string& path) {
       throw SystemError("cannot open '" + path + "'", EISDIR);
     throw SystemError("cannot open '" + path + "'", win32::ErrnoOf(error));
   }
-  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_RDONLY);
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                   _O_BINARY | (access == GENERIC_READ ? _O_RDONLY : 0));
   if (fd < 0) {
     ::CloseHandle(handle);
     throw SystemError("cannot open '" + path + "'", EMFILE);
   }
   return fd;
+}
+
+}  // namespace
+
+int OpenToRead(const std::string& path) {
+  return Open(path, GENERIC_READ);
+}
+
+int OpenToWrite(const std::string& path) {
+  return Open(path, GENERIC_WRITE);
+}
+
+std::size_t ReadSome(int descriptor, void* buffer, std::size_t count, const std::string& name) {
+  const int n =
+      ::_read(descriptor, buffer, static_cast<unsigned>(count < INT_MAX ? count : INT_MAX));
+  if (n < 0) throw SystemError("cannot read " + name, errno);
+  return static_cast<std::size_t>(n);
+}
+
+void WriteTo(int descriptor, const void* data, std::size_t count, const std::string& name) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (count > 0) {
+    const std::size_t piece = count < INT_MAX ? count : INT_MAX;
+    const int n = ::_write(descriptor, p, static_cast<unsigned>(piece));
+    if (n < 0) throw SystemError("cannot write " + name, errno);
+    p += n;
+    count -= static_cast<std::size_t>(n);
+  }
+}
+
+void UseBinaryStandardStreams() noexcept {
+  ::_setmode(0, _O_BINARY);
+  ::_setmode(1, _O_BINARY);
+}
+
+bool IsTerminal(int descriptor) noexcept {
+  DWORD mode = 0;
+  return ::GetConsoleMode(reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor)), &mode) != 0;
+}
+
+std::string SystemErrorText(int code) {
+  return win32::ErrorText(code);
 }
 
 void CloseFile(int descriptor) noexcept {

@@ -4,6 +4,7 @@
 // descriptors on Windows).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,21 @@ struct FileFacts {
 
 // Opens path to read. Throws SystemError ("cannot open 'path': reason").
 int OpenToRead(const std::string& path);
+// Opens an existing file or device (NUL, a terminal, a pipe) to write
+// where it is, without truncating it. Throws SystemError.
+int OpenToWrite(const std::string& path);
+// Reads what one read gives, up to count bytes (a pipe or terminal may give
+// fewer before its end); 0 at the end. Throws SystemError ("cannot read
+// <name>: reason").
+std::size_t ReadSome(int descriptor, void* buffer, std::size_t count, const std::string& name);
+// Writes all count bytes. Throws SystemError ("cannot write <name>: reason").
+void WriteTo(int descriptor, const void* data, std::size_t count, const std::string& name);
+// Standard input and output carry bytes: on Windows they leave text mode,
+// which would rewrite line ends and take Ctrl-Z for the end.
+void UseBinaryStandardStreams() noexcept;
+// Whether the descriptor is a terminal (on Windows, a console: the NUL
+// device is a character device but not one).
+bool IsTerminal(int descriptor) noexcept;
 void CloseFile(int descriptor) noexcept;
 // Throws SystemError.
 FileFacts FactsOf(int descriptor);

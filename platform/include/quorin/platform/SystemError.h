@@ -7,6 +7,10 @@
 
 namespace quorin::platform {
 
+// The system's text for an errno value (on Windows, the system's own
+// message when the value came from the last Win32 error of this thread).
+std::string SystemErrorText(int code);
+
 class SystemError : public std::runtime_error {
  public:
   // The message is "what: <the system's text for code>".

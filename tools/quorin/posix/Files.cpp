@@ -1,4 +1,4 @@
-#include "Files.h"
+#include "../Files.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "Errors.h"
+#include "../Errors.h"
 
 namespace quorin {
 namespace {
@@ -93,8 +93,8 @@ Input::Input(const std::string& path) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) throw CommandError(SystemError("cannot examine " + name_));
   if (S_ISDIR(st.st_mode)) throw CommandError(name_ + " is a folder, not a file");
-  device_ = st.st_dev;
-  inode_ = st.st_ino;
+  device_ = static_cast<std::uint64_t>(st.st_dev);
+  inode_ = static_cast<std::uint64_t>(st.st_ino);
   regular_ = S_ISREG(st.st_mode);
   if (regular_) {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
@@ -123,7 +123,8 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
     : path_(path), force_(force) {
   auto sameAsInput = [input](const struct stat& st) {
     return input != nullptr && input->IsRegular() && S_ISREG(st.st_mode) &&
-           input->Device() == st.st_dev && input->Inode() == st.st_ino;
+           input->Device() == static_cast<std::uint64_t>(st.st_dev) &&
+           input->Inode() == static_cast<std::uint64_t>(st.st_ino);
   };
   if (path == "-") {
     if (standardClosed[STDOUT_FILENO])

@@ -1,0 +1,7 @@
+#include "../SettleDisk.h"
+
+#include <unistd.h>
+
+void SettleDisk() {
+  ::sync();
+}

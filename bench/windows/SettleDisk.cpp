@@ -1,0 +1,5 @@
+#include "../SettleDisk.h"
+
+// Windows has no call that writes out every file's cached pages; its lazy
+// writer runs on its own, once a second.
+void SettleDisk() {}

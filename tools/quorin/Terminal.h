@@ -1,0 +1,38 @@
+// The terminal the user types at (the console on Windows), for prompts
+// whose answer must not be seen: one implementation per platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "Secret.h"
+
+namespace quorin {
+
+constexpr std::size_t kLongestPassphrase = 1024;
+constexpr const char* kNoTerminal =
+    "there is no terminal to ask for the passphrase: pass --passphrase-file FILE or "
+    "--passphrase-env NAME, or use --key-file FILE";
+
+class Terminal {
+ public:
+  // Throws UsageError (kNoTerminal) when the process has none.
+  Terminal();
+  ~Terminal();
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  // Shows prompt and reads a line with echo off; the line end is not kept.
+  // Throws UsageError for a line longer than kLongestPassphrase bytes.
+  SecretBytes Ask(const char* prompt);
+  void Say(const char* text) { Say(text, std::strlen(text)); }
+  void Say(const SecretBytes& text) { Say(text.data(), text.size()); }
+  void Say(const void* text, std::size_t size);
+
+ private:
+  std::intptr_t fd_ = -1;  // a descriptor, or the console's handles on Windows
+  std::intptr_t output_ = -1;
+};
+
+}  // namespace quorin

@@ -1,0 +1,106 @@
+// The console on Windows: CONIN$ read with echo off (SetConsoleMode), what
+// is typed read as UTF-16 and kept as UTF-8, and CONOUT$ for what is said.
+// Ctrl-C at the prompt puts echo back before the process ends.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "../Errors.h"
+#include "../Terminal.h"
+#include "quorin/platform/SecretMemory.h"
+
+namespace quorin {
+namespace {
+
+struct QuietConsole {
+  HANDLE input;
+  DWORD mode;
+};
+std::atomic<const QuietConsole*> quieted{nullptr};
+
+// Runs before the handler that ends the process on Ctrl-C (handlers added
+// later run first) and lets it run next.
+BOOL WINAPI PutEchoBack(DWORD) {
+  if (const QuietConsole* console = quieted.load()) ::SetConsoleMode(console->input, console->mode);
+  return FALSE;
+}
+
+HANDLE Handle(std::intptr_t value) {
+  return reinterpret_cast<HANDLE>(value);
+}
+
+}  // namespace
+
+Terminal::Terminal() {
+  const HANDLE input =
+      ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD mode = 0;
+  if (input == INVALID_HANDLE_VALUE || !::GetConsoleMode(input, &mode)) {
+    if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
+    throw UsageError(kNoTerminal);
+  }
+  fd_ = reinterpret_cast<std::intptr_t>(input);
+  output_ = reinterpret_cast<std::intptr_t>(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                          nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+Terminal::~Terminal() {
+  ::CloseHandle(Handle(fd_));
+  if (Handle(output_) != INVALID_HANDLE_VALUE) ::CloseHandle(Handle(output_));
+}
+
+SecretBytes Terminal::Ask(const char* prompt) {
+  const HANDLE input = Handle(fd_);
+  QuietConsole console{input, 0};
+  ::GetConsoleMode(input, &console.mode);
+  quieted = &console;
+  ::SetConsoleCtrlHandler(PutEchoBack, TRUE);
+  ::SetConsoleMode(input, (console.mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) |
+                              ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
+  Say(prompt);
+  // Room for the longest passphrase in UTF-16 and its line end.
+  std::vector<wchar_t, platform::SecretAllocator<wchar_t>> typed(kLongestPassphrase + 3);
+  std::size_t length = 0;
+  bool ended = false;
+  while (length < typed.size()) {
+    DWORD n = 0;
+    if (!::ReadConsoleW(input, typed.data() + length, static_cast<DWORD>(typed.size() - length), &n,
+                        nullptr) ||
+        n == 0) {
+      ended = true;
+      break;
+    }
+    length += n;
+    if (typed[length - 1] == L'\n') {
+      ended = true;
+      break;
+    }
+  }
+  ::SetConsoleMode(input, console.mode);
+  ::SetConsoleCtrlHandler(PutEchoBack, FALSE);
+  quieted = nullptr;
+  Say("\r\n");  // the Enter typed was not shown
+  while (length > 0 && (typed[length - 1] == L'\n' || typed[length - 1] == L'\r')) --length;
+  SecretBytes line(length * 3);
+  const int size = length == 0
+                       ? 0
+                       : ::WideCharToMultiByte(CP_UTF8, 0, typed.data(), static_cast<int>(length),
+                                               reinterpret_cast<char*>(line.data()),
+                                               static_cast<int>(line.size()), nullptr, nullptr);
+  line.resize(static_cast<std::size_t>(size));
+  if (!ended || line.size() > kLongestPassphrase)
+    throw UsageError("the passphrase is longer than " + std::to_string(kLongestPassphrase) +
+                     " bytes");
+  return line;
+}
+
+void Terminal::Say(const void* text, std::size_t size) {
+  DWORD written = 0;
+  ::WriteFile(Handle(output_), text, static_cast<DWORD>(size), &written, nullptr);
+}
+
+}  // namespace quorin
