@@ -54,10 +54,11 @@ for kat in keyfile v2-keyfile; do
 done
 
 # Refusals and atomic outputs.
-expect 1 "an existing output is kept without -f" W encrypt --key-hex "$KEY" --iv-hex "$IV" -o c.cbc plain.bin
+cp c.cbc replaced
+expect 1 "an existing output is kept without -f" W encrypt --key-hex "$KEY" --iv-hex "$IV" -o replaced plain.bin
 said "the refusal" "exists"
-expect 0 "-f replaces it" W encrypt -f -m ofb --key-hex "$KEY" --iv-hex "$IV" -o c.cbc plain.bin
-check "with the new bytes" cmp -s c.cbc c.ofb
+expect 0 "-f replaces it" W encrypt -f -m ofb --key-hex "$KEY" --iv-hex "$IV" -o replaced plain.bin
+check "with the new bytes" cmp -s replaced c.ofb
 expect 1 "a missing input" W encrypt --key-hex "$KEY" --iv-hex "$IV" -o never missing.bin
 mkdir folder
 expect 1 "a folder as OUT" W encrypt --key-hex "$KEY" --iv-hex "$IV" -o folder plain.bin
