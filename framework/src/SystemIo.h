@@ -13,6 +13,10 @@ namespace framework::sysio {
 // -1 with errno set. Rights apply to a file that O_CREAT creates: 0600-like
 // rights make it the owner's alone on Windows, as on POSIX.
 int Open(const std::string& Name, int Flags, unsigned Rights = 0666);
+// One read or write of up to Count bytes (interrupted calls retried): the
+// bytes moved, 0 at the end of a file, or -1 with errno set.
+long ReadSome(int Handle, void* Buffer, std::size_t Count);
+long WriteSome(int Handle, const void* Buffer, std::size_t Count);
 // Reads until Count bytes arrived or the end of the file; -1 with errno on error.
 long ReadFully(int Handle, void* Buffer, std::size_t Count);
 // Writes until Count bytes went out; -1 with errno on error (some may have been written).

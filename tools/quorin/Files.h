@@ -24,6 +24,9 @@ struct stat;
 
 namespace quorin {
 
+class CommandError;
+class UsageError;
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
@@ -97,6 +100,10 @@ class Output : public ByteSink {
   enum class Kind { StandardOutput, InPlace, Atomic };
   // POSIX: a device or pipe, examined through pathFd, written where it is.
   void OpenInPlace(int pathFd, const struct stat& target, bool force);
+  void CloseInPlace();
+  // The refusals both platforms give in the same words.
+  static UsageError TerminalRefusal(ToTerminal toTerminal);
+  static CommandError SameAsInput(const std::string& which);
 
   std::string path_, name_;
   Kind kind_ = Kind::StandardOutput;

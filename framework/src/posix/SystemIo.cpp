@@ -17,34 +17,18 @@ int Open(const std::string& Name, int Flags, unsigned Rights) {
   return fd;
 }
 
-long ReadFully(int Handle, void* Buffer, std::size_t Count) {
-  auto* p = static_cast<unsigned char*>(Buffer);
-  std::size_t done = 0;
-  while (done < Count) {
-    const ssize_t n = ::read(Handle, p + done, Count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+long ReadSome(int Handle, void* Buffer, std::size_t Count) {
+  for (;;) {
+    const ssize_t n = ::read(Handle, Buffer, Count);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
   }
-  return static_cast<long>(done);
 }
 
-long WriteFully(int Handle, const void* Buffer, std::size_t Count) {
-  const auto* p = static_cast<const unsigned char*>(Buffer);
-  std::size_t done = 0;
-  while (done < Count) {
-    const ssize_t n = ::write(Handle, p + done, Count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+long WriteSome(int Handle, const void* Buffer, std::size_t Count) {
+  for (;;) {
+    const ssize_t n = ::write(Handle, Buffer, Count);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
   }
-  return static_cast<long>(done);
 }
 
 std::int64_t Seek(int Handle, std::int64_t Offset, int Whence) {

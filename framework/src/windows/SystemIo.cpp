@@ -83,30 +83,13 @@ int Open(const std::string& Name, int Flags, unsigned Rights) {
   return fd;
 }
 
-long ReadFully(int Handle, void* Buffer, std::size_t Count) {
-  auto* p = static_cast<unsigned char*>(Buffer);
-  std::size_t done = 0;
-  while (done < Count) {
-    const std::size_t want = Count - done < INT_MAX ? Count - done : INT_MAX;
-    const int n = ::_read(Handle, p + done, static_cast<unsigned>(want));
-    if (n < 0) return -1;
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return static_cast<long>(done);
+// The CRT moves at most INT_MAX bytes a call.
+long ReadSome(int Handle, void* Buffer, std::size_t Count) {
+  return ::_read(Handle, Buffer, static_cast<unsigned>(Count < INT_MAX ? Count : INT_MAX));
 }
 
-long WriteFully(int Handle, const void* Buffer, std::size_t Count) {
-  const auto* p = static_cast<const unsigned char*>(Buffer);
-  std::size_t done = 0;
-  while (done < Count) {
-    const std::size_t want = Count - done < INT_MAX ? Count - done : INT_MAX;
-    const int n = ::_write(Handle, p + done, static_cast<unsigned>(want));
-    if (n < 0) return -1;
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return static_cast<long>(done);
+long WriteSome(int Handle, const void* Buffer, std::size_t Count) {
+  return ::_write(Handle, Buffer, static_cast<unsigned>(Count < INT_MAX ? Count : INT_MAX));
 }
 
 std::int64_t Seek(int Handle, std::int64_t Offset, int Whence) {

@@ -22,24 +22,23 @@ FileFacts Facts(const struct stat& st) {
   return facts;
 }
 
-}  // namespace
-
-int OpenToRead(const std::string& path) {
+int Open(const std::string& path, int flags) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw SystemError("cannot open '" + path + "'", errno);
   return fd;
 }
 
+}  // namespace
+
+int OpenToRead(const std::string& path) {
+  return Open(path, O_RDONLY);
+}
+
 int OpenToWrite(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw SystemError("cannot open '" + path + "'", errno);
-  return fd;
+  return Open(path, O_WRONLY);
 }
 
 std::size_t ReadSome(int descriptor, void* buffer, std::size_t count, const std::string& name) {

@@ -130,16 +130,11 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
     if (standardClosed[STDOUT_FILENO])
       throw CommandError("standard output is closed: pass -o FILE, or redirect it");
     if (toTerminal != ToTerminal::Allowed && !outputGiven && ::isatty(STDOUT_FILENO))
-      throw UsageError(std::string("refusing to write binary output to the terminal: redirect it, "
-                                   "pass -o FILE, ") +
-                       (toTerminal == ToTerminal::RefusedButArmour ? "use -a for text, " : "") +
-                       "or force it with -o -");
+      throw TerminalRefusal(toTerminal);
     // "quorin encrypt p.bin >> p.bin" would read its own output until the disk is full.
     struct stat out {};
     if (::fstat(STDOUT_FILENO, &out) == 0 && sameAsInput(out))
-      throw CommandError(
-          "INPUT and OUT are the same file (standard output is INPUT): write the output to "
-          "another file");
+      throw SameAsInput("standard output is INPUT");
     name_ = "standard output";
     kind_ = Kind::StandardOutput;
     fd_ = STDOUT_FILENO;
@@ -159,9 +154,7 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
     OpenInPlace(entry.get(), target, force);
     return;
   }
-  if (exists && sameAsInput(target))
-    throw CommandError("INPUT and OUT are the same file (" + name_ +
-                       "): write the output to another file");
+  if (exists && sameAsInput(target)) throw SameAsInput(name_);
   struct stat link {};
   const bool entryExists = ::lstat(path.c_str(), &link) == 0;
   if (!force && entryExists) {
@@ -213,28 +206,9 @@ void Output::Write(const std::uint8_t* data, std::size_t count) {
   WriteAll(fd_, data, count, name_);
 }
 
-void Output::Write(const std::string& data) {
-  Write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-}
-
-void Output::Commit() {
-  switch (kind_) {
-    case Kind::StandardOutput:
-      return;
-    case Kind::InPlace:
-      if (::close(std::exchange(fd_, -1)) != 0)
-        throw CommandError(SystemError("cannot write " + name_));
-      return;
-    case Kind::Atomic:
-      try {
-        atomic_->Commit(force_ ? platform::Replace::Allowed : platform::Replace::Never);
-      } catch (const platform::OutputExists&) {
-        throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
-      } catch (const platform::SystemError& e) {
-        throw CommandError(e.what());
-      }
-      return;
-  }
+void Output::CloseInPlace() {
+  if (::close(std::exchange(fd_, -1)) != 0)
+    throw CommandError(SystemError("cannot write " + name_));
 }
 
 }  // namespace quorin

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 #include "../Errors.h"
 #include "../Files.h"
@@ -99,15 +100,9 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
     if (standardClosed[1])
       throw CommandError("standard output is closed: pass -o FILE, or redirect it");
     if (toTerminal != ToTerminal::Allowed && !outputGiven && platform::IsTerminal(1))
-      throw UsageError(std::string("refusing to write binary output to the terminal: redirect it, "
-                                   "pass -o FILE, ") +
-                       (toTerminal == ToTerminal::RefusedButArmour ? "use -a for text, " : "") +
-                       "or force it with -o -");
+      throw TerminalRefusal(toTerminal);
     try {
-      if (sameAsInput(platform::FactsOf(1)))
-        throw CommandError(
-            "INPUT and OUT are the same file (standard output is INPUT): write the output to "
-            "another file");
+      if (sameAsInput(platform::FactsOf(1))) throw SameAsInput("standard output is INPUT");
     } catch (const platform::SystemError&) {
     }
     name_ = "standard output";
@@ -126,9 +121,7 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
     kind_ = Kind::InPlace;
     return;
   }
-  if (sameAsInput(target))
-    throw CommandError("INPUT and OUT are the same file (" + name_ +
-                       "): write the output to another file");
+  if (sameAsInput(target)) throw SameAsInput(name_);
   if (!force && target.kind != platform::FileKind::Missing)
     throw CommandError(name_ + " exists: pass -f to overwrite it, or choose another name with -o");
   try {
@@ -148,28 +141,8 @@ void Output::Write(const std::uint8_t* data, std::size_t count) {
   AsCommandErrors([&] { platform::WriteTo(fd_, data, count, name_); });
 }
 
-void Output::Write(const std::string& data) {
-  Write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-}
-
-void Output::Commit() {
-  switch (kind_) {
-    case Kind::StandardOutput:
-      return;
-    case Kind::InPlace:
-      platform::CloseFile(fd_);
-      fd_ = -1;
-      return;
-    case Kind::Atomic:
-      try {
-        atomic_->Commit(force_ ? platform::Replace::Allowed : platform::Replace::Never);
-      } catch (const platform::OutputExists&) {
-        throw CommandError(name_ + " appeared meanwhile: pass -f to overwrite it");
-      } catch (const platform::SystemError& e) {
-        throw CommandError(e.what());
-      }
-      return;
-  }
+void Output::CloseInPlace() {
+  platform::CloseFile(std::exchange(fd_, -1));
 }
 
 }  // namespace quorin
