@@ -24,8 +24,8 @@ struct stat;
 
 namespace quorin {
 
-class CommandError;
-class UsageError;
+struct CommandError;
+struct UsageError;
 
 class ByteSource {
  public:
