@@ -23,9 +23,9 @@ bool BytePipe::Put(const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const std::size_t wanted = std::min(size, ring_.size() / 2);
     if (!stopped_ && ring_.size() - size_ < wanted) {
-      putWaiting_ = true;
+      ++putsWaiting_;
       changed_.wait(hold, [&] { return stopped_ || ring_.size() - size_ >= wanted; });
-      putWaiting_ = false;
+      --putsWaiting_;
     }
     if (stopped_) return false;
     const std::size_t tail = (head_ + size_) % ring_.size();
@@ -34,7 +34,7 @@ bool BytePipe::Put(const std::uint8_t* data, std::size_t size) {
     size_ += n;
     data += n;
     size -= n;
-    if (takeWaiting_) changed_.notify_all();
+    if (takesWaiting_ > 0) changed_.notify_all();
   }
   return true;
 }
@@ -42,9 +42,9 @@ bool BytePipe::Put(const std::uint8_t* data, std::size_t size) {
 std::size_t BytePipe::Take(std::uint8_t* out, std::size_t size) {
   std::unique_lock<std::mutex> hold(lock_);
   if (!stopped_ && size_ == 0 && !closed_) {
-    takeWaiting_ = true;
+    ++takesWaiting_;
     changed_.wait(hold, [&] { return stopped_ || size_ > 0 || closed_; });
-    takeWaiting_ = false;
+    --takesWaiting_;
   }
   if (stopped_) return 0;
   std::size_t taken = 0;
@@ -55,7 +55,7 @@ std::size_t BytePipe::Take(std::uint8_t* out, std::size_t size) {
     size_ -= n;
     taken += n;
   }
-  if (putWaiting_) changed_.notify_all();
+  if (putsWaiting_ > 0) changed_.notify_all();
   return taken;
 }
 

@@ -38,7 +38,9 @@ class BytePipe {
   std::vector<std::uint8_t> ring_;
   std::size_t head_ = 0, size_ = 0;
   bool closed_ = false, stopped_ = false;
-  bool putWaiting_ = false, takeWaiting_ = false;
+  // How many threads wait on each side: a count, not a flag, so that one
+  // waiter leaving never hides another that still waits.
+  int putsWaiting_ = 0, takesWaiting_ = 0;
 };
 
 // The pipe's reading end as a stream, for the sealing thread: Read fills

@@ -28,9 +28,11 @@ int Pushed(auto& o, const uint8_t* src, size_t len, uint8_t* dst, size_t dst_len
   if (written == nullptr || (src == nullptr && len != 0) || (dst == nullptr && dst_len != 0))
     return Invalid("src, dst or written is NULL");
   *written = 0;
+  if (o.finished && !o.failure) return Invalid("it was finished: make a new one for more data");
   const int status = Sticky(o, [&]() -> int {
     const std::span<std::uint8_t> out(dst, dst_len);
     *written = finish ? o.pushed.Finish(out) : o.pushed.Update({src, len}, out);
+    o.finished = finish;
     return QUORIN_OK;
   });
   if (status != QUORIN_OK && wipeOnFailure && dst != nullptr) cipher::SecureWipe(dst, dst_len);
@@ -44,6 +46,7 @@ struct quorin_sealer {
       : pushed(s.Pointers(), SealOptionsOf(s, options)) {}
   seal::IncrementalSealer pushed;
   std::optional<Failure> failure;
+  bool finished = false;
 };
 
 struct quorin_opener {
@@ -51,6 +54,7 @@ struct quorin_opener {
       : pushed(s.Pointers(), OpenOptionsOf(options)) {}
   seal::IncrementalOpener pushed;
   std::optional<Failure> failure;
+  bool finished = false;
 };
 
 extern "C" {

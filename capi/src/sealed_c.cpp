@@ -14,12 +14,13 @@
 
 #include "BytePipe.h"
 #include "CallerStreams.h"
+#include "DescriptorStream.h"
 #include "SealedCommon.h"
 #include "Status.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/framework/Exceptions.h"
 #include "quorin/framework/FileStream.h"
-#include "quorin/framework/HandleStream.h"
+#include "quorin/platform/Threads.h"
 #include "quorin/quorin_sealed.h"
 #include "quorin/seal/Seal.h"
 
@@ -71,13 +72,19 @@ int Add(quorin_secrets* s, const void* data, std::size_t len,
 struct quorin_seal_writer {
   quorin_seal_writer(const quorin_secrets& s, seal::SealOptions o,
                      std::unique_ptr<framework::TStream> out)
-      : secrets(CopyOf(s)), options(std::move(o)), sink(std::move(out)), pipe(kPipeBytes) {
-    worker = std::thread([this] {
+      : secrets(CopyOf(s)),
+        options(std::move(o)),
+        sink(std::move(out)),
+        descriptor(dynamic_cast<DescriptorStream*>(sink.get())),
+        pipe(kPipeBytes) {
+    worker = quorin::platform::StartQuietThread([this] {
       try {
         PipeSource source(pipe);
         seal::SealStream(source, *sink, secrets->Pointers(), options);
         outcome = {QUORIN_OK, {}};
       } catch (...) {
+        pipe.Stop();
+        quorin::platform::RethrowIfThreadEnding();
         outcome = SealFailure();
       }
       pipe.Stop();  // a caller waiting for room learns that sealing ended
@@ -85,6 +92,7 @@ struct quorin_seal_writer {
   }
   ~quorin_seal_writer() {
     pipe.Stop();
+    if (descriptor != nullptr) descriptor->Stop();
     if (worker.joinable()) worker.join();
   }
   // Waits for the thread; its outcome is then safe to read.
@@ -96,6 +104,7 @@ struct quorin_seal_writer {
   std::unique_ptr<quorin_secrets> secrets;
   seal::SealOptions options;
   std::unique_ptr<framework::TStream> sink;
+  DescriptorStream* descriptor;  // the sink, when it can be stopped
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
   std::thread worker;
@@ -108,14 +117,20 @@ struct quorin_seal_writer {
 struct quorin_open_reader {
   quorin_open_reader(const quorin_secrets& s, const seal::OpenOptions& o,
                      std::unique_ptr<framework::TStream> in)
-      : secrets(CopyOf(s)), source(std::move(in)), opener(*source, o), pipe(kPipeBytes) {}
+      : secrets(CopyOf(s)),
+        source(std::move(in)),
+        descriptor(dynamic_cast<DescriptorStream*>(source.get())),
+        opener(*source, o),
+        pipe(kPipeBytes) {}
   void Start() {
-    worker = std::thread([this] {
+    worker = quorin::platform::StartQuietThread([this] {
       try {
         PipeSink sink(pipe);
         opener.OpenTo(sink, secrets->Pointers());
         outcome = {QUORIN_OK, {}};
       } catch (...) {
+        pipe.Close();
+        quorin::platform::RethrowIfThreadEnding();
         outcome = SealFailure();
       }
       pipe.Close();  // the caller takes what is left, then the outcome
@@ -123,11 +138,13 @@ struct quorin_open_reader {
   }
   ~quorin_open_reader() {
     pipe.Stop();
+    if (descriptor != nullptr) descriptor->Stop();
     if (worker.joinable()) worker.join();
   }
 
   std::unique_ptr<quorin_secrets> secrets;
   std::unique_ptr<framework::TStream> source;
+  DescriptorStream* descriptor;  // the source, when it can be stopped
   seal::Opener opener;
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
@@ -353,7 +370,7 @@ int quorin_seal_writer_new_fd(const quorin_secrets* s, const quorin_seal_options
     return Invalid("the secrets or the writer's place is NULL, or the descriptor negative");
   return SealGuarded([&]() -> int {
     *writer = new quorin_seal_writer(*s, SealOptionsOf(*s, options),
-                                     std::make_unique<framework::THandleStream>(fd, "the output"));
+                                     std::make_unique<DescriptorStream>(fd, "the output"));
     return QUORIN_OK;
   });
 }
@@ -398,7 +415,7 @@ int quorin_open_reader_new_fd(const quorin_secrets* s, const quorin_open_options
     return Invalid("the secrets or the reader's place is NULL, or the descriptor negative");
   return SealGuarded([&]() -> int {
     auto r = std::make_unique<quorin_open_reader>(
-        *s, OpenOptionsOf(options), std::make_unique<framework::THandleStream>(fd, "the input"));
+        *s, OpenOptionsOf(options), std::make_unique<DescriptorStream>(fd, "the input"));
     r->Start();
     *reader = r.release();
     return QUORIN_OK;

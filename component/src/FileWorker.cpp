@@ -2,12 +2,14 @@
 
 #include <system_error>
 
+#include "quorin/platform/Threads.h"
+
 namespace Rc6::detail {
 
 TFileWorker::TFileWorker(bool Threaded) {
   if (!Threaded) return;
   try {
-    FThread = std::thread([this] { Loop(); });
+    FThread = quorin::platform::StartQuietThread([this] { Loop(); });
   } catch (const std::system_error&) {
     // No thread to be had: the transfers run on the caller's, as for a small file.
   }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "quorin/platform/Cores.h"
+#include "quorin/platform/Threads.h"
 
 namespace quorin::seal {
 namespace {
@@ -69,6 +70,7 @@ void RunBatches(const BatchSteps& steps) {
         if (last) return;
       }
     } catch (...) {
+      platform::RethrowIfThreadEnding();
       failures[w] = {batch, std::current_exception()};
       // Earlier batches go on (one of them may fail first); later ones stop.
       reading.EndAt(batch + 1);
@@ -78,7 +80,7 @@ void RunBatches(const BatchSteps& steps) {
   std::thread helper;
   if (platform::UsableCores() >= 2) {
     try {
-      helper = std::thread(worker, 1u, 2u);
+      helper = platform::StartQuietThread([&] { worker(1u, 2u); });
     } catch (const std::system_error&) {
     }
   }

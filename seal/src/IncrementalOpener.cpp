@@ -4,6 +4,7 @@
 // after it.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -197,7 +198,12 @@ IncrementalOpener::IncrementalOpener(Secrets secrets, const OpenOptions& options
 IncrementalOpener::~IncrementalOpener() = default;
 
 std::size_t IncrementalOpener::MostOutput(std::size_t inputBytes) const {
-  return state_->held.size() + inputBytes;  // plaintext is never longer than its sealed form
+  // Plaintext is never longer than its sealed form; a sum past SIZE_MAX
+  // answers SIZE_MAX, which no caller has room for.
+  const std::size_t held = state_->held.size();
+  return inputBytes > std::numeric_limits<std::size_t>::max() - held
+             ? std::numeric_limits<std::size_t>::max()
+             : held + inputBytes;
 }
 
 bool IncrementalOpener::HasHeader() const {

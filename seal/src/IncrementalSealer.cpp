@@ -4,6 +4,7 @@
 // complete; only a partial chunk waits for more.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -101,8 +102,13 @@ IncrementalSealer::IncrementalSealer(Secrets secrets, const SealOptions& options
 IncrementalSealer::~IncrementalSealer() = default;
 
 std::size_t IncrementalSealer::MostOutput(std::size_t inputBytes) const {
+  // A length no buffer could hold answers SIZE_MAX, which no caller has room for.
+  constexpr std::size_t kMost = std::numeric_limits<std::size_t>::max();
   const std::size_t head = state_->headerSent ? 0 : state_->head.size();
-  return head + ((state_->held + inputBytes) / kChunk + 1) * kStored;
+  if (inputBytes > kMost - kChunk - state_->held) return kMost;
+  const std::size_t chunks = (state_->held + inputBytes) / kChunk + 1;
+  if (chunks > (kMost - head) / kStored) return kMost;
+  return head + chunks * kStored;
 }
 
 std::size_t IncrementalSealer::Update(std::span<const std::uint8_t> plain,

@@ -1,5 +1,7 @@
 // The length of a sealed file, known before sealing: a caller can size a
 // buffer for it without running the passphrase hash.
+#include <stdexcept>
+
 #include "ChunkAuthenticator.h"
 #include "Format.h"
 #include "FormatV2.h"
@@ -10,6 +12,9 @@ namespace quorin::seal {
 
 std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secrets, const SealOptions& options) {
   constexpr std::uint64_t kBlock = 16, kChunk = format::kChunkBytes;
+  // Far beyond any file, and small enough that nothing below overflows.
+  if (plainBytes > std::uint64_t{1} << 62)
+    throw std::invalid_argument("the data is longer than a sealed file can hold");
   // The count-byte padding adds 1 to 16 bytes; the chunks are the padded
   // body's, each followed by its tag.
   const std::uint64_t body = (plainBytes / kBlock + 1) * kBlock;

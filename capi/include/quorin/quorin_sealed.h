@@ -28,7 +28,8 @@
  *   is in quorin_last_error(), the cause is the caller's to keep. Callbacks
  *   run on the library's worker threads, one at a time and in order, while
  *   the call that started them waits; they must not call back into the
- *   same object.
+ *   same object. Freeing a writer or reader waits for a callback under way
+ *   to return: a read function must return (with data, 0 or -1) in time.
  * - Failures of the format have codes of their own: QUORIN_NOT_SEALED,
  *   QUORIN_UNSUPPORTED_VERSION, QUORIN_BAD_HEADER, QUORIN_COST_LIMIT,
  *   QUORIN_AUTHENTICATION (a wrong secret, or an altered file: the tag
@@ -169,7 +170,9 @@ QUORIN_C_API int quorin_seal_writer_new(const quorin_secrets* s, const quorin_se
                                         quorin_write_fn write, void* write_context,
                                         quorin_seal_writer** writer);
 /* The same to a file descriptor, written directly from its position; the
- * caller keeps it open until the writer is freed, and closes it. */
+ * caller keeps it open until the writer is freed, and closes it. Freeing
+ * the writer returns also while the descriptor takes nothing (a pipe whose
+ * reader has stopped reading). */
 QUORIN_C_API int quorin_seal_writer_new_fd(const quorin_secrets* s,
                                            const quorin_seal_options* options, int fd,
                                            quorin_seal_writer** writer);
@@ -188,7 +191,9 @@ typedef struct quorin_open_reader quorin_open_reader;
 QUORIN_C_API int quorin_open_reader_new(const quorin_secrets* s, const quorin_open_options* options,
                                         quorin_read_fn read, void* read_context,
                                         quorin_open_reader** reader);
-/* The same from a file descriptor, read directly from its position. */
+/* The same from a file descriptor, read directly from its position.
+ * Freeing the reader returns also while the descriptor has nothing to read
+ * (a pipe whose writer stays open). */
 QUORIN_C_API int quorin_open_reader_new_fd(const quorin_secrets* s,
                                            const quorin_open_options* options, int fd,
                                            quorin_open_reader** reader);
@@ -207,7 +212,10 @@ QUORIN_C_API void quorin_open_reader_free(quorin_open_reader* r);
  * versions, checks the header (and hashes a passphrase) in the call that
  * completes it, and writes only plaintext whose tags matched. After a
  * failure every later call returns the same status; when an _update or
- * _finish of the opener fails, dst is wiped. The secrets are copied. */
+ * _finish of the opener fails, dst is wiped; after a successful _finish,
+ * further calls give QUORIN_INVALID_ARGUMENT. A length whose room would
+ * pass SIZE_MAX gives SIZE_MAX, which no buffer holds: the call then gives
+ * QUORIN_INVALID_ARGUMENT. The secrets are copied. */
 typedef struct quorin_sealer quorin_sealer;
 QUORIN_C_API int quorin_sealer_new(const quorin_secrets* s, const quorin_seal_options* options,
                                    quorin_sealer** sealer);

@@ -1,0 +1,35 @@
+// A caller's file descriptor as the stream a writer's or reader's thread
+// writes or reads, which the caller's thread can stop while that thread
+// waits on it (a pipe with no data yet, or no room): freeing a writer or
+// reader never hangs on a descriptor. One implementation per platform.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "CallerStreams.h"
+
+namespace quorin_capi {
+
+class DescriptorStream final : public ForwardStream {
+ public:
+  DescriptorStream(int fd, std::string name);
+  ~DescriptorStream() override;
+  DescriptorStream(const DescriptorStream&) = delete;
+  DescriptorStream& operator=(const DescriptorStream&) = delete;
+
+  // Fills count bytes, fewer only at the end of the input.
+  std::int32_t Read(void* buffer, std::int32_t count) override;
+  std::int32_t Write(const void* buffer, std::int32_t count) override;
+  // From any thread: a wait under way, or any later one, throws
+  // StatusError QUORIN_CALLBACK_FAILED at once.
+  void Stop() noexcept;
+
+ private:
+  int fd_;
+  std::string name_;
+  std::atomic<bool> stopped_{false};
+  int wake_[2] = {-1, -1};  // where the system can wait on two: a pipe that wakes the wait
+};
+
+}  // namespace quorin_capi
