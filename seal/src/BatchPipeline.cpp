@@ -70,22 +70,35 @@ void RunBatches(const BatchSteps& steps) {
         if (last) return;
       }
     } catch (...) {
-      platform::RethrowIfThreadEnding();
-      failures[w] = {batch, std::current_exception()};
       // Earlier batches go on (one of them may fail first); later ones stop.
       reading.EndAt(batch + 1);
       writing.EndAt(batch);
+      platform::RethrowIfThreadEnding();
+      failures[w] = {batch, std::current_exception()};
     }
   };
-  std::thread helper;
+  // Joins the helper on every way out. Only a thread ended under a
+  // callback (its runtime finalising) leaves by unwinding: every turn is
+  // then ended, so that the helper stops at its next one.
+  struct Helper {
+    Turns& reading;
+    Turns& writing;
+    std::thread thread;
+    ~Helper() {
+      if (!thread.joinable()) return;
+      reading.EndAt(0);
+      writing.EndAt(0);
+      thread.join();
+    }
+  } helper{reading, writing, {}};
   if (platform::UsableCores() >= 2) {
     try {
-      helper = platform::StartQuietThread([&] { worker(1u, 2u); });
+      helper.thread = platform::StartQuietThread([&] { worker(1u, 2u); });
     } catch (const std::system_error&) {
     }
   }
-  worker(0, helper.joinable() ? 2 : 1);
-  if (helper.joinable()) helper.join();
+  worker(0, helper.thread.joinable() ? 2 : 1);
+  if (helper.thread.joinable()) helper.thread.join();
   const Failure& first = failures[0].batch <= failures[1].batch ? failures[0] : failures[1];
   if (first.error) std::rethrow_exception(first.error);
 }

@@ -10,6 +10,8 @@ import errno
 import io
 import os
 import re
+import secrets
+import select
 import tempfile
 from typing import BinaryIO, List, Optional
 
@@ -97,7 +99,10 @@ def raise_kept(*ends: object) -> None:
 class AtomicOutput:
     """A new file in dst's folder (mode 0600) that takes dst's name only on
     commit(); discard() or a failure leaves nothing. Without replace an
-    existing dst is refused, up front and again at the end."""
+    existing dst is refused, up front and again at the end. Where the
+    system allows, the file has no name until commit (O_TMPFILE), so that
+    a process killed half-way leaves nothing on disk, as the C library's
+    outputs do; elsewhere it is a hidden ".quorin-*" file until then."""
 
     def __init__(self, dst: PathLike, replace: bool) -> None:
         self.path = os.fsdecode(dst)
@@ -105,16 +110,20 @@ class AtomicOutput:
         if not replace and os.path.lexists(self.path):
             raise FileExistsError(errno.EEXIST, "exists: choose another name or pass replace=True",
                                   self.path)
-        folder = os.path.dirname(os.path.abspath(self.path))
-        fd, self.temp = tempfile.mkstemp(prefix=".quorin-", dir=folder)
+        self.folder = os.path.dirname(os.path.abspath(self.path))
+        self.temp: Optional[str] = None
+        fd = _unnamed_file(self.folder)
+        if fd is None:
+            fd, self.temp = tempfile.mkstemp(prefix=".quorin-", dir=self.folder)
         self.file: BinaryIO = os.fdopen(fd, "wb")
 
     def commit(self) -> None:
         self.file.flush()
         os.fsync(self.file.fileno())
-        self.file.close()
         try:
-            if self.replace:
+            if self.temp is None:
+                self._name_unnamed()
+            elif self.replace:
                 os.replace(self.temp, self.path)
             else:
                 os.link(self.temp, self.path)  # never over a file that appeared meanwhile
@@ -122,13 +131,83 @@ class AtomicOutput:
         except BaseException:
             self.discard()
             raise
+        self.file.close()
+
+    def _name_unnamed(self) -> None:
+        # linkat(AT_SYMLINK_FOLLOW) on the descriptor's /proc entry; Python
+        # calls linkat, not link, only when given a directory descriptor.
+        fds = os.open("/proc/self/fd", os.O_RDONLY | os.O_DIRECTORY | os.O_CLOEXEC)
+        try:
+            here = str(self.file.fileno())
+            if not self.replace:
+                # Refuses a file that appeared meanwhile.
+                os.link(here, self.path, src_dir_fd=fds, follow_symlinks=True)
+                return
+            # Named first beside dst, complete, then moved over it in one step.
+            self.temp = os.path.join(self.folder, ".quorin-" + secrets.token_hex(8))
+            os.link(here, self.temp, src_dir_fd=fds, follow_symlinks=True)
+            os.replace(self.temp, self.path)
+            self.temp = None
+        finally:
+            os.close(fds)
 
     def discard(self) -> None:
         self.file.close()
+        if self.temp is None:
+            return
         try:
             os.unlink(self.temp)
         except FileNotFoundError:
             pass
+
+
+def _unnamed_file(folder: str) -> Optional[int]:
+    """A descriptor of a new nameless file in folder (mode 0600), or None
+    where the system or the file system has no such files."""
+    flag = getattr(os, "O_TMPFILE", None)
+    if flag is None or not os.path.isdir("/proc/self/fd"):
+        return None
+    try:
+        return os.open(folder, flag | os.O_WRONLY | os.O_CLOEXEC, 0o600)
+    except OSError as e:
+        if e.errno in (errno.EOPNOTSUPP, errno.EISDIR, errno.EINVAL):
+            return None
+        raise
+
+
+class StoppableFile:
+    """A raw file (a pipe, a device) whose read waits until there is data or
+    stop() is called from another thread; a stopped read raises."""
+
+    def __init__(self, raw: BinaryIO) -> None:
+        self._raw = raw
+        self._wake, self._waker = os.pipe()
+        self._stopped = False
+
+    def read(self, size: int = -1) -> bytes:
+        ready, _, _ = select.select([self._raw, self._wake], [], [])
+        if self._stopped or self._wake in ready:
+            raise OSError(errno.ECANCELED, "reading was stopped: the sealed file was closed")
+        return self._raw.read(size if size >= 0 else 1 << 16) or b""
+
+    def readinto(self, into: memoryview) -> int:
+        data = self.read(len(into))
+        into[:len(data)] = data
+        return len(data)
+
+    def seekable(self) -> bool:
+        return False
+
+    def stop(self) -> None:
+        if not self._stopped and self._waker >= 0:
+            self._stopped = True
+            os.write(self._waker, b"\0")
+
+    def close(self) -> None:
+        fds, self._wake, self._waker = (self._wake, self._waker), -1, -1
+        for fd in fds:
+            if fd >= 0:
+                os.close(fd)
 
 
 class ArmourWriter:

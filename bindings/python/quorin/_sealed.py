@@ -5,10 +5,16 @@ wrong secret or an altered file is refused before any of its plaintext is
 released. The same files as ``quorin seal`` and ``quorin open`` and the C++
 library's SealFile and OpenFile."""
 
+import atexit
 import builtins
 import ctypes
 import io
 import os
+import stat
+import sys
+import threading
+import warnings
+import weakref
 from dataclasses import dataclass
 from typing import IO, Any, BinaryIO, Iterable, List, Literal, Optional, Tuple, Union, cast, overload
 
@@ -291,6 +297,17 @@ def _is_path(value: object) -> bool:
     return isinstance(value, (str, bytes)) or hasattr(value, "__fspath__")
 
 
+def _is_regular_file(value: object) -> bool:
+    """A path naming a regular file, which the C library may open by name;
+    anything else (a FIFO, /dev/stdin) is opened and read here."""
+    if not _is_path(value):
+        return False
+    try:
+        return stat.S_ISREG(os.stat(path(cast(PathLike, value), "path")).st_mode)
+    except OSError:
+        return False
+
+
 def _binary_file(value: object, what: str, writing: bool) -> BinaryIO:
     method = "write" if writing else "read"
     if not callable(getattr(value, method, None)):
@@ -352,6 +369,7 @@ class _Endpoint:
     def __init__(self, value: Source, what: str, writing: bool, replace: bool = False) -> None:
         self.atomic: Optional[_outputs.AtomicOutput] = None
         self.owned: Optional[IO[bytes]] = None
+        self.stoppable: Optional[_outputs.StoppableFile] = None
         self.writing = writing
         if _is_path(value):
             name = path(cast(PathLike, value), what)
@@ -360,11 +378,20 @@ class _Endpoint:
                 self.file: BinaryIO = self.atomic.file
             else:
                 self.owned = builtins.open(name, "rb", buffering=0)
-                self.file = cast(BinaryIO, self.owned)
+                if not stat.S_ISREG(os.fstat(self.owned.fileno()).st_mode):
+                    self.stoppable = _outputs.StoppableFile(self.owned)
+                self.file = cast(BinaryIO, self.stoppable or self.owned)
         else:
             self.file = _binary_file(value, what, writing)
 
+    def stop(self) -> None:
+        """Ends a read that waits on a pipe or device opened here."""
+        if self.stoppable is not None:
+            self.stoppable.stop()
+
     def done(self, ok: bool) -> None:
+        if self.stoppable is not None:
+            self.stoppable.close()
         if self.owned is not None:
             self.owned.close()
         elif self.atomic is not None:
@@ -402,7 +429,7 @@ def seal_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
     file; an existing dst is refused unless replace. New files get mode 0600."""
     options = _seal_options(mode, key_size, cost, replace)
     with _Secrets(passphrase, key_file, recipients=recipients) as s:
-        if _is_path(src) and _is_path(dst) and not armour:
+        if _is_regular_file(src) and _is_path(dst) and not armour:
             _call(_lib.quorin_seal_file(s.handle, ctypes.byref(options),
                                         path(cast(PathLike, src), "src"),
                                         path(cast(PathLike, dst), "dst")))
@@ -430,7 +457,7 @@ def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
     was written before a failure came from chunks whose tags matched."""
     options = _open_options(cost_limit, replace)
     with _Secrets(passphrase, key_file, identities) as s:
-        if _is_path(src) and _is_path(dst):
+        if _is_regular_file(src) and _is_path(dst):
             name = path(cast(PathLike, src), "src")
             with builtins.open(name, "rb") as f:
                 plain = f.read(len(_outputs.MAGIC)) == _outputs.MAGIC
@@ -451,13 +478,16 @@ def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
 def sealed_header(path_or_file: Union[Source, BytesLike], *,
                   cost_limit: Optional[Tuple[int, int]] = None) -> SealedHeader:
     """What a sealed file's header says (mode, key size, the kinds of secret
-    that open it, the passphrase's costs) without a secret: from a path, a
-    binary file object (read only as far as the header) or the bytes."""
+    that open it, the passphrase's costs) without a secret: from a path (str
+    or os.PathLike), a binary file object (read only as far as the header)
+    or the bytes (a bytes-like object is always the file, or its armour)."""
     options = _open_options(cost_limit)
     info = SealedInfo()
-    if isinstance(path_or_file, (bytearray, memoryview)) or (
-            isinstance(path_or_file, bytes) and path_or_file.startswith(_outputs.MAGIC)):
+    if isinstance(path_or_file, (bytes, bytearray, memoryview)):
+        # Bytes are the file (or its armour); a path is a str or os.PathLike.
         raw = bytes(path_or_file)
+        if not raw.startswith(_outputs.MAGIC):
+            raw = _outputs.ArmourReader(io.BytesIO(raw)).read()
         _call(_lib.quorin_sealed_info_buffer(raw, len(raw), ctypes.byref(options),
                                              ctypes.byref(info)))
         return _header(info)
@@ -475,20 +505,47 @@ def sealed_header(path_or_file: Union[Source, BytesLike], *,
     return _header(info)
 
 
+# The readers and writers still open, stopped before the interpreter
+# finalises: a library thread must not be inside a Python callback then.
+_open_objects: "weakref.WeakSet[Union[SealedReader, SealedWriter]]" = weakref.WeakSet()
+
+
+def _ended_by_exception() -> bool:
+    """Whether the program is ending through an uncaught exception."""
+    return getattr(sys, "last_value", None) is not None or getattr(sys, "last_exc", None) is not None
+
+
+@atexit.register
+def _close_at_exit() -> None:
+    for obj in list(_open_objects):
+        if isinstance(obj, SealedWriter):
+            obj._finish_unclosed(abandon=_ended_by_exception())
+        elif obj._closable_at_exit():
+            obj.close()
+        # A reader over the caller's file object may wait in its read()
+        # for ever (a pipe): its thread is left to end with the interpreter.
+
+
 class SealedWriter(io.BufferedIOBase):
     """Seals what is written to it, in constant memory: open_sealed(..., "wb").
     close() writes the final chunk; leaving a ``with`` block by an exception
     abandons the file instead (a path is removed, a file object is left
     without its final chunk, which never opens), so that a failure half-way
-    never passes for a complete file."""
+    never passes for a complete file. A writer that is never closed is
+    completed when it is collected or the program ends (with a
+    ResourceWarning, as Python's files give), unless a write failed or the
+    program ends through an exception: then it is abandoned. Calls from
+    several threads take turns: close() waits for a write under way."""
 
     def __init__(self, dst: Source, secrets: _Secrets, options: SealOptions, armour: bool,
                  replace: bool) -> None:
+        self._handle: Optional[int] = None
+        self._lock = threading.Lock()
+        self._failed = False
         super().__init__()
         self._end = _Endpoint(dst, "file_or_path", True, replace)
         self._armour = _outputs.ArmourWriter(self._end.file) if armour else None
         self._sink: Optional[_outputs.Sink] = None
-        self._handle: Optional[int] = None
         handle = ctypes.c_void_p()
         try:
             if self._end.atomic is not None and self._armour is None:
@@ -507,32 +564,41 @@ class SealedWriter(io.BufferedIOBase):
             self._end.done(False)
             raise
         self._handle = handle.value
+        _open_objects.add(self)
 
     def writable(self) -> bool:
         return True
 
     def write(self, data: Any) -> int:  # a bytes-like object
-        if self.closed:
-            raise ValueError("I/O operation on closed file.")
         raw = data if isinstance(data, bytes) else bytes(memoryview(data))
-        _call(_lib.quorin_seal_writer_write(self._handle, raw, len(raw)), self._sink)
+        with self._lock:
+            if self._handle is None:
+                raise ValueError("I/O operation on closed file.")
+            try:
+                _call(_lib.quorin_seal_writer_write(self._handle, raw, len(raw)), self._sink)
+            except BaseException:
+                self._failed = True
+                raise
         return len(raw)
 
     def _finish(self, ok: bool) -> None:
-        handle, self._handle = self._handle, None
-        if handle is None:
-            return
-        try:
-            if ok:
-                _call(_lib.quorin_seal_writer_finish(handle), self._sink)
-                if self._armour is not None:
-                    self._armour.finish()
-        except BaseException:
-            ok = False
-            raise
-        finally:
-            _lib.quorin_seal_writer_free(handle)
-            self._end.done(ok)
+        with self._lock:
+            handle, self._handle = self._handle, None
+            if handle is None:
+                return
+            _open_objects.discard(self)
+            ok = ok and not self._failed
+            try:
+                if ok:
+                    _call(_lib.quorin_seal_writer_finish(handle), self._sink)
+                    if self._armour is not None:
+                        self._armour.finish()
+            except BaseException:
+                ok = False
+                raise
+            finally:
+                _lib.quorin_seal_writer_free(handle)
+                self._end.done(ok)
 
     def close(self) -> None:
         """Writes the final chunk and closes (a path is moved into place)."""
@@ -550,6 +616,16 @@ class SealedWriter(io.BufferedIOBase):
             finally:
                 super().close()
 
+    def _finish_unclosed(self, abandon: bool) -> None:
+        if getattr(self, "_handle", None) is None:
+            return
+        if abandon or self._failed:
+            self.abandon()
+            return
+        self.close()  # first: a warning turned into an error must not lose the file
+        warnings.warn("unclosed sealed writer %r: completed when it was collected or at exit; "
+                      "close it (or use with)" % self, ResourceWarning, stacklevel=2, source=self)
+
     def __exit__(self, kind: Any, *rest: Any) -> None:
         if kind is None:
             self.close()
@@ -557,38 +633,47 @@ class SealedWriter(io.BufferedIOBase):
             self.abandon()
 
     def __del__(self) -> None:
-        if getattr(self, "_handle", None) is not None:
-            self.abandon()
+        self._finish_unclosed(abandon=False)
 
 
 class SealedReader(io.BufferedIOBase):
     """Opens a sealed file as it is read, in constant memory:
     open_sealed(..., "rb"). It gives only the plaintext of chunks whose tags
     matched; a bad chunk raises (AuthenticationError, TruncatedError, ...)
-    once the verified bytes before it have been read."""
+    once the verified bytes before it have been read. Calls from several
+    threads take turns; close() also stops a read that waits on a pipe
+    opened here by name."""
+
+    _BUFFER = 1 << 16  # what one call of the library reads ahead, for readline and peek
 
     def __init__(self, src: Source, secrets: _Secrets, options: OpenOptions) -> None:
-        super().__init__()
-        self._end = _Endpoint(src, "file_or_path", False)
         self._handle: Optional[int] = None
+        self._end: Optional[_Endpoint] = None
+        self._lock = threading.Lock()
+        self._ahead = bytearray()  # plaintext read from the library, not yet returned
+        super().__init__()
+        end = _Endpoint(src, "file_or_path", False)
         handle = ctypes.c_void_p()
         try:
-            owned = self._end.owned
-            if owned is not None and os.pread(owned.fileno(), 8, 0) == _outputs.MAGIC:
+            owned = end.owned
+            if owned is not None and stat.S_ISREG(os.fstat(owned.fileno()).st_mode) \
+                    and os.pread(owned.fileno(), 8, 0) == _outputs.MAGIC:
                 # A file of our own, not armour: the library reads it directly.
                 self._source: Optional[_outputs.Source] = None
                 status = _lib.quorin_open_reader_new_fd(secrets.handle, ctypes.byref(options),
                                                         owned.fileno(), ctypes.byref(handle))
             else:
-                self._source = _outputs.Source(_outputs.sealed_input(self._end.file))
+                self._source = _outputs.Source(_outputs.sealed_input(end.file))
                 status = _lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
                                                      self._source.function, None,
                                                      ctypes.byref(handle))
             _call(status, self._source)
         except BaseException:
-            self._end.done(False)
+            end.done(False)
             raise
+        self._end = end
         self._handle = handle.value
+        _open_objects.add(self)
         info = SealedInfo()
         check(_lib.quorin_open_reader_info(self._handle, ctypes.byref(info)))
         #: What the file's header says.
@@ -597,61 +682,103 @@ class SealedReader(io.BufferedIOBase):
     def readable(self) -> bool:
         return True
 
-    def _read_some(self, address: int, size: int) -> int:
+    def _fill(self, into: memoryview) -> int:
+        """Reads from the library into `into` (the lock held)."""
         if self._handle is None:
             raise ValueError("I/O operation on closed file.")
+        array = (ctypes.c_ubyte * len(into)).from_buffer(into)
         got = ctypes.c_size_t(0)
-        _call(_lib.quorin_open_reader_read(self._handle, address, size, ctypes.byref(got)),
-              self._source)
+        _call(_lib.quorin_open_reader_read(self._handle, ctypes.addressof(array), len(into),
+                                           ctypes.byref(got)), self._source)
         return got.value
+
+    def _take(self, view: memoryview) -> int:
+        """Up to len(view) bytes: what is read ahead, else one call (lock held)."""
+        if self._ahead:
+            n = min(len(view), len(self._ahead))
+            view[:n] = self._ahead[:n]
+            del self._ahead[:n]
+            return n
+        if len(view) >= self._BUFFER:
+            return self._fill(view)
+        buffer = bytearray(self._BUFFER)
+        n = self._fill(memoryview(buffer))
+        del buffer[n:]
+        self._ahead = buffer
+        return self._take(view) if n else 0
 
     def readinto1(self, buffer: Any) -> int:
         view = memoryview(buffer).cast("B")
         if not view:
             return 0
-        array = (ctypes.c_ubyte * len(view)).from_buffer(view)
-        return self._read_some(ctypes.addressof(array), len(view))
+        with self._lock:
+            return self._take(view)
 
     def readinto(self, buffer: Any) -> int:
         view = memoryview(buffer).cast("B")
         total = 0
-        while total < len(view):
-            n = self.readinto1(view[total:])
-            if n == 0:
-                break
-            total += n
+        with self._lock:
+            while total < len(view):
+                n = self._take(view[total:])
+                if n == 0:
+                    break
+                total += n
         return total
+
+    def peek(self, size: int = 0) -> bytes:
+        with self._lock:
+            if not self._ahead:
+                buffer = bytearray(self._BUFFER)
+                n = self._fill(memoryview(buffer))
+                del buffer[n:]
+                self._ahead = buffer
+            return bytes(self._ahead)
 
     def read(self, size: Optional[int] = -1) -> bytes:
         if size is None or size < 0:
-            parts: List[bytes] = []
+            # Gathered in a BytesIO, whose getvalue() hands over its buffer
+            # without a copy: the whole plaintext is held once, not twice.
+            whole = io.BytesIO()
+            piece = bytearray(1 << 20)
             while True:
-                part = self.read(1 << 20)
-                if not part:
-                    return b"".join(parts)
-                parts.append(part)
+                n = self.readinto(piece)
+                if not n:
+                    return whole.getvalue()
+                whole.write(memoryview(piece)[:n])
         out = bytearray(size)
         n = self.readinto(out)
         del out[n:]
         return bytes(out)
 
     def read1(self, size: int = -1) -> bytes:
-        out = bytearray(size if size >= 0 else 1 << 16)
+        out = bytearray(size if size >= 0 else self._BUFFER)
         n = self.readinto1(out)
         del out[n:]
         return bytes(out)
 
+    def _closable_at_exit(self) -> bool:
+        end = self._end
+        return end is not None and (end.owned is not None or end.atomic is not None)
+
     def close(self) -> None:
-        if not self.closed:
+        if self.closed or getattr(self, "_end", None) is None:
+            return
+        end = cast(_Endpoint, self._end)
+        end.stop()  # a read waiting on a pipe of ours returns, so the lock comes free
+        with self._lock:
             handle, self._handle = self._handle, None
             try:
                 if handle is not None:
+                    _open_objects.discard(self)
                     _lib.quorin_open_reader_free(handle)
             finally:
-                self._end.done(True)
+                self._ahead = bytearray()
+                end.done(True)
                 super().close()
 
     def __del__(self) -> None:
+        if sys.is_finalizing() and not self._closable_at_exit():
+            return  # its thread may wait in the caller's read() for ever: left to end with us
         self.close()
 
 
