@@ -53,6 +53,7 @@ class Session:
                     before_exec()
                 os.execve(QUORIN, [QUORIN] + args, {**os.environ, **(env or {})})
             signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+            signal.signal(signal.SIGHUP, signal.SIG_IGN)  # outlives a hang-up to report the job's end
             try:  # done by the job too: it may have run already (and exec'd)
                 os.setpgid(job, job)
                 os.tcsetpgrp(0, job)
@@ -151,6 +152,30 @@ def main() -> None:
     check("the seal succeeds", s.exit_code() == 0)
     check("nothing typed was echoed", b"typed" not in s.seen and b"abc" not in s.seen)
     check("the passphrase is what was typed after fg", opens_with("stopped.qsl", "typed after fg"))
+
+    # The terminal ends at a prompt (Ctrl-D, or a hang-up under nohup): the
+    # command is cancelled, exit 1 and no output; never a passphrase nobody saw.
+    ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
+    for command, answers, end in (
+            (seal, [], b"\x04"), (seal, [b"typed\n"], b"\x04"), (seal, [b"ab\x04"], b"\x04"),
+            (["open"], [], b"\x04"), (seal, [], "hang-up"), (seal, [b"typed\n"], "hang-up"),
+            (["open"], [], "hang-up")):
+        source = "generated.qsl" if command == ["open"] else "plain.txt"
+        what = "%s, %s after %d answers" % (command[0], "Ctrl-D" if end == b"\x04" else end, len(answers))
+        s = Session(command + ["-o", "ended.out", source], None, ignore_hup)
+        s.read_until(b"Passphrase")
+        for answer in answers:
+            s.type(answer)
+            time.sleep(0.2)
+        if end == "hang-up":
+            os.close(s.fd)
+            _, status = os.waitpid(s.leader, 0)
+            code = os.waitstatus_to_exitcode(status)
+        else:
+            s.type(end)
+            code = s.exit_code()
+        check(what + ": exit 1", code == 1)
+        check(what + ": no output", not os.path.exists("ended.out"))
 
     # An ignored HUP (nohup) stays ignored once the prompt is done, and a
     # named temporary output is still removed by TERM.

@@ -11,6 +11,8 @@
 namespace quorin {
 
 constexpr std::size_t kLongestPassphrase = 1024;
+constexpr const char* kNoAnswer =
+    "the terminal ended before a passphrase was entered (Ctrl-D, or it hung up): nothing was done";
 constexpr const char* kNoTerminal =
     "there is no terminal to ask for the passphrase: pass --passphrase-file FILE or "
     "--passphrase-env NAME, or use --key-file FILE";
@@ -24,8 +26,11 @@ class Terminal {
   Terminal& operator=(const Terminal&) = delete;
 
   // Shows prompt and reads a line with echo off; the line end is not kept.
-  // Throws UsageError for a line longer than kLongestPassphrase bytes.
+  // Throws UsageError for a line longer than kLongestPassphrase bytes, and
+  // CommandError (kNoAnswer) when the terminal ends before a line does:
+  // Ctrl-D (Ctrl-Z on Windows), or a hang-up. Never an empty answer then.
   SecretBytes Ask(const char* prompt);
+  // Throws CommandError when the terminal does not take all of it.
   void Say(const char* text) { Say(text, std::strlen(text)); }
   void Say(const SecretBytes& text) { Say(text.data(), text.size()); }
   void Say(const void* text, std::size_t size);

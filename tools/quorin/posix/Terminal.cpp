@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <string>
 
 #include "../Errors.h"
 #include "../Terminal.h"
@@ -108,7 +110,7 @@ SecretBytes Terminal::Ask(const char* prompt) {
   for (;;) {
     SecretBytes line(kLongestPassphrase + 1);
     std::size_t length = 0;
-    bool ended = false, interrupted = false;
+    bool ended = false, interrupted = false, closed = false;
     {
       PromptSignals signals;
       // Echo goes off before the prompt shows, so nothing typed at it is seen.
@@ -125,7 +127,11 @@ SecretBytes Terminal::Ask(const char* prompt) {
         char c;
         const ssize_t n = ::read(fd, &c, 1);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || c == '\n') {
+        if (n <= 0) {  // Ctrl-D on an empty line, or the terminal hung up (EIO)
+          closed = true;
+          break;
+        }
+        if (c == '\n') {
           ended = true;
           break;
         }
@@ -139,6 +145,7 @@ SecretBytes Terminal::Ask(const char* prompt) {
       }
     }
     if (interrupted) continue;  // ask again, with echo off again
+    if (closed) throw CommandError(kNoAnswer);
     if (!ended)
       throw UsageError("the passphrase is longer than " + std::to_string(kLongestPassphrase) +
                        " bytes");
@@ -149,7 +156,16 @@ SecretBytes Terminal::Ask(const char* prompt) {
 }
 
 void Terminal::Say(const void* text, std::size_t size) {
-  [[maybe_unused]] const ssize_t n = ::write(static_cast<int>(output_), text, size);
+  const auto* at = static_cast<const char*>(text);
+  while (size > 0) {
+    const ssize_t n = ::write(static_cast<int>(output_), at, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      throw CommandError(std::string("cannot write to the terminal: ") +
+                         (n < 0 ? std::strerror(errno) : "it took nothing"));
+    at += n;
+    size -= static_cast<std::size_t>(n);
+  }
 }
 
 }  // namespace quorin

@@ -65,13 +65,13 @@ SecretBytes Terminal::Ask(const char* prompt) {
   // Room for the longest passphrase in UTF-16 and its line end.
   std::vector<wchar_t, platform::SecretAllocator<wchar_t>> typed(kLongestPassphrase + 3);
   std::size_t length = 0;
-  bool ended = false;
+  bool ended = false, closed = false;
   while (length < typed.size()) {
     DWORD n = 0;
     if (!::ReadConsoleW(input, typed.data() + length, static_cast<DWORD>(typed.size() - length), &n,
                         nullptr) ||
         n == 0) {
-      ended = true;
+      closed = true;  // the console went away
       break;
     }
     length += n;
@@ -85,6 +85,8 @@ SecretBytes Terminal::Ask(const char* prompt) {
   quieted = nullptr;
   Say("\r\n");  // the Enter typed was not shown
   while (length > 0 && (typed[length - 1] == L'\n' || typed[length - 1] == L'\r')) --length;
+  // Ctrl-Z and Enter: the console's end of input.
+  if (closed || (length > 0 && typed[0] == L'\x1a')) throw CommandError(kNoAnswer);
   SecretBytes line(length * 3);
   const int size = length == 0
                        ? 0
@@ -100,7 +102,9 @@ SecretBytes Terminal::Ask(const char* prompt) {
 
 void Terminal::Say(const void* text, std::size_t size) {
   DWORD written = 0;
-  ::WriteFile(Handle(output_), text, static_cast<DWORD>(size), &written, nullptr);
+  if (!::WriteFile(Handle(output_), text, static_cast<DWORD>(size), &written, nullptr) ||
+      written != size)
+    throw CommandError("cannot write to the console");
 }
 
 }  // namespace quorin
