@@ -3,7 +3,9 @@
 // upper case so that it is not taken for a recipient at a glance).
 #include <sodium.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <string_view>
 
 #include "Bech32.h"
 #include "Stanza.h"
@@ -48,6 +50,15 @@ std::vector<std::uint8_t> ParseKey(std::string_view text, std::string_view prefi
 }
 
 }  // namespace
+
+bool LooksLikeIdentity(std::string_view text) {
+  constexpr std::string_view kStart = "quorin-identity-1";
+  const std::size_t from = std::min(text.find_first_not_of(" \t"), text.size());
+  text = text.substr(from);
+  return text.size() >= kStart.size() &&
+         std::equal(kStart.begin(), kStart.end(), text.begin(),
+                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
 
 Recipient Recipient::Parse(std::string_view text) {
   const auto key = ParseKey(text, kRecipientPrefix, "recipient");

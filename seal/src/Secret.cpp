@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 #include "quorin/platform/SecretMemory.h"
 #include "quorin/seal/Seal.h"
@@ -28,10 +29,52 @@ Secret Secret::Passphrase(std::string_view passphrase) {
   return Secret(SecretKind::Passphrase, passphrase.data(), passphrase.size());
 }
 
+namespace {
+
+// Whether a line of text is a printed recipient (or, with identity, an
+// identity): a file of them given as a key file is a mistake, and for
+// recipients a dangerous one, since their text is public.
+bool IsPrinted(std::string_view line, bool identity) {
+  try {
+    if (identity)
+      Secret::ParseIdentity(line);
+    else
+      Recipient::Parse(line);
+    return true;
+  } catch (const std::invalid_argument&) {
+    return false;
+  }
+}
+
+// Refuses bytes whose lines (blank ones and # comments aside) hold a
+// recipient or an identity.
+void RefusePrintedKeys(std::span<const std::uint8_t> bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos || line[first] == '#') continue;
+    line = line.substr(first, line.find_last_not_of(" \t\r") + 1 - first);
+    if (IsPrinted(line, false))
+      throw std::invalid_argument(
+          "the key file holds recipients (public keys), not a key: anyone could open what it "
+          "seals. Seal to them as recipients (-R FILE)");
+    if (IsPrinted(line, true))
+      throw std::invalid_argument(
+          "the key file holds an identity, not a key: open with it as an identity (-i FILE)");
+  }
+}
+
+}  // namespace
+
 Secret Secret::KeyFileBytes(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < 16 || bytes.size() > kLargestKeyFile)
     throw std::invalid_argument("a key file holds 16 to " + std::to_string(kLargestKeyFile) +
                                 " bytes (quorin keygen makes 32)");
+  RefusePrintedKeys(bytes);
   return Secret(SecretKind::KeyFile, bytes.data(), bytes.size());
 }
 

@@ -35,6 +35,7 @@ offers() {  # offers "description" EXPECTED WORDS...
   check "$what" bash -c 'grep -qx -- "$1" <<<"$2"' _ "$want" "$(complete_words "$@")"
 }
 Q="$src/tools/completion/quorin" P="$src/tools/completion/quorin-palette"
+touch input.bin
 check "quorin's completion registers" bash -c "source '$Q'; complete -p quorin | grep -q _quorin"
 for cmd in seal open keygen encrypt decrypt mac encode decode selftest version --version; do
   offers "quorin completes $cmd" "$cmd" "$Q" quorin "${cmd:0:2}"
@@ -45,6 +46,14 @@ done
 for opt in --passphrase-file --passphrase-env --key-file --mode --key-size --cost --output --force; do
   offers "seal completes $opt" "$opt" "$Q" quorin seal "${opt:0:6}"
 done
+# Every option --help lists, and no other, is what completion offers after "-".
+for cmd in seal open keygen encrypt decrypt mac encode decode selftest version; do
+  helped=$("$quorin" "$cmd" --help | grep -E '^ +-' | sed -E 's/^ +([-a-zA-Z,]+).*/\1/' | tr ',' '\n' | sort -u)
+  completed=$(complete_words "$Q" quorin "$cmd" - | sort -u)
+  check "$cmd: completion offers exactly the options of --help" test "$helped" = "$completed"
+done
+offers "files after -R" input.bin "$Q" quorin seal -R inp
+offers "versions after --format" 1 "$Q" quorin seal --format ""
 offers "open completes --passphrase-file" --passphrase-file "$Q" quorin open --passphrase-f
 check "open offers no --cost" bash -c '! grep -q cost <<<"$1"' _ "$(complete_words "$Q" quorin open --c)"
 offers "seal's modes leave out ecb" cbc "$Q" quorin seal -m c
@@ -54,7 +63,6 @@ check "mac offers no --key-env" bash -c '! grep -q key-env <<<"$1"' _ "$(complet
 offers "decode completes --force" --force "$Q" quorin decode --f
 offers "modes after -m" cfb "$Q" quorin encrypt -m c
 offers "key sizes after -s" 192 "$Q" quorin decrypt -s 1
-touch input.bin
 offers "files as INPUT" input.bin "$Q" quorin encrypt inp
 for cmd in list bitmap form-new form-show; do
   offers "quorin-palette completes $cmd" "$cmd" "$P" quorin-palette "${cmd:0:3}"

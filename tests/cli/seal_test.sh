@@ -58,6 +58,36 @@ if [ -z "$slow" ]; then  # each run is slow under valgrind; the paths are run ab
   expect 0 "the identity opens it" "$Q" open -i me.id -o mix.3 mix.qsl
   check "each gives the plaintext" bash -c 'cmp -s pr mix.1 && cmp -s pr mix.2 && cmp -s pr mix.3'
 fi
+# Misuse as users meet it: exit code|what stderr says|description|command.
+"$Q" seal -a --key-file k.key -o one.txt pr
+cat one.txt one.txt >two-blocks.txt
+{ printf QUORSEAL; cat one.txt; } >magic-then-text.txt
+tail -1 me.id >id.line
+while IFS='|' read -r code says what command; do
+  rm -f x
+  expect "$code" "$what" bash -c "$command"
+  said "$what" "$says"
+  check "$what: no output" test ! -e x
+done <<CASES
+2|Seal to them as recipients (-R FILE)|a recipient list as --key-file|"$Q" seal --key-file me.pub -o x pr
+2|open with it as an identity (-i FILE)|an identity as --key-file|"$Q" seal --key-file me.id -o x pr
+2|an identity, which is secret|-r given an identity|"$Q" seal -r "\$(cat id.line)" -o x pr
+1|second armoured block|two armoured files end to end|"$Q" open --key-file k.key -o x two-blocks.txt
+1|text follows its "QUORSEAL"|armour after the magic|"$Q" open --key-file k.key -o x magic-then-text.txt
+1|standard output is closed|keygen with standard output closed|"$Q" keygen -o x >&-
+1|No space left on device|keygen into a full standard output|"$Q" keygen -o x >/dev/full
+2|can give one thing only|-R - with INPUT on standard input too|"$Q" seal -R - -o x <me.pub
+2|quorin: The following argument was not expected|the parser's own errors|"$Q" seal --no-such-option -o x pr
+CASES
+check "-r does not repeat a secret identity" bash -c '! grep -qi "$(cut -c1-30 id.line)" err.txt'
+expect 0 "seal -R - reads the recipients from standard input" "$Q" seal --armor -R - -o stdin.qsl pr <team.txt
+expect 0 "open -i - reads the identity from standard input" "$Q" open -i - -o stdin.out stdin.qsl <you.id
+check "and opens" cmp -s pr stdin.out
+expect 0 "keygen -y reads standard input" "$Q" keygen -y <me.id
+check "the recipient" cmp -s out.txt me.pub
+expect 0 "keygen -y -o OUT" "$Q" keygen -y -o me.again me.id
+check "the recipient in OUT" cmp -s me.again me.pub
+
 # Armour: standard base64 between BEGIN and END lines; open takes it as it
 # is, inside a quoted mail, or binary.
 expect 0 "seal -a, INPUT right after -r RECIPIENT" "$Q" seal -a -r "$(cat me.pub)" pr

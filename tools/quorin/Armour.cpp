@@ -283,7 +283,9 @@ struct ArmourReader::Parser {
         Refuse("has a BEGIN line (line " + std::to_string(line) +
                ") after armour: decode the framed block on its own");
       case State::Ended:
-        return;
+        // Another armoured block after the first: refused, never ignored.
+        Refuse("holds a second armoured block (BEGIN at line " + std::to_string(line) +
+               ") after the END line of the first: give one at a time");
     }
   }
 

@@ -65,6 +65,12 @@ the mode, key size and costs from the file's header, checks the header and
 every chunk's tag before releasing plaintext, and leaves no OUT if any check
 fails.)";
 
+// A check whose description --help leaves out: the option's text says it.
+CLI::Validator Quiet(CLI::Validator check) {
+  check.description("");
+  return check;
+}
+
 void AddInputOutput(CLI::App* cmd, std::string& input, std::string& output, bool& force) {
   cmd->add_option("INPUT", input, "input file; '-' or none: standard input");
   cmd->add_option("-o,--output", output, "output file; '-': standard output (the default)");
@@ -97,12 +103,12 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, const bool& secretsTakenOut,
              o.mode = modes.at(name);
            },
            "chaining mode: ecb, cbc (default), cfb or ofb")
-        ->transform(CLI::IsMember({"ecb", "cbc", "cfb", "ofb"}, CLI::ignore_case));
+        ->transform(Quiet(CLI::IsMember({"ecb", "cbc", "cfb", "ofb"}, CLI::ignore_case)));
   cmd->add_option("-s,--key-size", o.keyBits,
                   "key size in bits: 128, 192 or 256; default: the key's length if it is 16, 24 or "
                   "32 bytes, else 128. "
                   "Shorter keys are zero-extended, longer ones cut")
-      ->check(CLI::IsMember({128, 192, 256}));
+      ->check(Quiet(CLI::IsMember({128, 192, 256})));
   cmd->add_option("--key-file", o.keyFile,
                   "read the key from FILE, as raw bytes (a trailing newline counts)");
   if (withKeyEnv)
@@ -150,6 +156,11 @@ struct CommandLine::Parser {
   std::optional<CLI::ParseError> stopped;
 
   Parser() {
+    // Before the subcommands are added: they take it over. Every message
+    // of the tool starts with its name.
+    app.failure_message([](const CLI::App* a, const CLI::Error& e) {
+      return "quorin: " + CLI::FailureMessage::simple(a, e);
+    });
     app.require_subcommand(1);
     // "/work/in.txt" is a file name, on Windows too; options start with "-" only.
     app.allow_windows_style_options(false);
@@ -181,6 +192,24 @@ struct CommandLine::Parser {
     AddInputOutput(decode, o.input, o.output, o.force);
     Add(Command::SelfTest, "selftest", "check the cipher against the published RC6 vectors");
     Add(Command::Version, "version", "print the version");
+    NameValues();
+  }
+
+  // What --help shows after each option: the kind of value, not the
+  // parser's types (TEXT, UINT) or its checks.
+  void NameValues() {
+    static const std::map<std::string, std::string> kinds{
+        {"INPUT", ""},           {"--output", "FILE"},      {"--key-file", "FILE"},
+        {"--iv-file", "FILE"},   {"--passphrase-file", "FILE"}, {"--recipients-file", "FILE"},
+        {"--identity", "FILE"},  {"--passphrase-env", "NAME"}, {"--key-env", "NAME"},
+        {"--key-hex", "HEX"},    {"--iv-hex", "HEX"},       {"--recipient", "RECIPIENT"},
+        {"--max-passes", "N"},   {"--max-memory", "MIB"},   {"--format", "N"},
+        {"--mode", "MODE"},      {"--key-size", "BITS"},    {"--cost", "COST"}};
+    for (CLI::App* cmd : app.get_subcommands([](CLI::App*) { return true; }))
+      for (CLI::Option* opt : cmd->get_options([](CLI::Option*) { return true; })) {
+        const auto kind = kinds.find(opt->get_name());
+        if (kind != kinds.end()) opt->type_name(kind->second);
+      }
   }
 
   CLI::App* Add(Command command, const char* name, const char* description) {
@@ -246,19 +275,21 @@ struct CommandLine::Parser {
 
   void AddSealCommands() {
     SealCommandOptions& s = result.seal;
-    auto* seal =
-        Add(Command::Seal, "seal", "seal INPUT under a passphrase or key file (recommended)");
+    auto* seal = Add(Command::Seal, "seal",
+                     "seal INPUT for recipients, a passphrase or a key file (recommended)");
     auto* open = Add(Command::Open, "open",
                      "open a sealed file, refusing a wrong secret or an altered file");
     auto* keygen = Add(Command::KeyGen, "keygen",
-                       "write a new identity (-o FILE, mode 0600) and print its recipient");
+                       "write a new identity (-o FILE, mode 0600) and print its recipient; -y: "
+                       "print the recipient of an identity");
     for (auto* cmd : {seal, open}) {
       cmd->add_flag("-p,--passphrase", s.prompt,
                     "ask for a passphrase on the terminal (the default)");
-      cmd->add_option("--passphrase-file", s.passphraseFile, "the passphrase is FILE's first line");
+      cmd->add_option("--passphrase-file", s.passphraseFile,
+                      "the passphrase is FILE's first line ('-': standard input)");
       cmd->add_option("--passphrase-env", s.passphraseEnv,
                       "the passphrase is environment variable NAME");
-      cmd->add_option("--key-file", s.keyFile, "the key file FILE (16 to 256 bytes)");
+      cmd->add_option("--key-file", s.keyFile, "the key file FILE (16 to 1024 bytes; '-': standard input)");
       AddInputOutput(cmd, s.input, s.output, s.force);
       AddProgress(cmd, s.progress);
       cmd->footer(kSealFooter);
@@ -270,38 +301,43 @@ struct CommandLine::Parser {
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     seal->add_option("-R,--recipients-file", s.recipientFiles,
-                     "seal for every recipient in FILE (one a line, # comments); repeatable")
+                     "seal for every recipient in FILE (one a line, # comments; '-': standard "
+                     "input); repeatable")
         ->expected(1)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     seal->add_option("--format", s.format,
                      "2 (the default), or 1 for older quorin: one passphrase or key file")
-        ->check(CLI::IsMember({1, 2}));
-    seal->add_flag("-a,--armour", s.armour,
+        ->check(Quiet(CLI::IsMember({1, 2})));
+    seal->add_flag("-a,--armour,--armor", s.armour,
                    "write the sealed file as base64 text between BEGIN and END lines");
     open->add_option("--max-passes", s.maxPasses,
                      "open a file whose passphrase hashing asks for up to N passes (default 4)")
-        ->check(CLI::Range(1, 1 << 20));
+        ->check(Quiet(CLI::Range(1, 1 << 20)));
     open->add_option("--max-memory", s.maxMemoryMiB,
                      "open a file whose passphrase hashing asks for up to MIB MiB (default 1024)")
-        ->check(CLI::Range(1, 1 << 22));
+        ->check(Quiet(CLI::Range(1, 1 << 22)));
     open->add_option("-i,--identity", s.identityFiles,
-                     "open with the identity in FILE (from quorin keygen); repeatable")
+                     "open with the identities in FILE (from quorin keygen; '-': standard input); "
+                     "repeatable")
         ->expected(1)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     seal->add_option("-m,--mode", s.mode, "chaining mode: cbc (default), cfb or ofb")
-        ->transform(CLI::IsMember({"cbc", "cfb", "ofb"}, CLI::ignore_case));
+        ->transform(Quiet(CLI::IsMember({"cbc", "cfb", "ofb"}, CLI::ignore_case)));
     seal->add_option("-s,--key-size", s.keyBits, "key size in bits: 128, 192 or 256 (default)")
-        ->check(CLI::IsMember({128, 192, 256}));
+        ->check(Quiet(CLI::IsMember({128, 192, 256})));
     seal->add_option("--cost", s.cost,
                      "passphrase hashing (Argon2id): interactive (64 MiB), moderate (256 MiB, the "
                      "default) or sensitive (1 GiB)")
-        ->transform(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case));
-    keygen->add_option("-o,--output", s.output, "the new identity (or key file, with --raw)");
+        ->transform(Quiet(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case)));
+    keygen->add_option("-o,--output", s.output,
+                       "the new identity (or key file, with --raw); with -y, where the recipient "
+                       "goes (default: standard output)");
     keygen->add_flag("--raw", s.rawKey, "write a key file of 32 random bytes instead");
-    keygen->add_option("-y", s.identityFiles, "print the recipient of the identity in FILE")
-        ->expected(1);
+    keygen->add_flag("-y", s.printRecipient,
+                     "print the recipient of each identity in INPUT instead of making one");
+    keygen->add_option("INPUT", s.input, "with -y: the identity file; '-' or none: standard input");
   }
 };
 

@@ -43,21 +43,35 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
   return std::move(decoded.bytes);
 }
 
+void RefuseSharedStandardInput(const std::vector<const std::string*>& files) {
+  const auto readers = std::count_if(files.begin(), files.end(),
+                                     [](const std::string* f) { return *f == "-"; });
+  if (readers > 1)
+    throw UsageError(
+        "standard input ('-') can give one thing only: name INPUT, or the key, identity, "
+        "recipients or passphrase file, with a file name");
+}
+
 SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::size_t largest,
                         FileExtent extent) {
   const std::string cannotRead = "cannot read the " + what + " file '" + path + "': ";
   const std::string folder = "the " + what + " file '" + path + "' is a folder: name a file";
-  int fd;
+  // "-" is standard input, which is left open.
+  const bool standardInput = path == "-";
+  int fd = 0;
   try {
-    fd = platform::OpenToRead(path);
+    if (!standardInput) fd = platform::OpenToRead(path);
   } catch (const platform::SystemError& e) {
     if (e.Code() == EISDIR) throw UsageError(folder);
     throw UsageError(cannotRead + platform::SystemErrorText(e.Code()));
   }
   struct Closer {
     int fd;
-    ~Closer() { platform::CloseFile(fd); }
-  } const closer{fd};
+    bool owned;
+    ~Closer() {
+      if (owned) platform::CloseFile(fd);
+    }
+  } const closer{fd, !standardInput};
   try {
     if (platform::FactsOf(fd).kind == platform::FileKind::Folder) throw UsageError(folder);
   } catch (const platform::SystemError&) {
@@ -98,6 +112,7 @@ SecretBytes ReadKeyFile(const std::string& path, const std::string& what, std::s
 
 KeyMaterial LoadKeyMaterial(const CipherOptions& o, bool ivOptional) {
   KeyMaterial m;
+  RefuseSharedStandardInput({&o.input, &o.keyFile, &o.ivFile});
   if (!o.keyFile.empty() && o.keyHexGiven)
     throw UsageError("give the key once: --key-file or --key-hex, not both");
   if (!o.keyFile.empty()) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Options.h"
 #include "Secret.h"
@@ -28,9 +29,14 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option);
 
 enum class FileExtent { Whole, FirstLine };
 
+// Standard input can be read for one thing only: throws UsageError when
+// more than one of the files named (INPUT among them) is "-".
+void RefuseSharedStandardInput(const std::vector<const std::string*>& files);
+
 // Reads a key or IV file of at most `largest` bytes (or, with FirstLine, its
-// first line without the line end, read no further); throws UsageError for
-// a folder, a longer file or line, or one that cannot be read.
+// first line without the line end, read no further); "-" reads standard
+// input. Throws UsageError for a folder, a longer file or line, or one that
+// cannot be read.
 SecretBytes ReadKeyFile(const std::string& path, const std::string& what,
                         std::size_t largest = kLargestKeyFile,
                         FileExtent extent = FileExtent::Whole);

@@ -42,7 +42,8 @@ struct SealCommandOptions {
   std::string keyFile, passphraseFile, passphraseEnv;
   std::vector<std::string> recipients;      // seal -r
   std::vector<std::string> recipientFiles;  // seal -R
-  std::vector<std::string> identityFiles;   // open -i, keygen -y
+  std::vector<std::string> identityFiles;   // open -i
+  bool printRecipient = false;              // keygen -y (the identity is INPUT)
   int format = 2;                           // seal --format
   bool armour = false;                      // seal -a
   std::uint32_t maxPasses = 4;              // open --max-passes

@@ -93,6 +93,13 @@ class PeekedSource : public ByteSource {
   bool more_ = false;
 };
 
+void RefuseSharedStandardInput(const SealCommandOptions& o) {
+  std::vector<const std::string*> files{&o.input, &o.keyFile, &o.passphraseFile};
+  for (const std::string& f : o.recipientFiles) files.push_back(&f);
+  for (const std::string& f : o.identityFiles) files.push_back(&f);
+  quorin::RefuseSharedStandardInput(files);
+}
+
 int PassphraseSources(const SealCommandOptions& o) {
   return int{o.prompt} + int{!o.passphraseFile.empty()} + int{!o.passphraseEnv.empty()};
 }
@@ -126,11 +133,12 @@ seal::Secret KeyFile(const std::string& path) {
   if (key.size() < 16)
     throw UsageError("the key file '" + path +
                      "' holds fewer than 16 bytes: make one with quorin keygen --raw -o FILE");
+  seal::Secret secret = seal::Secret::KeyFileBytes(key);  // refuses printed keys first
   if (LooksTyped(key))
     Note("the key file '" + path +
          "' looks like typed text, which is far weaker than its length suggests; "
          "quorin keygen --raw -o FILE makes a random one");
-  return seal::Secret::KeyFileBytes(key);
+  return secret;
 }
 
 // The lines of a file that are neither blank nor comments, with their numbers.
@@ -174,7 +182,11 @@ std::vector<seal::Recipient> Recipients(const SealCommandOptions& o) {
     try {
       out.push_back(seal::Recipient::Parse(r));
     } catch (const std::invalid_argument& e) {
-      throw UsageError("-r '" + r + "': " + e.what());
+      // An identity given by mistake is secret: it is not repeated.
+      const bool secret = seal::LooksLikeIdentity(r);
+      throw UsageError(secret ? std::string("-r was given an identity, which is secret: give its "
+                                            "recipient (quorin keygen -y FILE prints it)")
+                              : "-r '" + r + "': " + e.what());
     }
   }
   for (const std::string& path : o.recipientFiles) {
@@ -257,6 +269,7 @@ int Seal(const SealCommandOptions& o) {
     options.keyBits = o.keyBits;
     options.costs = CostsNamed(o.cost);
     options.formatVersion = o.format;
+    RefuseSharedStandardInput(o);
     options.recipients = Recipients(o);
     Input in(o.input);
     Output out(o.output, o.outputGiven, o.force, &in,
@@ -276,6 +289,7 @@ int Seal(const SealCommandOptions& o) {
 
 int Open(const SealCommandOptions& o) {
   return Guarded([&] {
+    RefuseSharedStandardInput(o);
     Input in(o.input);
     Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Allowed);
     Progress progress(in.Remaining(), o.progress);
@@ -300,13 +314,18 @@ int Open(const SealCommandOptions& o) {
 namespace {
 
 // A new file that appears only complete, through this program's own atomic
-// output, whose temporary file a signal removes too. Never replaces anything.
-void WriteNewSecretFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+// output, whose temporary file a signal removes too. Never replaces
+// anything. beforeCommit runs once the file is written and may refuse it
+// by throwing: the file then never appears.
+template <class BeforeCommit>
+void WriteNewSecretFile(const std::string& path, const std::uint8_t* data, std::size_t size,
+                        BeforeCommit beforeCommit) {
   const std::string exists = "'" + path + "' exists: a key or identity file is never overwritten";
   if (platform::FactsOfName(path).kind != platform::FileKind::Missing) throw CommandError(exists);
   try {
     platform::AtomicOutput out(path);
     out.Write(data, size);
+    beforeCommit();
     out.Commit(platform::Replace::Never);
   } catch (const platform::OutputExists&) {
     throw CommandError(exists);
@@ -315,38 +334,47 @@ void WriteNewSecretFile(const std::string& path, const std::uint8_t* data, std::
   }
 }
 
+// keygen -y: the recipients of the identities in INPUT, to OUT.
 int PrintRecipients(const SealCommandOptions& o) {
   SecretSet set;
-  for (const std::string& path : o.identityFiles) AddIdentities(path, set);
-  for (const seal::Secret& id : set.owned)
-    std::printf("%s\n", seal::Recipient::Of(id).ToString().c_str());
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  AddIdentities(o.input, set);
+  Output out(o.output, o.outputGiven, o.force, nullptr, ToTerminal::Allowed);
+  for (const seal::Secret& id : set.owned) out.Write(seal::Recipient::Of(id).ToString() + "\n");
+  out.Commit();
+  return 0;
 }
 
 }  // namespace
 
 int KeyGen(const SealCommandOptions& o) {
-  if (!o.identityFiles.empty()) {
-    if (o.outputGiven || o.rawKey) throw UsageError("-y prints a recipient: give it alone");
+  if (o.printRecipient) {
+    if (o.rawKey) throw UsageError("-y prints recipients of identities: --raw has none");
     return PrintRecipients(o);
   }
+  if (o.input != "-") throw UsageError("INPUT is for -y: keygen makes a new identity from nothing");
   if (!o.outputGiven || o.output == "-")
     throw UsageError("name the new identity (or key file, with --raw) with -o FILE");
   if (o.rawKey) {
     SecretBytes key(seal::kNewKeyFileBytes);
     platform::RandomBytes(key.data(), key.size());
-    WriteNewSecretFile(o.output, key.data(), key.size());
+    WriteNewSecretFile(o.output, key.data(), key.size(), [] {});
     return 0;
   }
+  // Standard output is checked first: the recipient printed there is the
+  // only way to seal for the new identity without reading its file.
+  Output printed("-", false, false, nullptr, ToTerminal::Allowed);
   const seal::Secret identity = seal::Secret::NewIdentity();
   const std::string recipient = seal::Recipient::Of(identity).ToString();
   std::string text = "# a quorin identity: keep this file secret\n# recipient: " + recipient +
                      "\n" + identity.IdentityString() + "\n";
   SecretBytes bytes(text.begin(), text.end());
   platform::WipeSecret(text.data(), text.size());
-  WriteNewSecretFile(o.output, bytes.data(), bytes.size());
-  std::printf("%s\n", recipient.c_str());
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  // The identity appears only once its recipient has been printed.
+  WriteNewSecretFile(o.output, bytes.data(), bytes.size(), [&] {
+    printed.Write(recipient + "\n");
+    printed.Commit();
+  });
+  return 0;
 }
 
 }  // namespace quorin

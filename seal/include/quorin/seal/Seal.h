@@ -59,7 +59,8 @@ class QUORIN_SEAL_API Secret {
   // taken as they are (UTF-8 is expected; nothing is normalised).
   static Secret Passphrase(std::string_view passphrase);
   // Throws std::invalid_argument for fewer than 16 or more than
-  // kLargestKeyFile bytes (quorin keygen makes 32).
+  // kLargestKeyFile bytes (quorin keygen makes 32), and for text that
+  // holds recipients or identities (a public key is no secret).
   static Secret KeyFileBytes(std::span<const std::uint8_t> bytes);
   // A new X25519 identity from the system's random source.
   static Secret NewIdentity();
@@ -92,6 +93,11 @@ class QUORIN_SEAL_API Secret {
 
 // The public half of an identity: whom a file can be sealed to without
 // holding the secret that opens it. Printed as "quorin1..." (Bech32).
+// Whether text begins as a printed identity does ("QUORIN-IDENTITY-1", in
+// either case), mistyped or not: such text is secret and never repeated in
+// a message.
+QUORIN_SEAL_API bool LooksLikeIdentity(std::string_view text);
+
 class QUORIN_SEAL_API Recipient {
  public:
   static constexpr std::size_t kKeyBytes = 32;
