@@ -64,7 +64,9 @@ Header Parse(const std::uint8_t* b, std::size_t size, const OpenOptions& limits,
   if (size < kMagicBytes + 2)
     throw TruncatedError(name + " is truncated: it ends inside its header");
   // Text after the magic (armour pasted after it, say) is no version at all.
-  const auto isText = [](std::uint8_t c) { return (c >= 0x20 && c < 0x7f) || c == '\n' || c == '\r' || c == '\t'; };
+  const auto isText = [](std::uint8_t c) {
+    return (c >= 0x20 && c < 0x7f) || c == '\n' || c == '\r' || c == '\t';
+  };
   if (isText(b[8]) && isText(b[9]))
     throw NotSealedError(name + " is not a sealed file: text follows its \"" + kMagic +
                          "\" where the header's version belongs");

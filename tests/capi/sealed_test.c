@@ -567,6 +567,75 @@ static void test_files(void) {
   rmdir(folder);
 }
 
+/* Sizes no buffer holds, use after finishing, a recipient as a key file,
+ * and freeing while a descriptor has nothing to give or take. */
+static void test_limits_and_stops(void) {
+  quorin_secrets* s = secrets_of(KEY_FILE, 1);
+  const quorin_seal_options o = fast(QUORIN_CBC, QUORIN_KEY_256);
+  const uint8_t byte = 7;
+  uint8_t out[1 << 17];
+  size_t n = 0, written = 0;
+  CHECK(quorin_seal_buffer(s, &o, &byte, SIZE_MAX, NULL, &n) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_seal_buffer(s, &o, &byte, SIZE_MAX / 2, NULL, &n) == QUORIN_INVALID_ARGUMENT);
+  quorin_sealer* sealer = NULL;
+  quorin_opener* opener = NULL;
+  CHECK(quorin_sealer_new(s, &o, &sealer) == QUORIN_OK && quorin_opener_new(s, NULL, &opener) == 0);
+  /* An opener holding the start of a header: its room counts those bytes too. */
+  CHECK(quorin_opener_update(opener, (const uint8_t*)"QUORS", 5, out, sizeof out, &written) == 0);
+  for (size_t len = SIZE_MAX - 100; len != 0; len = len < SIZE_MAX ? len + 1 : 0) {
+    CHECK(quorin_sealer_room(sealer, len) == SIZE_MAX);
+    CHECK(quorin_opener_room(opener, len) == (len > SIZE_MAX - 5 ? SIZE_MAX : len + 5));
+  }
+  /* The room asked for cannot be had: refused before a byte is read or written. */
+  CHECK(quorin_sealer_update(sealer, &byte, SIZE_MAX / 2, out, sizeof out, &written) ==
+        QUORIN_INVALID_ARGUMENT);
+  quorin_sealer_free(sealer);
+  quorin_opener_free(opener);
+  CHECK(quorin_sealer_new(s, &o, &sealer) == QUORIN_OK && quorin_opener_new(s, NULL, &opener) == 0);
+  CHECK(quorin_sealer_finish(sealer, out, sizeof out, &n) == QUORIN_OK);
+  CHECK(quorin_opener_update(opener, out, n, out + n, sizeof out - n, &written) == QUORIN_OK);
+  CHECK(quorin_opener_finish(opener, out + n, sizeof out - n, &written) == QUORIN_OK);
+  CHECK(quorin_sealer_update(sealer, &byte, 1, out, sizeof out, &written) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_sealer_finish(sealer, out, sizeof out, &written) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_opener_update(opener, &byte, 1, out, sizeof out, &written) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_opener_finish(opener, out, sizeof out, &written) == QUORIN_INVALID_ARGUMENT);
+  quorin_sealer_free(sealer);
+  quorin_opener_free(opener);
+  /* A recipient's or an identity's printed form is no key file. */
+  char listed[300];
+  quorin_secrets* wrong = quorin_secrets_new();
+  snprintf(listed, sizeof listed, "# team\n%s\n", recipient);
+  CHECK(quorin_secrets_add_key_file(wrong, (const uint8_t*)listed, strlen(listed)) ==
+        QUORIN_INVALID_ARGUMENT);
+  CHECK(strstr(quorin_last_error(), "recipients") != NULL);
+  CHECK(quorin_secrets_add_key_file(wrong, (const uint8_t*)identity, strlen(identity)) ==
+        QUORIN_INVALID_ARGUMENT);
+  quorin_secrets_free(wrong);
+#ifndef _WIN32
+  /* A pipe whose writer stays open after the header: freeing the reader
+   * returns. A pipe nobody reads: freeing the writer returns. */
+  int fds[2];
+  CHECK(pipe(fds) == 0);
+  size_t sealed_size = 0;
+  uint8_t* sealed = seal_buffer(s, &o, out, CHUNK, &sealed_size);
+  CHECK(write(fds[1], sealed, 4096) == 4096);
+  quorin_open_reader* r = NULL;
+  CHECK(quorin_open_reader_new_fd(s, NULL, fds[0], &r) == QUORIN_OK);
+  quorin_open_reader_free(r);
+  close(fds[0]);
+  free(sealed);
+  quorin_seal_writer* w = NULL;
+  CHECK(quorin_seal_writer_new_fd(s, &o, fds[1], &w) == QUORIN_OK);
+  static uint8_t plenty[1 << 20];
+  CHECK(quorin_seal_writer_write(w, plenty, sizeof plenty) == QUORIN_OK);
+  quorin_seal_writer_free(w);
+  close(fds[1]);
+#endif
+  quorin_secrets_free(s);
+}
+
 int main(void) {
   test_identities();
   test_secret_refusals();
@@ -574,5 +643,6 @@ int main(void) {
   test_known_answers();
   test_failures();
   test_files();
+  test_limits_and_stops();
   return check_summary();
 }

@@ -178,14 +178,19 @@ def test_a_killed_program_leaves_no_temporary_file(tmp_path, what):
     assert [n for n in os.listdir(tmp_path) if n.startswith(".quorin-")] == []
 
 
-def test_bytes_are_data_lines_are_buffered_and_read_holds_the_plaintext_once(
-        tmp_path, monkeypatch):
+def test_edges_bytes_printed_keys_lines_and_memory(tmp_path, monkeypatch):
     sealed = quorin.seal(b"x", key_file=KEY)
     armour = quorin.seal(b"x", key_file=KEY, armour=True)
     for given in (sealed, armour, bytearray(armour), memoryview(sealed)):
         assert quorin.sealed_header(given).kinds == ("key_file",)
     with pytest.raises(quorin.NotSealedError):
         quorin.sealed_header(bytes(tmp_path / "no such file"))
+    # A public key (or an identity) given as a key file is refused.
+    me = quorin.generate_identity()
+    for printed, says in ((b"# team\n%s\n" % str(me.recipient).encode(), "-R FILE"),
+                          (str(me).encode(), "-i FILE")):
+        with pytest.raises(ValueError, match=says):
+            quorin.seal(b"x", key_file=printed)
     # A constructor that fails leaves nothing for __del__ to complain of.
     complaints = []
     monkeypatch.setattr(sys, "unraisablehook", complaints.append)
@@ -221,3 +226,36 @@ def test_bytes_are_data_lines_are_buffered_and_read_holds_the_plaintext_once(
     peak = tracemalloc.get_traced_memory()[1]
     tracemalloc.stop()
     assert peak < size * 1.4
+
+
+ENDLESS = r"""
+import quorin, sys
+class Zeros:
+    def read(self, n): return bytes(n)
+    def readinto(self, b): b[:] = bytes(len(b)); return len(b)
+class Nowhere:
+    def write(self, b): return len(b)
+print("started", flush=True)
+if sys.argv[1] == "stream":
+    quorin.seal_file(Zeros(), Nowhere(), key_file=bytes(32))
+else:
+    with quorin.open_sealed(Nowhere(), "wb", key_file=bytes(32)) as w:
+        while True:
+            w.write(bytes(1 << 22))
+"""
+
+
+@pytest.mark.parametrize("how", ["stream", "writer"])
+def test_ctrl_c_during_a_long_sealed_call_reaches_python(how):
+    for _ in range(3):  # a signal taken by a library thread was lost in most runs
+        p = subprocess.Popen([sys.executable, "-c", ENDLESS, how], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        assert p.stdout is not None and p.stdout.readline() == b"started\n"
+        time.sleep(0.3)
+        p.send_signal(signal.SIGINT)
+        try:
+            _, err = p.communicate(timeout=20)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            pytest.fail("Ctrl-C was lost: the call went on")
+        assert b"KeyboardInterrupt" in err

@@ -199,12 +199,12 @@ struct CommandLine::Parser {
   // parser's types (TEXT, UINT) or its checks.
   void NameValues() {
     static const std::map<std::string, std::string> kinds{
-        {"INPUT", ""},           {"--output", "FILE"},      {"--key-file", "FILE"},
-        {"--iv-file", "FILE"},   {"--passphrase-file", "FILE"}, {"--recipients-file", "FILE"},
-        {"--identity", "FILE"},  {"--passphrase-env", "NAME"}, {"--key-env", "NAME"},
-        {"--key-hex", "HEX"},    {"--iv-hex", "HEX"},       {"--recipient", "RECIPIENT"},
-        {"--max-passes", "N"},   {"--max-memory", "MIB"},   {"--format", "N"},
-        {"--mode", "MODE"},      {"--key-size", "BITS"},    {"--cost", "COST"}};
+        {"INPUT", ""},          {"--output", "FILE"},          {"--key-file", "FILE"},
+        {"--iv-file", "FILE"},  {"--passphrase-file", "FILE"}, {"--recipients-file", "FILE"},
+        {"--identity", "FILE"}, {"--passphrase-env", "NAME"},  {"--key-env", "NAME"},
+        {"--key-hex", "HEX"},   {"--iv-hex", "HEX"},           {"--recipient", "RECIPIENT"},
+        {"--max-passes", "N"},  {"--max-memory", "MIB"},       {"--format", "N"},
+        {"--mode", "MODE"},     {"--key-size", "BITS"},        {"--cost", "COST"}};
     for (CLI::App* cmd : app.get_subcommands([](CLI::App*) { return true; }))
       for (CLI::Option* opt : cmd->get_options([](CLI::Option*) { return true; })) {
         const auto kind = kinds.find(opt->get_name());
@@ -289,7 +289,8 @@ struct CommandLine::Parser {
                       "the passphrase is FILE's first line ('-': standard input)");
       cmd->add_option("--passphrase-env", s.passphraseEnv,
                       "the passphrase is environment variable NAME");
-      cmd->add_option("--key-file", s.keyFile, "the key file FILE (16 to 1024 bytes; '-': standard input)");
+      cmd->add_option("--key-file", s.keyFile,
+                      "the key file FILE (16 to 1024 bytes; '-': standard input)");
       AddInputOutput(cmd, s.input, s.output, s.force);
       AddProgress(cmd, s.progress);
       cmd->footer(kSealFooter);
@@ -330,7 +331,8 @@ struct CommandLine::Parser {
     seal->add_option("--cost", s.cost,
                      "passphrase hashing (Argon2id): interactive (64 MiB), moderate (256 MiB, the "
                      "default) or sensitive (1 GiB)")
-        ->transform(Quiet(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case)));
+        ->transform(
+            Quiet(CLI::IsMember({"interactive", "moderate", "sensitive"}, CLI::ignore_case)));
     keygen->add_option("-o,--output", s.output,
                        "the new identity (or key file, with --raw); with -y, where the recipient "
                        "goes (default: standard output)");

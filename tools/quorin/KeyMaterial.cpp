@@ -44,8 +44,8 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
 }
 
 void RefuseSharedStandardInput(const std::vector<const std::string*>& files) {
-  const auto readers = std::count_if(files.begin(), files.end(),
-                                     [](const std::string* f) { return *f == "-"; });
+  const auto readers =
+      std::count_if(files.begin(), files.end(), [](const std::string* f) { return *f == "-"; });
   if (readers > 1)
     throw UsageError(
         "standard input ('-') can give one thing only: name INPUT, or the key, identity, "

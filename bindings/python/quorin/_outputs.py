@@ -5,6 +5,7 @@ lines, 64 characters a line, as ``quorin seal -a`` writes it)."""
 
 import base64
 import binascii
+import contextlib
 import ctypes
 import errno
 import io
@@ -12,8 +13,10 @@ import os
 import re
 import secrets
 import select
+import signal
 import tempfile
-from typing import BinaryIO, List, Optional
+import threading
+from typing import BinaryIO, Iterator, List, Optional
 
 from ._native import READ_FN, WRITE_FN
 from ._support import PathLike, write_all
@@ -23,6 +26,38 @@ ARMOUR_BEGIN = b"-----BEGIN QUORIN SEALED FILE-----"
 ARMOUR_END = b"-----END QUORIN SEALED FILE-----"
 MAGIC = b"QUORSEAL"
 _NOT_SEALED, _TRUNCATED = -30, -35
+
+
+_interrupted = threading.Event()
+
+
+@contextlib.contextmanager
+def interruptible() -> Iterator[None]:
+    """Around a C call that runs callbacks on this thread. Ctrl-C raises
+    KeyboardInterrupt as a callback starts, before any of its code runs, and
+    ctypes then drops it and hands the library an undefined result (0 from
+    a read would pass for the end of the input). So, on the main thread with
+    Python's own Ctrl-C handler, Ctrl-C only sets a flag here: the next
+    callback fails the call on it, and KeyboardInterrupt is raised once the
+    call has returned."""
+    if (threading.current_thread() is not threading.main_thread()
+            or signal.getsignal(signal.SIGINT) is not signal.default_int_handler):
+        yield
+        return
+    _interrupted.clear()
+    previous = signal.signal(signal.SIGINT, lambda *_: _interrupted.set())
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGINT, previous)
+    if _interrupted.is_set():
+        _interrupted.clear()
+        raise KeyboardInterrupt
+
+
+def _stop_if_interrupted() -> None:
+    if _interrupted.is_set():
+        raise KeyboardInterrupt
 
 
 class Source:
@@ -38,6 +73,7 @@ class Source:
 
     def _read(self, _context: Optional[int], address: Optional[int], size: int) -> int:
         try:
+            _stop_if_interrupted()
             if not address:
                 return 0
             view = memoryview((ctypes.c_ubyte * size).from_address(address)).cast("B")
@@ -78,6 +114,7 @@ class Sink:
 
     def _write(self, _context: Optional[int], address: Optional[int], size: int) -> int:
         try:
+            _stop_if_interrupted()
             if size and self._lend:
                 write_all(self.file, memoryview((ctypes.c_ubyte * size).from_address(address or 0)))
             elif size:

@@ -439,8 +439,9 @@ def seal_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
             armoured = _outputs.ArmourWriter(sink) if armour else None
             reader = _outputs.Source(source)
             writer = _outputs.Sink(cast(BinaryIO, armoured) if armoured else sink)
-            _call(_lib.quorin_seal_stream(s.handle, ctypes.byref(options), reader.function, None,
-                                          writer.function, None), reader, writer)
+            with _outputs.interruptible():
+                _call(_lib.quorin_seal_stream(s.handle, ctypes.byref(options), reader.function,
+                                              None, writer.function, None), reader, writer)
             if armoured is not None:
                 armoured.finish()
 
@@ -469,8 +470,9 @@ def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
         def work(source: BinaryIO, sink: BinaryIO) -> None:
             reader = _outputs.Source(_outputs.sealed_input(source))
             writer = _outputs.Sink(sink)
-            _call(_lib.quorin_open_stream(s.handle, ctypes.byref(options), reader.function, None,
-                                          writer.function, None), reader, writer)
+            with _outputs.interruptible():
+                _call(_lib.quorin_open_stream(s.handle, ctypes.byref(options), reader.function,
+                                              None, writer.function, None), reader, writer)
 
         _through(src, dst, replace, work)
 
@@ -494,8 +496,9 @@ def sealed_header(path_or_file: Union[Source, BytesLike], *,
 
     def work(source: BinaryIO) -> None:
         reader = _outputs.Source(_outputs.sealed_input(source))
-        _call(_lib.quorin_sealed_info_stream(reader.function, None, ctypes.byref(options),
-                                             ctypes.byref(info)), reader)
+        with _outputs.interruptible():
+            _call(_lib.quorin_sealed_info_stream(reader.function, None, ctypes.byref(options),
+                                                 ctypes.byref(info)), reader)
 
     if _is_path(path_or_file):
         with builtins.open(path(cast(PathLike, path_or_file), "path_or_file"), "rb") as f:
@@ -664,11 +667,15 @@ class SealedReader(io.BufferedIOBase):
                                                         owned.fileno(), ctypes.byref(handle))
             else:
                 self._source = _outputs.Source(_outputs.sealed_input(end.file))
-                status = _lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
-                                                     self._source.function, None,
-                                                     ctypes.byref(handle))
+                with _outputs.interruptible():  # the header is read on this thread
+                    status = _lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
+                                                         self._source.function, None,
+                                                         ctypes.byref(handle))
+                    _call(status, self._source)
             _call(status, self._source)
         except BaseException:
+            if handle.value:
+                _lib.quorin_open_reader_free(handle.value)
             end.done(False)
             raise
         self._end = end

@@ -15,7 +15,8 @@ namespace quorin_capi {
 
 DescriptorStream::DescriptorStream(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
   if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
-    throw framework::EStreamError(errno, std::string("cannot make a pipe: ") + std::strerror(errno));
+    throw framework::EStreamError(errno,
+                                  std::string("cannot make a pipe: ") + std::strerror(errno));
 }
 
 DescriptorStream::~DescriptorStream() {
@@ -54,8 +55,7 @@ std::int32_t DescriptorStream::Read(void* buffer, std::int32_t count) {
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
-      throw framework::EStreamError(errno,
-                                    "error reading " + name_ + ": " + std::strerror(errno));
+      throw framework::EStreamError(errno, "error reading " + name_ + ": " + std::strerror(errno));
     }
     got += static_cast<std::int32_t>(n);
   }
@@ -71,8 +71,7 @@ std::int32_t DescriptorStream::Write(const void* buffer, std::int32_t count) {
     const ssize_t n = ::write(fd_, in + put, static_cast<std::size_t>(count - put));
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
-      throw framework::EStreamError(errno,
-                                    "error writing " + name_ + ": " + std::strerror(errno));
+      throw framework::EStreamError(errno, "error writing " + name_ + ": " + std::strerror(errno));
     }
     put += static_cast<std::int32_t>(n);
   }
