@@ -29,7 +29,8 @@ class DescriptorStream final : public ForwardStream {
   int fd_;
   std::string name_;
   std::atomic<bool> stopped_{false};
-  int wake_[2] = {-1, -1};  // where the system can wait on two: a pipe that wakes the wait
+  // Where the system can wait on two at once: a pipe that wakes the wait.
+  [[maybe_unused]] int wake_[2] = {-1, -1};
 };
 
 }  // namespace quorin_capi

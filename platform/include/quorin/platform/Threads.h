@@ -20,7 +20,7 @@ class AsyncSignalsHeld {
   AsyncSignalsHeld& operator=(const AsyncSignalsHeld&) = delete;
 
  private:
-  alignas(16) unsigned char saved_[128];
+  [[maybe_unused]] alignas(16) unsigned char saved_[128];  // the mask before, where there is one
 };
 
 // A new thread running f that never takes an asynchronous signal.
