@@ -12,6 +12,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cache="${QUORIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorin}/windows-x86_64"
 prefix="$cache/prefix"
 host=x86_64-w64-mingw32
+# Every configure run below (and each of its try_compile projects) reads the
+# toolchain file, which runs this script when it is not given the prefix:
+# given it, they never start another build of these.
+export QUORIN_WINDOWS_DEPS="$prefix"
+# One build at a time into the cache: a second waits, then finds it built.
+mkdir -p "$cache"
+exec 9>"$cache/lock"
+if ! flock -w 1800 9; then
+  echo "build-windows-deps: another build has held $cache/lock for 30 minutes" >&2
+  exit 1
+fi
 
 if [ ! -f "$prefix/lib/libsodium.a" ]; then
   rm -rf "$cache/src"
@@ -31,6 +42,7 @@ if [ ! -f "$prefix/lib/libgtest.a" ]; then
   echo "build-windows-deps: GoogleTest from /usr/src/googletest, with $host-g++-posix" >&2
   cmake -S /usr/src/googletest -B "$cache/googletest" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake" \
+    -DQUORIN_WINDOWS_DEPS="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF \
     >"$cache/googletest-configure.log" 2>&1 &&
   cmake --build "$cache/googletest" --target install >"$cache/googletest-build.log" 2>&1 ||
