@@ -165,7 +165,15 @@ struct ArmourReader::Parser {
   std::size_t decodedAt = 0;
   std::string firstStray;  // in Seeking: the character that made bare armour impossible
   std::string text;        // what was last read
-  bool finished = false;
+  bool started = false, finished = false;
+
+  // The length of a UTF-8 byte-order mark that starts the input (Windows
+  // editors write one), to be passed over; UTF-16 text is refused.
+  std::size_t Mark(std::string_view first) const {
+    if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF"))
+      Refuse("is UTF-16 text (as PowerShell 5.1's > writes it): save it as UTF-8");
+    return first.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  }
 
   std::string Where(std::size_t atLine, std::size_t atColumn) const {
     return "line " + std::to_string(atLine) + ", column " + std::to_string(atColumn);
@@ -357,7 +365,9 @@ std::size_t ArmourReader::Read(std::uint8_t* buffer, std::size_t count) {
   while (p.decoded.size() - p.decodedAt < count && !p.finished) {
     p.text.resize(chunk_);
     const std::size_t n = in_.Read(reinterpret_cast<std::uint8_t*>(p.text.data()), chunk_);
-    p.Take(p.text.data(), n);
+    const std::size_t mark = p.started ? 0 : p.Mark(std::string_view(p.text.data(), n));
+    p.started = true;
+    p.Take(p.text.data() + mark, n - mark);
     if (n < chunk_) p.Finish();  // a short read is the end of the input
   }
   const std::size_t n = std::min(count, p.decoded.size() - p.decodedAt);

@@ -12,6 +12,7 @@
 
 #include "Commands.h"
 #include "Errors.h"
+#include "Examples.h"
 #include "KeyMaterial.h"
 #include "Secret.h"
 
@@ -31,13 +32,11 @@ altered file is refused):
   quorin seal --key-file my.key < data > data.qsl
 
 The component's raw format, for programs that use it directly:
-  export QUORIN_KEY='a key of 16 to 32 bytes'   # or --key-file FILE
-  IV=000102030405060708090a0b0c0d0e0f           # a fresh IV for every message
-  quorin encrypt --iv-hex $IV -o report.pdf.rc6 report.pdf
-  quorin decrypt --iv-hex $IV -o report.pdf report.pdf.rc6
-  echo 'meet at noon' | quorin encrypt -a --iv-hex $IV > note.txt
-  quorin decrypt -a --iv-hex $IV note.txt
-  quorin encrypt -m ofb -s 256 --key-file key.bin --iv-file iv.bin < in > out
+)";
+
+// After the shell's own lines for a key and an IV (Examples.h).
+constexpr const char* kDescriptionEnd =
+    R"(  quorin encrypt -m ofb -s 256 --key-file key.bin --iv-file iv.bin < in > out
   quorin mac --key-file key.bin data.bin          # CBC-MAC, 32 hex digits
   quorin encode < bytes.bin > text.txt            # radix-64 armour only
   quorin selftest
@@ -149,7 +148,7 @@ void RefuseEmptyValues(const CLI::App* cmd) {
 }  // namespace
 
 struct CommandLine::Parser {
-  CLI::App app{kDescription, "quorin"};
+  CLI::App app{std::string(kDescription) + ShellExamples() + kDescriptionEnd, "quorin"};
   ParsedCommandLine result;
   bool secretsTakenOut = true;
   std::map<const CLI::App*, Command> commands;

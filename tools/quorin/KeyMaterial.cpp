@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 
+#include "Environment.h"
 #include "Errors.h"
 #include "quorin/platform/Files.h"
 #include "quorin/platform/SecretHex.h"
@@ -41,6 +44,26 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option) {
     throw UsageError(option + " takes hex digits 0-9 and a-f only; digit " +
                      std::to_string(decoded.badDigit) + " is not one");
   return std::move(decoded.bytes);
+}
+
+SecretBytes ReadTextFile(const std::string& path, const std::string& what, std::size_t largest,
+                         FileExtent extent) {
+  // Room for the mark, which does not count.
+  SecretBytes text = ReadKeyFile(path, what, largest + 3, extent);
+  const auto begins = [&text](std::initializer_list<std::uint8_t> mark) {
+    return text.size() >= mark.size() && std::equal(mark.begin(), mark.end(), text.begin());
+  };
+  if (begins({0xFF, 0xFE}) || begins({0xFE, 0xFF}) ||
+      std::find(text.begin(), text.end(), 0) != text.end())
+    throw UsageError("the " + what + " file '" + path +
+                     "' is UTF-16 text (as PowerShell 5.1's > writes it), or holds NUL bytes: "
+                     "save it as UTF-8");
+  if (begins({0xEF, 0xBB, 0xBF})) text.erase(text.begin(), text.begin() + 3);
+  if (text.size() > largest)
+    throw UsageError(std::string(extent == FileExtent::FirstLine ? "the first line of " : "") +
+                     "the " + what + " file '" + path + "' is longer than " + Bytes(largest) +
+                     ": is it the right file?");
+  return text;
 }
 
 void RefuseSharedStandardInput(const std::vector<const std::string*>& files) {
@@ -119,8 +142,8 @@ KeyMaterial LoadKeyMaterial(const CipherOptions& o, bool ivOptional) {
     m.key = ReadKeyFile(o.keyFile, "key");
   } else if (o.keyHexGiven) {
     m.key = ParseHex(o.keyHex, "--key-hex");
-  } else if (const char* env = std::getenv(o.keyEnv.c_str()); env != nullptr) {
-    m.key.assign(env, env + std::strlen(env));
+  } else if (std::optional<SecretBytes> env = SecretFromEnvironment(o.keyEnv)) {
+    m.key = std::move(*env);
   } else {
     throw UsageError("no key: pass --key-file FILE, set the environment variable " + o.keyEnv +
                      ", or pass --key-hex HEX");

@@ -29,6 +29,14 @@ SecretBytes ParseHex(const SecretBytes& hex, const std::string& option);
 
 enum class FileExtent { Whole, FirstLine };
 
+// ReadKeyFile for text that people write (a passphrase, recipients,
+// identities): a leading UTF-8 byte-order mark, as Windows editors and
+// PowerShell write, is dropped; UTF-16 text (PowerShell 5.1's `>`) is
+// refused with UsageError saying so, since it holds NUL bytes that no one
+// types.
+SecretBytes ReadTextFile(const std::string& path, const std::string& what, std::size_t largest,
+                         FileExtent extent = FileExtent::Whole);
+
 // Standard input can be read for one thing only: throws UsageError when
 // more than one of the files named (INPUT among them) is "-".
 void RefuseSharedStandardInput(const std::vector<const std::string*>& files);

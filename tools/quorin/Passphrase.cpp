@@ -1,8 +1,9 @@
 #include "Passphrase.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <utility>
 
+#include "Environment.h"
 #include "Errors.h"
 #include "GeneratedPassphrase.h"
 #include "KeyMaterial.h"
@@ -46,15 +47,15 @@ SecretBytes PromptPassphrase(bool confirm) {
 }
 
 SecretBytes PassphraseFromFile(const std::string& path) {
-  SecretBytes line = ReadKeyFile(path, "passphrase", kLongestPassphrase, FileExtent::FirstLine);
+  SecretBytes line = ReadTextFile(path, "passphrase", kLongestPassphrase, FileExtent::FirstLine);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return NotEmpty(std::move(line), "in '" + path + "'");
 }
 
 SecretBytes PassphraseFromEnvironment(const std::string& name) {
-  const char* value = std::getenv(name.c_str());
-  if (value == nullptr) throw UsageError("the environment variable " + name + " is not set");
-  return NotEmpty(SecretBytes(value, value + std::strlen(value)), "in " + name);
+  std::optional<SecretBytes> value = SecretFromEnvironment(name);
+  if (!value) throw UsageError("the environment variable " + name + " is not set");
+  return NotEmpty(std::move(*value), "in " + name);
 }
 
 }  // namespace quorin

@@ -162,7 +162,7 @@ void ForEachEntry(const Text& text, Each each) {
 constexpr std::size_t kLargestListFile = 1 << 20;
 
 void AddIdentities(const std::string& path, SecretSet& secrets) {
-  const SecretBytes text = ReadKeyFile(path, "identity", kLargestListFile);
+  const SecretBytes text = ReadTextFile(path, "identity", kLargestListFile);
   std::size_t found = 0;
   ForEachEntry(text, [&](std::string_view entry, std::size_t line) {
     try {
@@ -190,7 +190,7 @@ std::vector<seal::Recipient> Recipients(const SealCommandOptions& o) {
     }
   }
   for (const std::string& path : o.recipientFiles) {
-    const SecretBytes text = ReadKeyFile(path, "recipients", kLargestListFile);
+    const SecretBytes text = ReadTextFile(path, "recipients", kLargestListFile);
     std::size_t found = 0;
     ForEachEntry(text, [&](std::string_view entry, std::size_t line) {
       try {

@@ -27,6 +27,10 @@ std::wstring Widen(const std::string& utf8) {
 
 }  // namespace
 
+std::wstring Wide(const std::string& utf8) {
+  return Widen(utf8);
+}
+
 std::wstring WidePath(const std::string& utf8) {
   std::wstring wide = Widen(utf8);
   // Room for the 8.3 and temporary names made beside it, too.

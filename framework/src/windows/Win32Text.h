@@ -7,6 +7,9 @@
 
 namespace quorin::win32 {
 
+// The UTF-16 form of UTF-8 text; throws std::invalid_argument when it is
+// not UTF-8.
+std::wstring Wide(const std::string& utf8);
 // The UTF-16 form of a UTF-8 path. A path too long for MAX_PATH is made
 // absolute and given the \\?\ prefix, which lifts the limit. Throws
 // std::invalid_argument when the name is not UTF-8.

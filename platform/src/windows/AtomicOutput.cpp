@@ -1,8 +1,10 @@
 // Atomic outputs on Windows: the bytes go to a hidden, randomly named file in
 // the destination's folder, readable by its owner only, which MoveFileExW
-// puts in place once it is complete and on the disk. A failure, an exception
-// or (with CleanUpOnSignals) Ctrl-C, Ctrl-Break or the console's closing
-// removes it; only a killed process leaves it behind.
+// puts in place once it is complete and on the disk. Until then the file is
+// marked for deletion on its open handle, so that the system removes it
+// when the handle closes however the process ends (a failure, Ctrl-C, the
+// console closing, a kill); the finished file is made visible (its hidden
+// attribute cleared) and unmarked just before it moves into place.
 #include "quorin/platform/AtomicOutput.h"
 
 #include <fcntl.h>
@@ -44,6 +46,20 @@ std::string TemporaryName(const std::string& folder) {
   return name;
 }
 
+bool MarkForDeletion(HANDLE handle, bool deleted) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleted ? TRUE : FALSE;
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// Clears the hidden attribute: the finished file is an ordinary one.
+bool MakeVisible(HANDLE handle) {
+  FILE_BASIC_INFO basic{};  // zero times: unchanged
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
 std::wstring Wide(const std::string& path) {
   try {
     return win32::WidePath(path);
@@ -66,7 +82,8 @@ AtomicOutput::AtomicOutput(const std::string& path) : path_(path) {
     temporary_ = TemporaryName(folder);
     const std::wstring wide = Wide(temporary_);
     const HANDLE handle =
-        ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, ownerOnly.get(), CREATE_NEW,
+        ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_DELETE, ownerOnly.get(), CREATE_NEW,
                       FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
@@ -75,6 +92,7 @@ AtomicOutput::AtomicOutput(const std::string& path) : path_(path) {
         throw SystemError("cannot create the output in " + Quoted(folder), win32::ErrnoOf(error));
       continue;
     }
+    MarkForDeletion(handle, true);  // best effort: the registry's handler removes it too
     fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
     if (fd_ < 0) {
       ::CloseHandle(handle);
@@ -109,7 +127,7 @@ void AtomicOutput::Write(const void* data, std::size_t size) {
 
 void AtomicOutput::Commit(Replace replace) {
   const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd_));
-  if (!::FlushFileBuffers(handle))
+  if (!::FlushFileBuffers(handle) || !MakeVisible(handle) || !MarkForDeletion(handle, false))
     throw SystemError("cannot write " + Quoted(path_), win32::ErrnoFromLastError());
   // A file open without FILE_SHARE_DELETE cannot be renamed: closed first.
   ::_close(fd_);

@@ -15,6 +15,28 @@
 namespace quorin {
 namespace {
 
+// Windows gives the names CON, PRN, AUX, NUL, COM1-9 and LPT1-9 to devices
+// in every folder and with any extension ("CON.qsl", "My Files\\AUX"): an
+// output named so would go to the device, or fail after all the work.
+// They are refused before any, but for NUL alone, the way to discard.
+void RefuseReservedName(const std::string& path) {
+  std::string base = path.substr(path.find_last_of("/\\:") + 1);
+  base = base.substr(0, base.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  const bool numbered = base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+                        base[3] >= '1' && base[3] <= '9';
+  const bool named = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+                     base == "CONIN$" || base == "CONOUT$";
+  if (!numbered && !named) return;
+  if (path == "NUL" || path == "nul") return;
+  throw UsageError("'" + path + "' names the device " + base +
+                   ": Windows reserves CON, PRN, AUX, NUL, COM1-9 and LPT1-9 as names in every "
+                   "folder and with any extension; choose another name (-o NUL discards the "
+                   "output, -o - writes to standard output)");
+}
+
 bool standardClosed[3] = {false, false, false};
 
 bool IsOpen(int fd) {
@@ -111,6 +133,7 @@ Output::Output(const std::string& path, bool outputGiven, bool force, const Inpu
     return;
   }
   name_ = "'" + path + "'";
+  RefuseReservedName(path);
   const platform::FileFacts target = platform::FactsOfName(path);
   if (target.kind == platform::FileKind::Folder)
     throw CommandError(name_ + " is a folder: name a file with -o");
