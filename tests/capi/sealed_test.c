@@ -625,12 +625,15 @@ static void test_limits_and_stops(void) {
   CHECK(quorin_open_reader_new_fd(s, NULL, fds[0], &r) == QUORIN_OK);
   quorin_open_reader_free(r);
   close(fds[0]);
+  close(fds[1]);
   free(sealed);
+  CHECK(pipe(fds) == 0); /* a reader that never reads */
   quorin_seal_writer* w = NULL;
   CHECK(quorin_seal_writer_new_fd(s, &o, fds[1], &w) == QUORIN_OK);
   static uint8_t plenty[1 << 20];
   CHECK(quorin_seal_writer_write(w, plenty, sizeof plenty) == QUORIN_OK);
   quorin_seal_writer_free(w);
+  close(fds[0]);
   close(fds[1]);
 #endif
   quorin_secrets_free(s);

@@ -81,6 +81,29 @@ W encrypt --key-hex "$KEY" --iv-hex "$IV" -o "$long/$(printf 'f%.0s' $(seq 1 40)
 check "an OUT beyond MAX_PATH is written" test -s "$long/$(printf 'f%.0s' $(seq 1 40))"
 expect 0 "NUL takes the output" W encrypt --key-hex "$KEY" --iv-hex "$IV" -o NUL plain.bin
 check "without a file named NUL" test ! -e NUL
+for device in CON CON.qsl LPT1.qsl PRN nul.txt 'My Files\AUX' com9.txt; do
+  expect 2 "-o $device is refused before any work" W encrypt --key-hex "$KEY" --iv-hex "$IV" -o "$device" plain.bin
+  said "-o $device" "names the device"
+done
+W --help >help.txt
+check "help shows PowerShell's and cmd's forms" bash -c "grep -q 'env:QUORIN_KEY' help.txt && grep -q 'set IV=' help.txt"
+
+# Outputs are ordinary files, not hidden ones; an interrupted run leaves
+# nothing, whether Ctrl-C is typed or its console closes.
+if [ -n "$runner" ]; then
+  W keygen -o seen.id >/dev/null
+  for f in seen.id replaced c.cbc; do
+    check "$f is not hidden" bash -c "! '$runner' cmd /c attrib '$f' | cut -c1-12 | grep -q H"
+  done
+  for action in ctrl-c close; do
+    python3 "$here/console.py" interrupt "$action" . -- sh -c \
+      "head -c 8000000000 /dev/zero | '$runner' '$exe' seal --no-progress --key-file k.key -o cut.qsl" >/dev/null
+    check "$action during a seal leaves no output and no temporary file" \
+      bash -c '! ls -A | grep -qE "^(cut\.qsl|\.quorin-)"'
+  done
+  python3 "$here/console.py" run -- "$runner" "$exe" encrypt -m ecb --key-hex "$KEY" plain.bin >/dev/null
+  check "raw ciphertext is not written to the console" test $? -eq 2
+fi
 
 # The two builds read each other's bytes.
 if [ -n "$native" ]; then
@@ -99,6 +122,41 @@ if [ -n "$native" ]; then
   "$native" encrypt -a --key-hex "$KEY" --iv-hex "$IV" -o n.armour plain.bin
   W decrypt -a --key-hex "$KEY" --iv-hex "$IV" -o w.armour n.armour
   check "Windows reads the native armour" cmp -s plain.bin w.armour
+
+  # Non-ASCII secrets from the environment, a file and the console cross
+  # both ways; another secret of the same length never opens.
+  while IFS='|' read -r secret other <&3; do
+    PW=$secret W seal --cost interactive --passphrase-env PW -f -o env.qsl plain.bin
+    PW=$secret expect 0 "native open of a Windows seal under '$secret' from the environment" \
+      "$native" open --passphrase-env PW -f -o env.1 env.qsl
+    PW=$other expect 1 "'$other' does not open it on Windows" W open --passphrase-env PW -f -o env.x env.qsl
+    PW=$secret "$native" seal --cost interactive --passphrase-env PW -f -o nenv.qsl plain.bin
+    PW=$secret expect 0 "Windows opens the native seal under '$secret'" W open --passphrase-env PW -f -o env.2 nenv.qsl
+    check "to the plaintext" bash -c 'cmp -s plain.bin env.1 && cmp -s plain.bin env.2'
+    QUORIN_KEY=$secret W encrypt -m ecb -f -o key.rc6 plain.bin 2>/dev/null
+    QUORIN_KEY=$secret "$native" encrypt -m ecb -f -o nkey.rc6 plain.bin 2>/dev/null
+    check "a key '$secret' from the environment is the same bytes on both" cmp -s key.rc6 nkey.rc6
+    QUORIN_KEY=$other W encrypt -m ecb -f -o other.rc6 plain.bin 2>/dev/null
+    check "and '$other' another key" bash -c '! cmp -s key.rc6 other.rc6'
+  done 3<<'SECRETS'
+日本語のパスワード|中文中文中文中文中
+Пароль-ключ-для-RC6|Другой-ключ-для-RC6
+pässwörd|passwörd
+SECRETS
+  printf '\xef\xbb\xbfpäss wörds\r\n' >pw.bom
+  expect 0 "a passphrase file with a UTF-8 byte-order mark" W seal --cost interactive --passphrase-file pw.bom -o bom.qsl plain.bin
+  PW='päss wörds' expect 0 "opens with the passphrase typed elsewhere" "$native" open --passphrase-env PW -o bom.out bom.qsl
+  printf '\xff\xfep\0\xe4\0s\0s\0\r\0\n\0' >pw.utf16
+  expect 2 "a UTF-16 passphrase file is refused" W seal --passphrase-file pw.utf16 -o never plain.bin
+  said "UTF-16" "UTF-16 text"
+  { printf '\xef\xbb\xbf'; cat me.pub; } >team.bom
+  expect 0 "a recipients file with a byte-order mark" W seal -R team.bom -a -o bom.txt plain.bin
+  { printf '\xef\xbb\xbf'; cat bom.txt; } >bom2.txt
+  expect 0 "armour with a byte-order mark opens" "$native" open -i me.id -o bom.2 bom2.txt
+  python3 "$here/console.py" answer 'sécret wörds' 'sécret wörds' -- ${runner:+"$runner"} "$exe" \
+    seal --cost interactive -o console.qsl plain.bin >console.txt
+  PW='sécret wörds' expect 0 "a passphrase typed at the console opens natively" "$native" open --passphrase-env PW -o console.out console.qsl
+  check "what was typed was not shown" bash -c '! grep -q "cret" console.txt'
 else
   echo "skip the native build's side: no native quorin was given"
 fi
