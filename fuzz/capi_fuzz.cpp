@@ -10,26 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "quorin/quorin.h"
 
 namespace {
-
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return at_ >= size_; }
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::size_t Size(std::size_t most) { return (Byte() | std::size_t{Byte()} << 8) % (most + 1); }
-  std::vector<std::uint8_t> Bytes(std::size_t n) {
-    std::vector<std::uint8_t> out(n);
-    for (auto& b : out) b = Byte();
-    return out;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_, at_ = 0;
-};
 
 bool Same(const void* a, const void* b, std::size_t n) {
   return n == 0 || std::memcmp(a, b, n) == 0;
@@ -45,7 +29,7 @@ constexpr std::size_t kUntouched = 0xC0FFEE;
 // picks: none (a query), too small, exact or larger. Checks the convention
 // and returns the status, with the output in out.
 template <class Call>
-int Sized(Input& in, Call call, std::vector<std::uint8_t>& out) {
+int Sized(FuzzInput& in, Call call, std::vector<std::uint8_t>& out) {
   std::size_t needed = kUntouched;
   const int query = call(nullptr, &needed);
   Named(query);
@@ -73,7 +57,7 @@ int Sized(Input& in, Call call, std::vector<std::uint8_t>& out) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Input in(data, size);
+  FuzzInput in(data, size);
   quorin* e = quorin_new();
   quorin* d = quorin_new();
   for (int steps = 0; steps < 64 && !in.Empty(); ++steps) {

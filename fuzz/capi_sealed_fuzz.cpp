@@ -10,31 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "quorin/quorin.h"
 
 namespace {
-
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return at_ >= size_; }
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::size_t Size(std::size_t most) { return (Byte() | std::size_t{Byte()} << 8) % (most + 1); }
-  std::vector<std::uint8_t> Bytes(std::size_t n) {
-    std::vector<std::uint8_t> out(n);
-    for (auto& b : out) b = Byte();
-    return out;
-  }
-  // A length for a size query: small, or within 300 of SIZE_MAX.
-  std::size_t Length() {
-    const std::size_t n = Size(300);
-    return Byte() % 2 ? n : SIZE_MAX - n;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_, at_ = 0;
-};
 
 void Named(int status) {
   if (std::strcmp(quorin_status_name(status), "QUORIN_UNKNOWN_STATUS") == 0) std::abort();
@@ -44,7 +23,7 @@ void Require(bool ok) {
   if (!ok) std::abort();
 }
 
-quorin_secrets* SecretsFrom(Input& in) {
+quorin_secrets* SecretsFrom(FuzzInput& in) {
   quorin_secrets* s = quorin_secrets_new();
   const std::uint8_t kinds = in.Byte();
   if (kinds & 1) {
@@ -73,7 +52,7 @@ quorin_secrets* SecretsFrom(Input& in) {
   return s;
 }
 
-quorin_seal_options Options(Input& in) {
+quorin_seal_options Options(FuzzInput& in) {
   quorin_seal_options o;
   quorin_seal_options_default(&o);
   o.mode = static_cast<quorin_mode>(in.Byte() % 5);  // ECB and one past OFB are refused
@@ -87,7 +66,7 @@ quorin_seal_options Options(Input& in) {
 // Pushes src through a sealer or an opener in pieces, checking the room
 // each call asks for; appends the output. The first failing status.
 template <class Object, class Room, class Update, class Finish>
-int Push(Input& in, Object* o, Room room, Update update, Finish finish,
+int Push(FuzzInput& in, Object* o, Room room, Update update, Finish finish,
          const std::vector<std::uint8_t>& src, std::vector<std::uint8_t>& out) {
   for (std::size_t at = 0;;) {
     const std::size_t probe = in.Length();
@@ -124,7 +103,7 @@ extern "C" const char* __asan_default_options() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Input in(data, size);
+  FuzzInput in(data, size);
   // A made-up header may ask for any passphrase work: no more than sealing used.
   quorin_open_options limits;
   quorin_open_options_default(&limits);
