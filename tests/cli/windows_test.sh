@@ -95,11 +95,13 @@ if [ -n "$runner" ]; then
   for f in seen.id replaced c.cbc; do
     check "$f is not hidden" bash -c "! '$runner' cmd /c attrib '$f' | cut -c1-12 | grep -q H"
   done
+  sealing="'$runner' '$exe' seal --no-progress --key-file k.key"
   for action in ctrl-c close; do
-    python3 "$here/console.py" interrupt "$action" . -- sh -c \
-      "head -c 8000000000 /dev/zero | '$runner' '$exe' seal --no-progress --key-file k.key -o cut.qsl" >/dev/null
-    check "$action during a seal leaves no output and no temporary file" \
-      bash -c '! ls -A | grep -qE "^(cut\.qsl|\.quorin-)"'
+    for run in "$sealing -o cut.out" "$sealing | '$runner' '$exe' open --no-progress --key-file k.key -o cut.out"; do
+      python3 "$here/console.py" interrupt "$action" . -- sh -c "head -c 8000000000 /dev/zero | $run" >/dev/null
+      check "$action during ${run##*\' } leaves no output and no temporary file" \
+        bash -c '! ls -A | grep -qE "^(cut\.out|\.quorin-)"'
+    done
   done
   python3 "$here/console.py" run -- "$runner" "$exe" encrypt -m ecb --key-hex "$KEY" plain.bin >/dev/null
   check "raw ciphertext is not written to the console" test $? -eq 2
