@@ -159,6 +159,14 @@ SECRETS
     seal --cost interactive -o console.qsl plain.bin >console.txt
   PW='sécret wörds' expect 0 "a passphrase typed at the console opens natively" "$native" open --passphrase-env PW -o console.out console.qsl
   check "what was typed was not shown" bash -c '! grep -q "cret" console.txt'
+  PW='sécret wörds' "$native" seal --cost interactive --passphrase-env PW -o native-pw.qsl plain.bin
+  python3 "$here/console.py" answer 'sécret wörds' -- ${runner:+"$runner"} "$exe" \
+    open -o console.out2 native-pw.qsl >/dev/null
+  check "the same passphrase typed at the console opens a native seal" cmp -s plain.bin console.out2
+  printf 'päss wörds\n' >pw.txt
+  expect 0 "a passphrase file with non-ASCII text, on Windows" W open --passphrase-file pw.txt -o bom.3 bom.qsl
+  "$native" seal --cost interactive --passphrase-file pw.txt -o native-file.qsl plain.bin
+  expect 0 "and the same file opens the native seal there" W open --passphrase-file pw.txt -o file.out native-file.qsl
 else
   echo "skip the native build's side: no native quorin was given"
 fi
