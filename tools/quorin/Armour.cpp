@@ -165,14 +165,23 @@ struct ArmourReader::Parser {
   std::size_t decodedAt = 0;
   std::string firstStray;  // in Seeking: the character that made bare armour impossible
   std::string text;        // what was last read
+  std::string lead;        // the input's first bytes, until a byte-order mark is ruled out
   bool started = false, finished = false;
 
-  // The length of a UTF-8 byte-order mark that starts the input (Windows
-  // editors write one), to be passed over; UTF-16 text is refused.
-  std::size_t Mark(std::string_view first) const {
+  // Takes a chunk of the input. A UTF-8 byte-order mark that starts it
+  // (Windows editors write one) is passed over, and UTF-16 text refused:
+  // decided on the first three bytes, however the chunks cut them.
+  void Feed(const char* chunk, std::size_t size, bool last) {
+    if (started) return Take(chunk, size);
+    lead.append(chunk, size);
+    if (lead.size() < 3 && !last) return;
+    started = true;
+    const std::string_view first = lead;
     if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF"))
       Refuse("is UTF-16 text (as PowerShell 5.1's > writes it): save it as UTF-8");
-    return first.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    const std::size_t mark = first.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    Take(lead.data() + mark, lead.size() - mark);
+    lead.clear();
   }
 
   std::string Where(std::size_t atLine, std::size_t atColumn) const {
@@ -365,10 +374,9 @@ std::size_t ArmourReader::Read(std::uint8_t* buffer, std::size_t count) {
   while (p.decoded.size() - p.decodedAt < count && !p.finished) {
     p.text.resize(chunk_);
     const std::size_t n = in_.Read(reinterpret_cast<std::uint8_t*>(p.text.data()), chunk_);
-    const std::size_t mark = p.started ? 0 : p.Mark(std::string_view(p.text.data(), n));
-    p.started = true;
-    p.Take(p.text.data() + mark, n - mark);
-    if (n < chunk_) p.Finish();  // a short read is the end of the input
+    const bool last = n < chunk_;  // a short read is the end of the input
+    p.Feed(p.text.data(), n, last);
+    if (last) p.Finish();
   }
   const std::size_t n = std::min(count, p.decoded.size() - p.decodedAt);
   std::memcpy(buffer, p.decoded.data() + p.decodedAt, n);
