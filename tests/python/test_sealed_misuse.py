@@ -29,14 +29,26 @@ def joined(thread, seconds=60):
 
 
 def test_close_from_another_thread_waits_for_the_write_under_way(tmp_path):
-    data = os.urandom(32 << 20)
+    piece = os.urandom(8 << 20)
     w = quorin.open_sealed(tmp_path / "w.qsl", "wb", key_file=KEY)
-    t = threading.Thread(target=w.write, args=(data,))
+    written, started = [], threading.Event()
+
+    def produce():
+        try:
+            for _ in range(6):
+                started.set()
+                w.write(piece)
+                written.append(1)
+        except ValueError:  # closed: later writes are refused, never half taken
+            pass
+
+    t = threading.Thread(target=produce)
     t.start()
-    time.sleep(0.02)
+    started.wait()
+    time.sleep(0.01)
     w.close()
-    assert joined(t)
-    assert quorin.open((tmp_path / "w.qsl").read_bytes(), key_file=KEY) == data
+    assert joined(t) and written
+    assert quorin.open((tmp_path / "w.qsl").read_bytes(), key_file=KEY) == piece * len(written)
 
 
 def test_threads_sharing_a_writer_or_a_reader_take_turns(tmp_path):
