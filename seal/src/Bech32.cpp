@@ -1,5 +1,6 @@
 #include "Bech32.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quorin::seal::bech32 {
@@ -105,6 +106,16 @@ std::optional<Decoded> Decode(std::string_view text, Fault* fault) {
   if (!bytes) return fail(Fault::Padding);
   out.data = std::move(*bytes);
   return out;
+}
+
+bool BeginsAs(std::string_view text, std::string_view prefix) {
+  text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  if (text.size() <= prefix.size() || lower(text[prefix.size()]) != '1') return false;
+  return std::equal(prefix.begin(), prefix.end(), text.begin(),
+                    [&](char p, char c) { return p == lower(c); });
 }
 
 }  // namespace quorin::seal::bech32

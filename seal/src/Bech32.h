@@ -24,5 +24,8 @@ enum class Fault { None, Characters, MixedCase, NoSeparator, Checksum, Padding, 
 
 // Accepts all-lower or all-upper case, at most 90 characters.
 std::optional<Decoded> Decode(std::string_view text, Fault* fault = nullptr);
+// Whether text, after leading blanks, begins with prefix and its separator
+// "1" in either case: printed as such, mistyped or not.
+bool BeginsAs(std::string_view text, std::string_view prefix);
 
 }  // namespace quorin::seal::bech32

@@ -52,12 +52,11 @@ std::vector<std::uint8_t> ParseKey(std::string_view text, std::string_view prefi
 }  // namespace
 
 bool LooksLikeIdentity(std::string_view text) {
-  constexpr std::string_view kStart = "quorin-identity-1";
-  const std::size_t from = std::min(text.find_first_not_of(" \t"), text.size());
-  text = text.substr(from);
-  return text.size() >= kStart.size() &&
-         std::equal(kStart.begin(), kStart.end(), text.begin(),
-                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+  return bech32::BeginsAs(text, kIdentityPrefix);
+}
+
+bool LooksLikeRecipient(std::string_view text) {
+  return bech32::BeginsAs(text, kRecipientPrefix);
 }
 
 Recipient Recipient::Parse(std::string_view text) {

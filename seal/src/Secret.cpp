@@ -1,5 +1,6 @@
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -35,6 +36,8 @@ namespace {
 // identity): a file of them given as a key file is a mistake, and for
 // recipients a dangerous one, since their text is public.
 bool IsPrinted(std::string_view line, bool identity) {
+  // Parsed only when it starts as one does: most key files are random bytes.
+  if (!(identity ? LooksLikeIdentity(line) : LooksLikeRecipient(line))) return false;
   try {
     if (identity)
       Secret::ParseIdentity(line);

@@ -327,7 +327,6 @@ class ArmourReader:
                                          "line: it was cut short")
                 if line == ARMOUR_END:
                     self._ended = True
-                    self._refuse_another_block()
                     break
                 if line:
                     text.append(self._checked(line))
@@ -336,17 +335,6 @@ class ArmourReader:
             size = len(self._decoded)
         part, self._decoded = self._decoded[:size], self._decoded[size:]
         return part
-
-    def _refuse_another_block(self) -> None:
-        """Reads the rest: a second armoured block is refused, never ignored."""
-        while True:
-            line = self._next()
-            if line is None:
-                return
-            if line == ARMOUR_BEGIN:
-                raise NotSealedError(_NOT_SEALED, "the input holds a second armoured block (BEGIN "
-                                     "at line %d) after the END line of the first: give one at "
-                                     "a time" % self._line)
 
     def _checked(self, line: bytes) -> bytes:
         if self._padded or not _BASE64.match(line):

@@ -663,16 +663,14 @@ class SealedReader(io.BufferedIOBase):
                     and os.pread(owned.fileno(), 8, 0) == _outputs.MAGIC:
                 # A file of our own, not armour: the library reads it directly.
                 self._source: Optional[_outputs.Source] = None
-                status = _lib.quorin_open_reader_new_fd(secrets.handle, ctypes.byref(options),
-                                                        owned.fileno(), ctypes.byref(handle))
+                _call(_lib.quorin_open_reader_new_fd(secrets.handle, ctypes.byref(options),
+                                                     owned.fileno(), ctypes.byref(handle)))
             else:
                 self._source = _outputs.Source(_outputs.sealed_input(end.file))
                 with _outputs.interruptible():  # the header is read on this thread
-                    status = _lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
-                                                         self._source.function, None,
-                                                         ctypes.byref(handle))
-                    _call(status, self._source)
-            _call(status, self._source)
+                    _call(_lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
+                                                      self._source.function, None,
+                                                      ctypes.byref(handle)), self._source)
         except BaseException:
             if handle.value:
                 _lib.quorin_open_reader_free(handle.value)
@@ -699,20 +697,22 @@ class SealedReader(io.BufferedIOBase):
                                            ctypes.byref(got)), self._source)
         return got.value
 
+    def _read_ahead(self) -> None:
+        """Fills the read-ahead buffer with one call (lock held; it is empty)."""
+        buffer = bytearray(self._BUFFER)
+        del buffer[self._fill(memoryview(buffer)):]
+        self._ahead = buffer
+
     def _take(self, view: memoryview) -> int:
         """Up to len(view) bytes: what is read ahead, else one call (lock held)."""
-        if self._ahead:
-            n = min(len(view), len(self._ahead))
-            view[:n] = self._ahead[:n]
-            del self._ahead[:n]
-            return n
-        if len(view) >= self._BUFFER:
-            return self._fill(view)
-        buffer = bytearray(self._BUFFER)
-        n = self._fill(memoryview(buffer))
-        del buffer[n:]
-        self._ahead = buffer
-        return self._take(view) if n else 0
+        if not self._ahead:
+            if len(view) >= self._BUFFER:
+                return self._fill(view)
+            self._read_ahead()
+        n = min(len(view), len(self._ahead))
+        view[:n] = self._ahead[:n]
+        del self._ahead[:n]
+        return n
 
     def readinto1(self, buffer: Any) -> int:
         view = memoryview(buffer).cast("B")
@@ -735,10 +735,7 @@ class SealedReader(io.BufferedIOBase):
     def peek(self, size: int = 0) -> bytes:
         with self._lock:
             if not self._ahead:
-                buffer = bytearray(self._BUFFER)
-                n = self._fill(memoryview(buffer))
-                del buffer[n:]
-                self._ahead = buffer
+                self._read_ahead()
             return bytes(self._ahead)
 
     def read(self, size: Optional[int] = -1) -> bytes:

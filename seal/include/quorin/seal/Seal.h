@@ -97,6 +97,8 @@ class QUORIN_SEAL_API Secret {
 // either case), mistyped or not: such text is secret and never repeated in
 // a message.
 QUORIN_SEAL_API bool LooksLikeIdentity(std::string_view text);
+// Whether text begins as a printed recipient does ("quorin1", either case).
+QUORIN_SEAL_API bool LooksLikeRecipient(std::string_view text);
 
 class QUORIN_SEAL_API Recipient {
  public:
