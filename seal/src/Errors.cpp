@@ -5,6 +5,7 @@ namespace quorin::seal {
 // Out of line, so that each class has one home for its type information.
 SealError::~SealError() = default;
 NotSealedError::~NotSealedError() = default;
+BadArmourError::~BadArmourError() = default;
 UnsupportedVersionError::~UnsupportedVersionError() = default;
 BadHeaderError::~BadHeaderError() = default;
 CostLimitError::~CostLimitError() = default;

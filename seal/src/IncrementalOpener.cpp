@@ -16,6 +16,7 @@
 #include "SealCore.h"
 #include "UnlockV2.h"
 #include "quorin/framework/MemoryStream.h"
+#include "quorin/seal/Armour.h"
 #include "quorin/seal/Incremental.h"
 
 namespace quorin::seal {
@@ -183,6 +184,16 @@ struct IncrementalOpener::State {
   void Usable() const {
     if (over) throw std::logic_error("the opener was finished or failed");
   }
+
+  // Binary or armoured, on the input's first bytes.
+  void Decide();
+  std::size_t Push(std::span<const std::uint8_t> input, std::span<std::uint8_t> out);
+  std::size_t PushBinary(std::span<const std::uint8_t> sealed, std::span<std::uint8_t> out);
+
+  bool decided = false;
+  std::vector<std::uint8_t> lead;          // the first bytes, until decided
+  std::unique_ptr<ArmourDecoder> decoder;  // armoured input
+  std::string decoded;
 };
 
 IncrementalOpener::IncrementalOpener(Secrets secrets, const OpenOptions& options, std::string name)
@@ -198,9 +209,11 @@ IncrementalOpener::IncrementalOpener(Secrets secrets, const OpenOptions& options
 IncrementalOpener::~IncrementalOpener() = default;
 
 std::size_t IncrementalOpener::MostOutput(std::size_t inputBytes) const {
-  // Plaintext is never longer than its sealed form; a sum past SIZE_MAX
-  // answers SIZE_MAX, which no caller has room for.
-  const std::size_t held = state_->held.size();
+  // Plaintext is never longer than its sealed form, nor decoded armour
+  // than its text; a sum past SIZE_MAX answers SIZE_MAX, which no caller
+  // has room for.
+  const State& s = *state_;
+  const std::size_t held = s.held.size() + s.lead.size() + (s.decoder ? s.decoder->Held() : 0);
   return inputBytes > std::numeric_limits<std::size_t>::max() - held
              ? std::numeric_limits<std::size_t>::max()
              : held + inputBytes;
@@ -223,30 +236,58 @@ std::size_t IncrementalOpener::Update(std::span<const std::uint8_t> sealed,
     throw std::invalid_argument("the output has less room than MostOutput asks for");
   s.over = true;  // until this call returns normally
   std::size_t written = 0;
+  if (!s.decided) {
+    s.lead.insert(s.lead.end(), sealed.begin(), sealed.end());
+    if (s.lead.size() >= format::kMagicBytes) {
+      s.Decide();
+      written = s.Push(s.lead, out);
+      s.lead.clear();
+    }
+  } else {
+    written = s.Push(sealed, out);
+  }
+  s.over = false;
+  return written;
+}
+
+void IncrementalOpener::State::Decide() {
+  decided = true;
+  if (!lead.empty() && !BeginsBinary(lead)) decoder = std::make_unique<ArmourDecoder>(name);
+}
+
+std::size_t IncrementalOpener::State::Push(std::span<const std::uint8_t> input,
+                                           std::span<std::uint8_t> out) {
+  if (!decoder) return PushBinary(input, out);
+  decoded.clear();
+  decoder->Update(input, decoded);
+  return PushBinary({reinterpret_cast<const std::uint8_t*>(decoded.data()), decoded.size()}, out);
+}
+
+std::size_t IncrementalOpener::State::PushBinary(std::span<const std::uint8_t> sealed,
+                                                 std::span<std::uint8_t> out) {
+  State& s = *this;
+  std::size_t written = 0;
   std::vector<std::uint8_t> afterHeader;
   if (!s.body) {
     s.held.insert(s.held.end(), sealed.begin(), sealed.end());
     // Parsed again only once the input has grown by half, so that a header
     // pushed byte by byte costs little.
-    if (s.held.size() < s.lastTried + s.lastTried / 2 + 1 || !s.ReadHeader(false)) {
-      s.over = false;
-      return 0;
-    }
+    if (s.held.size() < s.lastTried + s.lastTried / 2 + 1 || !s.ReadHeader(false)) return 0;
     afterHeader.swap(s.held);
     sealed = afterHeader;
   }
-  Body& body = *s.body;
-  const std::size_t stored = body.StoredChunk();
+  Body& opened = *s.body;
+  const std::size_t stored = opened.StoredChunk();
   while (!sealed.empty()) {
     if (s.held.size() == stored) {  // more follows, so it was not the last
-      written += body.Open(s.held.data(), 1, stored, false, out.data() + written);
+      written += opened.Open(s.held.data(), 1, stored, false, out.data() + written);
       s.held.clear();
     }
     if (s.held.empty()) {
       // Chunks wholly in the input with more input after them, side by side.
       while (sealed.size() > stored) {
         const std::size_t count = std::min((sealed.size() - 1) / stored, kLanes);
-        written += body.Open(sealed.data(), count, stored, false, out.data() + written);
+        written += opened.Open(sealed.data(), count, stored, false, out.data() + written);
         sealed = sealed.subspan(count * stored);
       }
     }
@@ -254,7 +295,6 @@ std::size_t IncrementalOpener::Update(std::span<const std::uint8_t> sealed,
     s.held.insert(s.held.end(), sealed.begin(), sealed.begin() + static_cast<std::ptrdiff_t>(n));
     sealed = sealed.subspan(n);
   }
-  s.over = false;
   return written;
 }
 
@@ -264,11 +304,24 @@ std::size_t IncrementalOpener::Finish(std::span<std::uint8_t> out) {
   if (out.size() < MostOutput(0))
     throw std::invalid_argument("the output has less room than MostOutput asks for");
   s.over = true;
+  std::size_t written = 0;
+  if (!s.decided) {
+    s.Decide();
+    written = s.Push(s.lead, out);
+    s.lead.clear();
+  }
+  if (s.decoder) {
+    s.decoded.clear();
+    s.decoder->Finish(s.decoded);
+    written +=
+        s.PushBinary({reinterpret_cast<const std::uint8_t*>(s.decoded.data()), s.decoded.size()},
+                     out.subspan(written));
+  }
   if (!s.body) s.ReadHeader(true);
   // Any byte after the header leaves a chunk held back, so none held means none given.
   if (s.held.empty())
     throw TruncatedError(s.name + " is truncated: it has a header but no sealed data");
-  return s.body->Open(s.held.data(), 1, s.held.size(), true, out.data());
+  return written + s.body->Open(s.held.data(), 1, s.held.size(), true, out.data() + written);
 }
 
 }  // namespace quorin::seal

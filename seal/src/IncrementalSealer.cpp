@@ -13,6 +13,7 @@
 #include "PayloadKeys.h"
 #include "SealCore.h"
 #include "quorin/platform/Random.h"
+#include "quorin/seal/Armour.h"
 #include "quorin/seal/Incremental.h"
 
 namespace quorin::seal {
@@ -45,8 +46,9 @@ struct Sealing {
 }  // namespace
 
 struct IncrementalSealer::State {
-  State(Sealing sealing)
-      : keys(DerivePayloadKeys(sealing.fileKey, sealing.header.nonce, sealing.header.keyBits)),
+  State(Sealing sealing, bool armoured)
+      : armour(armoured),
+        keys(DerivePayloadKeys(sealing.fileKey, sealing.header.nonce, sealing.header.keyBits)),
         head(format2::Encode(sealing.header)),
         headerMac(Mac({keys.headerMac.data(), keys.headerMac.size()}).Of({head})),
         cipher(sealing.header.mode, keys.encryption),
@@ -85,6 +87,17 @@ struct IncrementalSealer::State {
     if (finished) throw std::logic_error("the sealer was finished");
   }
 
+  std::size_t MostBinary(std::size_t inputBytes) const;
+  std::size_t Update(std::span<const std::uint8_t> plain, std::span<std::uint8_t> out);
+  std::size_t Finish(std::span<std::uint8_t> out);
+  // The text of these sealed bytes, into out.
+  std::size_t Armoured(std::span<const std::uint8_t> bytes, std::span<std::uint8_t> out,
+                       bool final);
+
+  bool armour;
+  ArmourEncoder encoder;
+  std::vector<std::uint8_t> binary;  // with armour: the sealed bytes of a call
+  std::string text;
   PayloadKeys keys;
   std::vector<std::uint8_t> head;  // the header and its MAC
   MacValue headerMac;
@@ -97,18 +110,29 @@ struct IncrementalSealer::State {
 };
 
 IncrementalSealer::IncrementalSealer(Secrets secrets, const SealOptions& options)
-    : state_(std::make_unique<State>(Sealing(secrets, options))) {}
+    : state_(std::make_unique<State>(Sealing(secrets, options), options.armour)) {}
 
 IncrementalSealer::~IncrementalSealer() = default;
 
-std::size_t IncrementalSealer::MostOutput(std::size_t inputBytes) const {
+namespace {
+
+constexpr std::size_t kMost = std::numeric_limits<std::size_t>::max();
+
+}  // namespace
+
+std::size_t IncrementalSealer::State::MostBinary(std::size_t inputBytes) const {
   // A length no buffer could hold answers SIZE_MAX, which no caller has room for.
-  constexpr std::size_t kMost = std::numeric_limits<std::size_t>::max();
-  const std::size_t head = state_->headerSent ? 0 : state_->head.size();
-  if (inputBytes > kMost - kChunk - state_->held) return kMost;
-  const std::size_t chunks = (state_->held + inputBytes) / kChunk + 1;
-  if (chunks > (kMost - head) / kStored) return kMost;
-  return head + chunks * kStored;
+  const std::size_t header = headerSent ? 0 : head.size();
+  if (inputBytes > kMost - kChunk - held) return kMost;
+  const std::size_t chunks = (held + inputBytes) / kChunk + 1;
+  if (chunks > (kMost - header) / kStored) return kMost;
+  return header + chunks * kStored;
+}
+
+std::size_t IncrementalSealer::MostOutput(std::size_t inputBytes) const {
+  const std::size_t binary = state_->MostBinary(inputBytes);
+  if (!state_->armour) return binary;
+  return binary > kMost / 2 ? kMost : ArmourEncoder::MostText(binary);
 }
 
 std::size_t IncrementalSealer::Update(std::span<const std::uint8_t> plain,
@@ -117,6 +141,35 @@ std::size_t IncrementalSealer::Update(std::span<const std::uint8_t> plain,
   s.Usable();
   if (out.size() < MostOutput(plain.size()))
     throw std::invalid_argument("the output has less room than MostOutput asks for");
+  if (!s.armour) return s.Update(plain, out);
+  s.binary.resize(s.MostBinary(plain.size()));
+  const std::size_t n = s.Update(plain, s.binary);
+  return s.Armoured(std::span(s.binary).first(n), out, false);
+}
+
+std::size_t IncrementalSealer::Finish(std::span<std::uint8_t> out) {
+  State& s = *state_;
+  s.Usable();
+  if (out.size() < MostOutput(0))
+    throw std::invalid_argument("the output has less room than MostOutput asks for");
+  if (!s.armour) return s.Finish(out);
+  s.binary.resize(s.MostBinary(0));
+  const std::size_t n = s.Finish(s.binary);
+  return s.Armoured(std::span(s.binary).first(n), out, true);
+}
+
+std::size_t IncrementalSealer::State::Armoured(std::span<const std::uint8_t> bytes,
+                                               std::span<std::uint8_t> out, bool final) {
+  text.clear();
+  encoder.Update(bytes, text);
+  if (final) encoder.Finish(text);
+  std::memcpy(out.data(), text.data(), text.size());
+  return text.size();
+}
+
+std::size_t IncrementalSealer::State::Update(std::span<const std::uint8_t> plain,
+                                             std::span<std::uint8_t> out) {
+  State& s = *this;
   std::size_t written = s.Header(out.data());
   if (s.held > 0) {
     const std::size_t n = std::min(plain.size(), kChunk - s.held);
@@ -141,11 +194,8 @@ std::size_t IncrementalSealer::Update(std::span<const std::uint8_t> plain,
   return written;
 }
 
-std::size_t IncrementalSealer::Finish(std::span<std::uint8_t> out) {
-  State& s = *state_;
-  s.Usable();
-  if (out.size() < MostOutput(0))
-    throw std::invalid_argument("the output has less room than MostOutput asks for");
+std::size_t IncrementalSealer::State::Finish(std::span<std::uint8_t> out) {
+  State& s = *this;
   std::size_t written = s.Header(out.data());
   const std::size_t pad = kBlock - s.held % kBlock;
   std::memset(s.partial.data() + s.held, static_cast<int>(pad), pad);

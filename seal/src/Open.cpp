@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ArmourStreams.h"
 #include "ChunkCheck.h"
 #include "ChunkTag.h"
 #include "FormatV2.h"
@@ -40,7 +41,8 @@ HeaderInfo ReadHeader(framework::TStream& source, std::vector<std::uint8_t>& raw
 }  // namespace detail
 
 Opener::Opener(framework::TStream& source, const OpenOptions& options, std::string name)
-    : source_(source),
+    : input_(std::make_unique<detail::DetectingSource>(source, name)),
+      source_(*input_),
       name_(std::move(name)),
       info_(detail::ReadHeader(source_, header_, options, name_)) {}
 

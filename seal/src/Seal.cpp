@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "ArmourStreams.h"
 #include "ChunkTag.h"
 #include "SealCore.h"
 #include "quorin/platform/Random.h"
@@ -149,6 +150,7 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
 }  // namespace detail
 
 void CheckSealing(Secrets secrets, const SealOptions& options) {
+  detail::CheckPassphrases(secrets);
   if (options.formatVersion == 2) return detail::CheckRecipients(secrets, options);
   if (options.formatVersion != 1)
     throw std::invalid_argument("sealed format version " + std::to_string(options.formatVersion) +
@@ -163,6 +165,14 @@ void CheckSealing(Secrets secrets, const SealOptions& options) {
 void SealStream(framework::TStream& source, framework::TStream& dest, Secrets secrets,
                 const SealOptions& options) {
   CheckSealing(secrets, options);
+  if (options.armour) {
+    SealOptions binary = options;
+    binary.armour = false;
+    detail::ArmouringStream text(dest);
+    SealStream(source, text, secrets, binary);
+    text.Finish();
+    return;
+  }
   if (options.formatVersion == 2)
     return detail::SealV2With(source, dest, secrets, options, platform::RandomBytes);
   format::Salt salt;

@@ -27,6 +27,8 @@ void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets se
                 std::uint32_t chunkBytes = format::kChunkBytes,
                 const std::vector<format2::Stanza>& leading = {});
 
+// Refuses a passphrase longer than sealing allows.
+void CheckPassphrases(Secrets secrets);
 // Throws std::invalid_argument unless version 2 can seal for these secrets
 // and recipients with these options.
 void CheckRecipients(Secrets secrets, const SealOptions& options);

@@ -20,7 +20,16 @@ constexpr std::size_t kLanes = ChunkCipher::kLanes;
 
 }  // namespace
 
+void CheckPassphrases(Secrets secrets) {
+  for (const Secret* s : secrets)
+    if (s != nullptr && s->Kind() == SecretKind::Passphrase &&
+        s->Bytes().size() > kLargestPassphrase)
+      throw std::invalid_argument("a passphrase has at most " + std::to_string(kLargestPassphrase) +
+                                  " bytes");
+}
+
 void CheckRecipients(Secrets secrets, const SealOptions& o) {
+  CheckPassphrases(secrets);
   if (secrets.empty() && o.recipients.empty())
     throw std::invalid_argument("a file is sealed for at least one secret or recipient");
   int passphrases = 0;

@@ -6,11 +6,14 @@
 #include "Format.h"
 #include "FormatV2.h"
 #include "Stanza.h"
+#include "quorin/seal/Armour.h"
 #include "quorin/seal/Seal.h"
 
 namespace quorin::seal {
 
-std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secrets, const SealOptions& options) {
+namespace {
+
+std::uint64_t BinaryBytes(std::uint64_t plainBytes, Secrets secrets, const SealOptions& options) {
   constexpr std::uint64_t kBlock = 16, kChunk = format::kChunkBytes;
   // Far beyond any file, and small enough that nothing below overflows.
   if (plainBytes > std::uint64_t{1} << 62)
@@ -25,6 +28,17 @@ std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secrets, const SealO
   header += options.recipients.size() *
             (format2::kStanzaHeadBytes + StanzaBodyBytes(SecretKind::Identity));
   return header + body + chunks * kChunkTagBytes;
+}
+
+}  // namespace
+
+std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secrets, const SealOptions& options) {
+  const std::uint64_t binary = BinaryBytes(plainBytes, secrets, options);
+  if (!options.armour) return binary;
+  // The BEGIN line, base64 in lines of 64 characters, the END line.
+  const std::uint64_t characters = (binary + 2) / 3 * 4;
+  return kArmourBegin.size() + 1 + characters +
+         (characters + kArmourLineLength - 1) / kArmourLineLength + kArmourEnd.size() + 1;
 }
 
 }  // namespace quorin::seal

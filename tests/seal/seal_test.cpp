@@ -800,7 +800,7 @@ TEST(SealOptionsAndSecrets, InvalidOnesAreRefused) {
   IncrementalOpener opener(one);
   EXPECT_THROW(opener.Header(), std::logic_error);
   EXPECT_THROW(opener.Update(Bytes(10, 'x'), {}), std::invalid_argument);
-  EXPECT_THROW(opener.Update(Bytes(10, 'x'), room), NotSealedError);
+  EXPECT_THROW(opener.Update(Bytes(10, '\0'), room), NotSealedError);  // binary, no armour
   EXPECT_THROW(opener.Finish(room), std::logic_error);
   // Whom a file is sealed for: someone; one passphrase at most; version 1 for exactly one secret.
   framework::TMemoryStream in, out;

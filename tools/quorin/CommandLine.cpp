@@ -311,6 +311,8 @@ struct CommandLine::Parser {
         ->check(Quiet(CLI::IsMember({1, 2})));
     seal->add_flag("-a,--armour,--armor", s.armour,
                    "write the sealed file as base64 text between BEGIN and END lines");
+    open->add_flag("-a,--armour,--armor", s.armour,
+                   "INPUT is base64 text between BEGIN and END lines (told apart without it)");
     open->add_option("--max-passes", s.maxPasses,
                      "open a file whose passphrase hashing asks for up to N passes (default 4)")
         ->check(Quiet(CLI::Range(1, 1 << 20)));

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "Armour.h"
 #include "Errors.h"
 #include "Files.h"
 #include "KeyMaterial.h"
@@ -61,38 +60,6 @@ class SinkStream : public framework::TStream {
   ByteSink& sink_;
 };
 
-// The input with its first bytes read ahead, to tell a binary sealed file
-// from an armoured one; they are read again from the start.
-class PeekedSource : public ByteSource {
- public:
-  PeekedSource(ByteSource& in, std::size_t count) : in_(in), ahead_(count) {
-    ahead_.resize(in_.Read(ahead_.data(), count));
-    more_ = ahead_.size() == count;
-  }
-  // The bytes read ahead begin text (or, all there is, are its start).
-  bool Begins(std::string_view text) const {
-    const std::size_t n = std::min(text.size(), ahead_.size());
-    return (n == text.size() || !more_) &&
-           std::equal(ahead_.begin(), ahead_.begin() + static_cast<std::ptrdiff_t>(n),
-                      text.begin());
-  }
-  std::size_t Read(std::uint8_t* buffer, std::size_t count) override {
-    std::size_t n = std::min(count, ahead_.size() - at_);
-    std::copy_n(ahead_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
-    at_ += n;
-    // A short read is the end of the input: past the bytes read ahead, only
-    // when they were all there was.
-    if (n < count && more_) n += in_.Read(buffer + n, count - n);
-    return n;
-  }
-
- private:
-  ByteSource& in_;
-  std::vector<std::uint8_t> ahead_;
-  std::size_t at_ = 0;
-  bool more_ = false;
-};
-
 void RefuseSharedStandardInput(const SealCommandOptions& o) {
   std::vector<const std::string*> files{&o.input, &o.keyFile, &o.passphraseFile};
   for (const std::string& f : o.recipientFiles) files.push_back(&f);
@@ -129,8 +96,8 @@ bool LooksTyped(const SecretBytes& key) {
 }
 
 seal::Secret KeyFile(const std::string& path) {
-  const SecretBytes key = ReadKeyFile(path, "key");
-  if (key.size() < 16)
+  const SecretBytes key = ReadKeyFile(path, "key", seal::kLargestKeyFile);
+  if (key.size() < seal::kSmallestKeyFile)
     throw UsageError("the key file '" + path +
                      "' holds fewer than 16 bytes: make one with quorin keygen --raw -o FILE");
   seal::Secret secret = seal::Secret::KeyFileBytes(key);  // refuses printed keys first
@@ -141,39 +108,15 @@ seal::Secret KeyFile(const std::string& path) {
   return secret;
 }
 
-// The lines of a file that are neither blank nor comments, with their numbers.
-template <class Text, class Each>
-void ForEachEntry(const Text& text, Each each) {
-  std::size_t line = 0;
-  for (auto at = text.begin(); at != text.end();) {
-    const auto end = std::find(at, text.end(), '\n');
-    ++line;
-    auto from = at, to = end;
-    while (from != to && (*from == ' ' || *from == '\t')) ++from;
-    while (to != from && (to[-1] == ' ' || to[-1] == '\t' || to[-1] == '\r')) --to;
-    if (from != to && *from != '#')
-      each(std::string_view(reinterpret_cast<const char*>(&*from),
-                            static_cast<std::size_t>(to - from)),
-           line);
-    at = end == text.end() ? end : end + 1;
-  }
-}
-
-constexpr std::size_t kLargestListFile = 1 << 20;
-
 void AddIdentities(const std::string& path, SecretSet& secrets) {
-  const SecretBytes text = ReadTextFile(path, "identity", kLargestListFile);
-  std::size_t found = 0;
-  ForEachEntry(text, [&](std::string_view entry, std::size_t line) {
-    try {
-      secrets.owned.push_back(seal::Secret::ParseIdentity(entry));
-      ++found;
-    } catch (const std::invalid_argument& e) {
-      throw UsageError("'" + path + "' line " + std::to_string(line) + ": " + e.what());
-    }
-  });
-  if (found == 0)
-    throw UsageError("'" + path + "' holds no identity (make one with quorin keygen)");
+  const SecretBytes text = ReadTextFile(path, "identity", seal::kLargestListFile);
+  try {
+    for (seal::Secret& id : seal::ParseIdentities(
+             {reinterpret_cast<const char*>(text.data()), text.size()}, "'" + path + "'"))
+      secrets.owned.push_back(std::move(id));
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
 }
 
 std::vector<seal::Recipient> Recipients(const SealCommandOptions& o) {
@@ -190,17 +133,14 @@ std::vector<seal::Recipient> Recipients(const SealCommandOptions& o) {
     }
   }
   for (const std::string& path : o.recipientFiles) {
-    const SecretBytes text = ReadTextFile(path, "recipients", kLargestListFile);
-    std::size_t found = 0;
-    ForEachEntry(text, [&](std::string_view entry, std::size_t line) {
-      try {
-        out.push_back(seal::Recipient::Parse(entry));
-        ++found;
-      } catch (const std::invalid_argument& e) {
-        throw UsageError("'" + path + "' line " + std::to_string(line) + ": " + e.what());
-      }
-    });
-    if (found == 0) throw UsageError("'" + path + "' holds no recipient");
+    const SecretBytes text = ReadTextFile(path, "recipients", seal::kLargestListFile);
+    try {
+      for (seal::Recipient& r : seal::ParseRecipients(
+               {reinterpret_cast<const char*>(text.data()), text.size()}, "'" + path + "'"))
+        out.push_back(r);
+    } catch (const std::invalid_argument& e) {
+      throw UsageError(e.what());
+    }
   }
   return out;
 }
@@ -214,6 +154,12 @@ SecretSet SealingSecrets(const SealCommandOptions& o, bool haveRecipients) {
   if (!o.keyFile.empty()) set.owned.push_back(KeyFile(o.keyFile));
   if (PassphraseSources(o) == 1 || (set.owned.empty() && !haveRecipients))
     set.owned.push_back(Passphrase(o, true));
+  // Every recipient learns the file key, so each can forge for the others.
+  if (!set.owned.empty() && haveRecipients)
+    Note(
+        "whoever holds one of the recipients' identities can read this file and can also "
+        "change it undetectably for anyone opening it with the passphrase or key file: it "
+        "does not prove that its writer knew them");
   return set;
 }
 
@@ -277,11 +223,9 @@ int Seal(const SealCommandOptions& o) {
     const SecretSet secrets = SealingSecrets(o, !options.recipients.empty());
     Progress progress(in.Remaining(), o.progress);
     SourceStream source(in, progress);
-    std::optional<ArmourWriter> armour;
-    if (o.armour) armour.emplace(out, ArmourWriter::Form::Framed, kSealedArmour);
-    SinkStream sink(armour ? static_cast<ByteSink&>(*armour) : out);
+    options.armour = o.armour;
+    SinkStream sink(out);
     seal::SealStream(source, sink, secrets.View(), options);
-    if (armour) armour->Finish();
     out.Commit();
     return 0;
   });
@@ -293,11 +237,8 @@ int Open(const SealCommandOptions& o) {
     Input in(o.input);
     Output out(o.output, o.outputGiven, o.force, &in, ToTerminal::Allowed);
     Progress progress(in.Remaining(), o.progress);
-    // Binary or armoured (with mail or other text around it) alike.
-    PeekedSource peeked(in, 8);
-    const bool armoured = !peeked.Begins("QUORSEAL");
-    ArmourReader text(peeked, in.Name(), 1 << 16, kSealedArmour);
-    SourceStream source(armoured ? static_cast<ByteSource&>(text) : peeked, progress);
+    // Binary or armoured (with mail or other text around it) alike: the library tells.
+    SourceStream source(in, progress);
     SinkStream sink(out);
     // The header first: a file that is not sealed is refused before any passphrase is asked for.
     seal::OpenOptions limits;

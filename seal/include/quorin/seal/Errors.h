@@ -29,6 +29,14 @@ class QUORIN_SEAL_API NotSealedError : public SealError {
   ~NotSealedError() override;
 };
 
+// The input is armoured text (a BEGIN line was found) that is damaged:
+// cut short, altered, or holding a second block.
+class QUORIN_SEAL_API BadArmourError : public SealError {
+ public:
+  using SealError::SealError;
+  ~BadArmourError() override;
+};
+
 // The header names a format version this library does not read.
 class QUORIN_SEAL_API UnsupportedVersionError : public SealError {
  public:

@@ -21,6 +21,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,7 +50,15 @@ struct QUORIN_SEAL_API Costs {
   static Costs Sensitive();    // 4 passes, 1 GiB: seconds
 };
 
+// The limits every surface keeps (the tool, C, Python and JavaScript read
+// them from here).
+inline constexpr std::size_t kSmallestKeyFile = 16;
 inline constexpr std::size_t kLargestKeyFile = 1024;
+// Sealing refuses a longer passphrase; opening takes any length, for files
+// sealed before the limit was kept everywhere.
+inline constexpr std::size_t kLargestPassphrase = 1024;
+// Identity and recipient files, and armoured text held whole.
+inline constexpr std::size_t kLargestListFile = std::size_t{1} << 20;
 
 // A passphrase, the bytes of a key file or an identity, held in locked
 // memory that is wiped when the Secret goes. Move-only.
@@ -116,6 +125,18 @@ class QUORIN_SEAL_API Recipient {
   std::array<std::uint8_t, kKeyBytes> key_{};
 };
 
+// The entries of an identity file and of a recipients file: one a line;
+// blank lines, lines starting with '#', spaces and tabs around an entry, a
+// line's "\r" and a UTF-8 byte-order mark are skipped. Throws
+// std::invalid_argument, beginning with `name` and naming the line ("'ids'
+// line 3: ..."), for an entry that does not parse, UTF-16 text, more than
+// kLargestListFile bytes, or none at all. An identity in a recipients file
+// is refused without being repeated.
+QUORIN_SEAL_API std::vector<Secret> ParseIdentities(std::string_view text,
+                                                    std::string_view name = "the identity file");
+QUORIN_SEAL_API std::vector<Recipient> ParseRecipients(
+    std::string_view text, std::string_view name = "the recipients file");
+
 // The format versions this library writes and reads.
 inline constexpr int kLatestFormat = 2;
 
@@ -129,6 +150,9 @@ struct SealOptions {
   // 1 writes the older format for older readers: exactly one passphrase or
   // key file, no recipients.
   int formatVersion = kLatestFormat;
+  // Writes the text form (quorin/seal/Armour.h) instead of binary; openers
+  // tell the two apart themselves.
+  bool armour = false;
 };
 
 struct OpenOptions {
@@ -183,8 +207,9 @@ QUORIN_SEAL_API std::uint64_t SealedBytes(std::uint64_t plainBytes, Secrets secr
 // header asks for (a passphrase or a key file) before it gets the secret.
 class QUORIN_SEAL_API Opener {
  public:
-  // Reads and checks the header; throws NotSealedError,
-  // UnsupportedVersionError, BadHeaderError, CostLimitError or TruncatedError.
+  // Reads and checks the header, from a binary or an armoured input; throws
+  // NotSealedError, BadArmourError, UnsupportedVersionError, BadHeaderError,
+  // CostLimitError or TruncatedError.
   explicit Opener(framework::TStream& source, const OpenOptions& options = {},
                   std::string name = "the input");
   const HeaderInfo& Header() const { return info_; }
@@ -202,6 +227,7 @@ class QUORIN_SEAL_API Opener {
   ~Opener();
 
  private:
+  std::unique_ptr<framework::TStream> input_;  // binary or armoured, as bytes
   framework::TStream& source_;
   std::string name_;
   std::vector<std::uint8_t> header_;  // as read: every tag covers it
