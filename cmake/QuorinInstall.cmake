@@ -30,7 +30,7 @@ install(DIRECTORY framework/include/quorin component/include/quorin capi/include
 # the relative path recorded beside it.
 set(QUORIN_PYTHON_DIR lib/python3/dist-packages CACHE STRING "where the Python package is installed, relative to the prefix")
 file(RELATIVE_PATH QUORIN_PYTHON_TO_LIB /${QUORIN_PYTHON_DIR}/quorin
-     /${CMAKE_INSTALL_LIBDIR}/libquorin-c.so.1)
+     /${CMAKE_INSTALL_LIBDIR}/libquorin-c.so.2)
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/python/_location.py CONTENT
   "# Written at installation: where libquorin-c lies, relative to this package.\nLIBRARY = \"${QUORIN_PYTHON_TO_LIB}\"\n")
 file(GLOB _quorin_python_modules ${PROJECT_SOURCE_DIR}/bindings/python/quorin/*.py)

@@ -22,7 +22,7 @@ from wheel.bdist_wheel import bdist_wheel
 # The C library's name as its users load it; the project's libraries it
 # needs come along, read off the built libraries (the system's, libsodium and
 # libcrypto among them, are the system's to provide).
-LIBRARY = "libquorin-c.so.1"
+LIBRARY = "libquorin-c.so.2"
 
 
 def needed(built: str, name: str) -> List[str]:

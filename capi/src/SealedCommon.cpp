@@ -9,29 +9,31 @@ namespace seal = quorin::seal;
 namespace quorin_capi {
 namespace {
 
-int KeyBits(quorin_key_size size) {
-  switch (size) {
-    case QUORIN_KEY_128:
-      return 128;
-    case QUORIN_KEY_192:
-      return 192;
-    case QUORIN_KEY_256:
-      return 256;
-  }
-  throw std::invalid_argument("the key size is QUORIN_KEY_128, QUORIN_KEY_192 or QUORIN_KEY_256");
-}
-
-quorin_key_size KeySize(int bits) {
-  return bits == 128 ? QUORIN_KEY_128 : bits == 192 ? QUORIN_KEY_192 : QUORIN_KEY_256;
-}
-
 }  // namespace
+
+int KeyBits(int size) {
+  switch (size) {
+    case 0:  // the ordinals of soname 1
+    case 128:
+      return 128;
+    case 1:
+    case 192:
+      return 192;
+    case 2:
+    case 256:
+      return 256;
+    default:
+      throw std::invalid_argument("the key size is 128, 192 or 256 bits");
+  }
+}
 
 Failure SealFailure() noexcept {
   try {
     throw;
   } catch (const seal::NotSealedError& e) {
     return {QUORIN_NOT_SEALED, e.what()};
+  } catch (const seal::BadArmourError& e) {
+    return {QUORIN_BAD_ARMOUR, e.what()};
   } catch (const seal::UnsupportedVersionError& e) {
     return {QUORIN_UNSUPPORTED_VERSION, e.what()};
   } catch (const seal::CostLimitError& e) {
@@ -78,6 +80,7 @@ seal::SealOptions SealOptionsOf(const quorin_secrets& s, const quorin_seal_optio
   options.costs = {o.passes, o.memory_bytes};
   options.formatVersion = o.format_version;
   options.replaceOutput = o.replace_output != 0;
+  options.armour = o.armour != 0;
   options.recipients = s.recipients;
   seal::CheckSealing(s.Pointers(), options);
   return options;
@@ -94,7 +97,7 @@ void Describe(const seal::HeaderInfo& h, quorin_sealed_info* info) {
   quorin_sealed_info out{};
   out.version = h.version;
   out.mode = static_cast<quorin_mode>(static_cast<int>(h.mode));
-  out.key_size = KeySize(h.keyBits);
+  out.key_size = static_cast<quorin_key_size>(h.keyBits);
   for (seal::SecretKind k : h.kinds) out.kinds |= 1u << (static_cast<unsigned>(k) - 1);
   out.recipients = static_cast<unsigned>(h.kinds.size());
   out.passes = h.costs.passes;

@@ -28,6 +28,9 @@ namespace quorin_capi {
 // first; called only inside a catch.
 Failure SealFailure() noexcept;
 
+// A key size in bits, or one of the ordinals soname 1 used (0, 1, 2).
+int KeyBits(int size);
+
 template <class F>
 int SealGuarded(F&& f) noexcept {
   return Guarded(std::forward<F>(f), SealFailure);

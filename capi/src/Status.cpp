@@ -41,6 +41,7 @@ constexpr StatusInfo kStatuses[] = {
     {QUORIN_CALLBACK_FAILED, "QUORIN_CALLBACK_FAILED",
      "a read or write function reported a failure"},
     {QUORIN_NOT_SEALED, "QUORIN_NOT_SEALED", "the input is not a sealed file"},
+    {QUORIN_BAD_ARMOUR, "QUORIN_BAD_ARMOUR", "the sealed file's armour is cut short or altered"},
     {QUORIN_UNSUPPORTED_VERSION, "QUORIN_UNSUPPORTED_VERSION",
      "the sealed file's format version is not one this library reads"},
     {QUORIN_BAD_HEADER, "QUORIN_BAD_HEADER", "the sealed file's header is damaged"},

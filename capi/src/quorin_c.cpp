@@ -140,15 +140,16 @@ quorin_mode quorin_get_mode(const quorin* q) {
 
 int quorin_set_key_size(quorin* q, quorin_key_size size) {
   if (q == nullptr) return Invalid("the handle is NULL");
-  if (size < QUORIN_KEY_128 || size > QUORIN_KEY_256)
-    return Invalid("the key size is not one of the three");
-  q->component.SetKeySize(static_cast<Rc6::TKeySize>(size));
+  const int bits = static_cast<int>(size);
+  const int ordinal = bits == 0 || bits == 128 ? 0 : bits == 1 || bits == 192 ? 1 : bits == 2 || bits == 256 ? 2 : -1;
+  if (ordinal < 0) return Invalid("the key size is 128, 192 or 256 bits");
+  q->component.SetKeySize(static_cast<Rc6::TKeySize>(ordinal));
   return QUORIN_OK;
 }
 
 quorin_key_size quorin_get_key_size(const quorin* q) {
   if (q == nullptr) return Invalid("the handle is NULL"), QUORIN_KEY_128;
-  return static_cast<quorin_key_size>(q->component.KeySize());
+  return static_cast<quorin_key_size>(128 + 64 * static_cast<int>(q->component.KeySize()));
 }
 
 int quorin_set_string_mode(quorin* q, quorin_string_mode mode) {

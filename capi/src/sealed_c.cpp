@@ -195,6 +195,24 @@ int quorin_secrets_add_recipient(quorin_secrets* s, const char* text, size_t len
   });
 }
 
+int quorin_secrets_add_identities(quorin_secrets* s, const char* text, size_t len) {
+  if (text == nullptr) return Invalid("the identity file's text is NULL");
+  return Add(s, text, len, [](quorin_secrets& set, const void* p, std::size_t n) {
+    std::vector<seal::Secret> ids =
+        seal::ParseIdentities(Text(static_cast<const char*>(p), n), "the identity file");
+    for (seal::Secret& id : ids) set.secrets.push_back(std::move(id));
+  });
+}
+
+int quorin_secrets_add_recipients(quorin_secrets* s, const char* text, size_t len) {
+  if (text == nullptr) return Invalid("the recipients file's text is NULL");
+  return Add(s, text, len, [](quorin_secrets& set, const void* p, std::size_t n) {
+    const std::vector<seal::Recipient> all =
+        seal::ParseRecipients(Text(static_cast<const char*>(p), n), "the recipients file");
+    set.recipients.insert(set.recipients.end(), all.begin(), all.end());
+  });
+}
+
 int quorin_identity_new(char* dst, size_t* dst_len) {
   if (dst_len == nullptr) return Invalid("dst_len is NULL");
   return SealGuarded([&]() -> int {
@@ -224,7 +242,7 @@ int quorin_keygen(const char* path) {
 void quorin_seal_options_default(quorin_seal_options* options) {
   if (options == nullptr) return;
   const seal::SealOptions d;
-  *options = {QUORIN_CBC, QUORIN_KEY_256, d.costs.passes, d.costs.memoryBytes, d.formatVersion, 0};
+  *options = {QUORIN_CBC, QUORIN_KEY_256, d.costs.passes, d.costs.memoryBytes, d.formatVersion, 0, 0};
 }
 
 void quorin_open_options_default(quorin_open_options* options) {

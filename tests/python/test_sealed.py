@@ -196,7 +196,6 @@ def test_a_streaming_read_stops_at_a_bad_chunk_having_released_only_verified_byt
     (lambda: quorin.seal(b"x", recipients=[b"quorin1"]), TypeError, "must hold Recipient"),
     (lambda: quorin.seal(b"x", key_file=KEY, mode=1), TypeError, "mode must be a str"),
     (lambda: quorin.seal(b"x", key_file=KEY, cost=3), TypeError, "cost must be"),
-    (lambda: quorin.seal(b"x", passphrase="p", key_file=KEY), ValueError, "not both"),
     (lambda: quorin.seal(b"x"), ValueError, "give a passphrase, a key file"),
     (lambda: quorin.open(b"QUORSEAL"), ValueError, "give a passphrase, a key file"),
     (lambda: quorin.seal(b"x", passphrase=""), ValueError, "empty"),
@@ -347,10 +346,25 @@ def test_armour_is_read_where_it_sits_and_refused_when_damaged():
                "\n".join([lines[0]] + [body[i:i + 76] for i in range(0, len(body), 76)]
                          + [lines[-1]])):
         assert quorin.open(ok, key_file=KEY) == data
-    for bad, error in ((lines[:-1], quorin.TruncatedError),
+    for bad, error in ((lines[:-1], quorin.BadArmourError),
                        ([lines[0], lines[1][:10] + "*" + lines[1][11:]] + lines[2:],
-                        quorin.NotSealedError),
-                       ([lines[0], lines[-2]] + lines[1:-2] + [lines[-1]], quorin.NotSealedError),
+                        quorin.BadArmourError),
+                       ([lines[0], lines[-2]] + lines[1:-2] + [lines[-1]], quorin.BadArmourError),
                        (lines[1:], quorin.NotSealedError)):
-        with pytest.raises(error):
+        with pytest.raises(error) as caught:
             quorin.open("\n".join(bad) + "\n", key_file=KEY)
+        assert caught.value.code == caught.value.name and caught.value.code.startswith("QUORIN_")
+
+
+def test_a_passphrase_and_a_key_file_together_and_lists_of_keys():
+    # Either secret opens what both sealed; a key list's text (with
+    # comments) is parsed as the tool parses the file.
+    data = data_of(70000)
+    sealed = quorin.seal(data, passphrase="pw", key_file=KEY, cost=(1, 8192), armour=True)
+    assert quorin.open(sealed, passphrase="pw") == data
+    assert quorin.open(sealed, key_file=KEY) == data
+    listed = "# mine\n\n%s\n%s\n" % (quorin.generate_identity(), ME)
+    to_me = quorin.seal(data, recipients="# who\n%s\n" % ME.recipient)
+    assert quorin.open(to_me, identities=listed) == data
+    with pytest.raises(ValueError, match="line 3"):
+        quorin.open(to_me, identities="# mine\n\nQUORIN-IDENTITY-1QQQ\n")

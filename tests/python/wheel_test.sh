@@ -28,7 +28,7 @@ import quorin
 site = sys.argv[1]
 assert quorin.__file__.startswith(site), quorin.__file__
 library = os.path.realpath(quorin._lib._name)
-assert library == os.path.join(site, "quorin", "libquorin-c.so.1"), library
+assert library == os.path.join(site, "quorin", "libquorin-c.so.2"), library
 with quorin.Quorin(mode="cbc", key_size=256) as q:
     q.initialise(bytes(32))
     q.load_iv(bytes(16))
@@ -36,7 +36,7 @@ with quorin.Quorin(mode="cbc", key_size=256) as q:
     q.load_iv(bytes(16))
     assert q.decrypt_string(text) == b"from the wheel"
 # Sealed files, through the library that came in the wheel.
-assert os.path.exists(os.path.join(site, "quorin", "libquorin-seal.so.2"))
+assert os.path.exists(os.path.join(site, "quorin", "libquorin-seal.so.3"))
 me = quorin.generate_identity()
 assert quorin.open(quorin.seal(b"sealed", recipients=[me.recipient]), identities=[me]) == b"sealed"
 PY

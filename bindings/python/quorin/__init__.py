@@ -37,7 +37,7 @@ from ._native import lib as _lib
 from ._sealed import (COSTS, Identity, Recipient, SealedHeader, SealedReader, SealedWriter,
                       generate_identity, keygen, open, open_file, open_sealed, seal, seal_file,
                       sealed_header)
-from .errors import (AuthenticationError, BadHeaderError, CostLimitError, FileError,
+from .errors import (AuthenticationError, BadArmourError, BadHeaderError, CostLimitError, FileError,
                      NotSealedError, QuorinError, SealedFileError, SecretKindError,
                      TruncatedError, UnsupportedVersionError)
 
@@ -47,4 +47,4 @@ __all__ = ["Quorin", "QuorinError", "encode", "decode", "version",
            "SealedReader", "SealedWriter", "COSTS",
            "FileError", "SealedFileError", "NotSealedError", "UnsupportedVersionError",
            "BadHeaderError", "CostLimitError", "AuthenticationError", "TruncatedError",
-           "SecretKindError"]
+           "SecretKindError", "BadArmourError"]

@@ -100,13 +100,13 @@ class Quorin:
         """The key size in bits: 128, 192 or 256. A key given to initialise
         is zero-extended or cut to it."""
         with self._lock:
-            return _KEY_SIZES[_lib.quorin_get_key_size(self._handle())]
+            return int(_lib.quorin_get_key_size(self._handle()))
 
     @key_size.setter
     def key_size(self, value: int) -> None:
         index = _choice(value, _KEY_SIZES, "key_size")
         with self._lock:
-            _check(_lib.quorin_set_key_size(self._handle(), index))
+            _check(_lib.quorin_set_key_size(self._handle(), _KEY_SIZES[index]))
 
     @property
     def string_mode(self) -> str:
@@ -289,5 +289,5 @@ class Quorin:
             if not self._h:
                 return "Quorin(closed)"
             return "Quorin(mode=%r, key_size=%d, string_mode=%r)" % (
-                _MODES[_lib.quorin_get_mode(self._h)], _KEY_SIZES[_lib.quorin_get_key_size(self._h)],
+                _MODES[_lib.quorin_get_mode(self._h)], _lib.quorin_get_key_size(self._h),
                 _STRING_MODES[_lib.quorin_get_string_mode(self._h)])

@@ -44,7 +44,7 @@ WRITE_FN = ctypes.CFUNCTYPE(ctypes.c_int, _p, _p, ctypes.c_size_t)
 class SealOptions(ctypes.Structure):
     _fields_ = [("mode", ctypes.c_int), ("key_size", ctypes.c_int), ("passes", ctypes.c_uint32),
                 ("memory_bytes", ctypes.c_uint64), ("format_version", ctypes.c_int),
-                ("replace_output", ctypes.c_int)]
+                ("replace_output", ctypes.c_int), ("armour", ctypes.c_int)]
 
 
 class OpenOptions(ctypes.Structure):
@@ -69,6 +69,8 @@ _SEALED_SIGNATURES = [
     ("quorin_secrets_add_key_file", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t]),
     ("quorin_secrets_add_identity", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t]),
     ("quorin_secrets_add_recipient", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t]),
+    ("quorin_secrets_add_identities", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t]),
+    ("quorin_secrets_add_recipients", ctypes.c_int, [_p, ctypes.c_char_p, ctypes.c_size_t]),
     ("quorin_identity_new", ctypes.c_int, [_u8p, _sizep]),
     ("quorin_identity_recipient", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_keygen", ctypes.c_int, [ctypes.c_char_p]),
@@ -126,7 +128,7 @@ def _load() -> ctypes.CDLL:
         candidates.append(os.path.join(os.path.dirname(__file__), _location.LIBRARY))
     except ImportError:
         pass
-    candidates.append(ctypes.util.find_library("quorin-c") or "libquorin-c.so.1")
+    candidates.append(ctypes.util.find_library("quorin-c") or "libquorin-c.so.2")
     errors = []
     for path in candidates:
         try:

@@ -1,31 +1,22 @@
 """Where the package's streams meet Python file objects: the C library's
-read and write callbacks over them, an output file that appears only once
-complete, and the sealed armour (standard base64 between BEGIN and END
-lines, 64 characters a line, as ``quorin seal -a`` writes it)."""
+read and write callbacks over them, and an output file that appears only
+once complete. (Armour is the C library's: it writes it when asked and
+tells it apart when opening.)"""
 
-import base64
-import binascii
 import contextlib
 import ctypes
 import errno
 import io
 import os
-import re
 import secrets
 import select
 import signal
 import tempfile
 import threading
-from typing import BinaryIO, Iterator, List, Optional
+from typing import BinaryIO, Iterator, Optional
 
 from ._native import READ_FN, WRITE_FN
 from ._support import PathLike, write_all
-from .errors import NotSealedError, TruncatedError
-
-ARMOUR_BEGIN = b"-----BEGIN QUORIN SEALED FILE-----"
-ARMOUR_END = b"-----END QUORIN SEALED FILE-----"
-MAGIC = b"QUORSEAL"
-_NOT_SEALED, _TRUNCATED = -30, -35
 
 
 _interrupted = threading.Event()
@@ -247,140 +238,3 @@ class StoppableFile:
                 os.close(fd)
 
 
-class ArmourWriter:
-    """A binary file object that writes what it is given as sealed armour
-    to dst; finish() writes the end."""
-
-    def __init__(self, dst: BinaryIO) -> None:
-        self._dst = dst
-        self._pending = b""
-        write_all(dst, ARMOUR_BEGIN + b"\n")
-
-    def write(self, data: bytes) -> int:
-        data = self._pending + bytes(data)
-        whole = len(data) - len(data) % 48
-        self._pending = data[whole:]
-        if whole:
-            lines = [base64.b64encode(data[at:at + 48]) for at in range(0, whole, 48)]
-            write_all(self._dst, b"\n".join(lines) + b"\n")
-        return len(data)
-
-    def finish(self) -> None:
-        if self._pending:
-            write_all(self._dst, base64.b64encode(self._pending) + b"\n")
-        write_all(self._dst, ARMOUR_END + b"\n")
-
-
-_QUOTE = re.compile(rb"^[ \t]*(?:>[ \t]*)*")
-_BASE64 = re.compile(rb"^[A-Za-z0-9+/]*={0,2}$")
-
-
-class ArmourReader:
-    """The bytes of the sealed armour that src holds, read line by line in
-    constant memory: the block between the BEGIN and END lines, wherever it
-    sits and however deeply quoted ("> "). Text that is not such armour
-    raises NotSealedError saying what is wrong (TruncatedError without an
-    END line)."""
-
-    def __init__(self, src: BinaryIO, first: bytes = b"") -> None:
-        self._src = src
-        self._pending = first  # text after the last whole line
-        self._lines: List[bytes] = []
-        self._decoded = b""
-        self._ended = self._padded = False
-        self._line = 0
-        while True:
-            line = self._next()
-            if line is None:
-                raise NotSealedError(_NOT_SEALED, "the input is not a sealed file: it starts with "
-                                     "neither %r nor holds a line %r"
-                                     % (MAGIC.decode(), ARMOUR_BEGIN.decode()))
-            if line == ARMOUR_BEGIN:
-                break
-
-    def _next(self) -> Optional[bytes]:
-        """The next line, unquoted and stripped; None at the end."""
-        while not self._lines:
-            more = self._src.read(1 << 16)
-            if not more:
-                if not self._pending:
-                    return None
-                self._lines, self._pending = [self._pending], b""
-                break
-            lines = (self._pending + bytes(more)).split(b"\n")
-            self._pending = lines.pop()
-            if len(self._pending) > 1 << 20:
-                raise NotSealedError(_NOT_SEALED, "the input holds a line of more than 1 MiB: "
-                                     "it is not armour")
-            self._lines = lines[::-1]
-        self._line += 1
-        return _QUOTE.sub(b"", self._lines.pop()).strip()
-
-    def read(self, size: int = -1) -> bytes:
-        """Up to size decoded bytes (all that is left for -1); b"" at the end."""
-        while not self._ended and (size < 0 or len(self._decoded) < size):
-            text: List[bytes] = []
-            for _ in range(1024):  # lines decoded at once
-                line = self._next()
-                if line is None:
-                    raise TruncatedError(_TRUNCATED, "the armour has a BEGIN line but no END "
-                                         "line: it was cut short")
-                if line == ARMOUR_END:
-                    self._ended = True
-                    break
-                if line:
-                    text.append(self._checked(line))
-            self._decoded += self._decode(b"".join(text))
-        if size < 0:
-            size = len(self._decoded)
-        part, self._decoded = self._decoded[:size], self._decoded[size:]
-        return part
-
-    def _checked(self, line: bytes) -> bytes:
-        if self._padded or not _BASE64.match(line):
-            raise NotSealedError(_NOT_SEALED, "the armour's line %d is not base64 as an encoder "
-                                 "writes it" % self._line)
-        self._padded = line.endswith(b"=")  # only the last line may be padded
-        return line
-
-    def _decode(self, text: bytes) -> bytes:
-        try:
-            return base64.b64decode(text, validate=True)
-        except binascii.Error as e:
-            raise NotSealedError(_NOT_SEALED, "the armour is not base64 as an encoder writes "
-                                 "it (%s)" % e) from None
-
-
-def sealed_input(src: BinaryIO) -> BinaryIO:
-    """src itself when it holds a sealed file, an ArmourReader over it when
-    it holds armour; the bytes read to tell are not lost."""
-    seekable = src.seekable()
-    at = src.tell() if seekable else 0
-    first = src.read(len(MAGIC))
-    if first is None:
-        raise BlockingIOError("the source has no data ready: a non-blocking file cannot be read")
-    first = bytes(first)
-    if first == MAGIC and seekable:
-        src.seek(at)
-        return src
-    if first == MAGIC:
-        return _Prefixed(first, src)  # type: ignore[return-value]
-    return ArmourReader(src, first)  # type: ignore[return-value]
-
-
-class _Prefixed:
-    """Bytes already read, then the rest of a file object."""
-
-    def __init__(self, prefix: bytes, rest: BinaryIO) -> None:
-        self._prefix = prefix
-        self._rest = rest
-
-    def read(self, size: int = -1) -> bytes:
-        if self._prefix:
-            part = self._prefix if size < 0 else self._prefix[:size]
-            self._prefix = self._prefix[len(part):]
-            return part
-        data = self._rest.read(size)
-        if data is None:
-            raise BlockingIOError("the source has no data ready")
-        return bytes(data)

@@ -155,7 +155,7 @@ class SealedHeader:
 
 def _header(info: SealedInfo) -> SealedHeader:
     kinds = tuple(k for i, k in enumerate(_KINDS) if info.kinds & (1 << i))
-    return SealedHeader(info.version, _MODES[info.mode], _KEY_SIZES[info.key_size], kinds,
+    return SealedHeader(info.version, _MODES[info.mode], info.key_size, kinds,
                         info.recipients, info.passes, info.memory_bytes, info.chunk_bytes)
 
 
@@ -193,8 +193,11 @@ def _many(values: object, kind: type, what: str) -> Tuple[Any, ...]:
     if not isinstance(values, Iterable):
         raise TypeError("%s must be an iterable of %s or str, not %s"
                         % (what, kind.__name__, type(values).__name__))
-    out = []
+    out: List[Any] = []
     for v in values:
+        if isinstance(v, str) and "\n" in v.strip():
+            out.append(_ListText(v))
+            continue
         if isinstance(v, str):
             v = kind(v)
         elif kind is Recipient and isinstance(v, Identity):
@@ -206,21 +209,29 @@ def _many(values: object, kind: type, what: str) -> Tuple[Any, ...]:
     return tuple(out)
 
 
+class _ListText(str):
+    """The text of an identity or recipients file, for the library to parse."""
+
+
 class _Secrets:
     """The C library's set of secrets for one call, wiped when it ends."""
 
     def __init__(self, passphrase: object, key_file: object, identities: object = (),
                  recipients: object = ()) -> None:
-        if passphrase is not None and key_file is not None:
-            raise ValueError("give a passphrase or a key file, not both")
         chosen = [(_lib.quorin_secrets_add_passphrase, _passphrase(passphrase))
                   if passphrase is not None else None,
                   (_lib.quorin_secrets_add_key_file, _key_file(key_file))
                   if key_file is not None else None]
+        # The text of an identity or recipients file (several lines, '#'
+        # comments) is parsed by the library, as the tool reads such files.
         for i in _many(identities, Identity, "identities"):
-            chosen.append((_lib.quorin_secrets_add_identity, str(i).encode()))
+            listed = isinstance(i, _ListText)
+            chosen.append((_lib.quorin_secrets_add_identities if listed
+                           else _lib.quorin_secrets_add_identity, str(i).encode()))
         for r in _many(recipients, Recipient, "recipients"):
-            chosen.append((_lib.quorin_secrets_add_recipient, str(r).encode()))
+            listed = isinstance(r, _ListText)
+            chosen.append((_lib.quorin_secrets_add_recipients if listed
+                           else _lib.quorin_secrets_add_recipient, str(r).encode()))
         adds = [c for c in chosen if c is not None]
         if not adds:
             raise ValueError("give a passphrase, a key file, %s"
@@ -251,11 +262,11 @@ class _Secrets:
 
 
 def _seal_options(mode: object, key_size: object, cost: object, replace: bool = False,
-                  format_version: int = 2) -> SealOptions:
+                  format_version: int = 2, armour: bool = False) -> SealOptions:
     o = SealOptions()
     _lib.quorin_seal_options_default(ctypes.byref(o))
     o.mode = _MODES.index(_SEALING_MODES[choice(mode, _SEALING_MODES, "mode")])
-    o.key_size = choice(key_size, _KEY_SIZES, "key_size")
+    o.key_size = _KEY_SIZES[choice(key_size, _KEY_SIZES, "key_size")]
     if isinstance(cost, str):
         choice(cost, tuple(COSTS), "cost")
         o.passes, o.memory_bytes = COSTS[cost]
@@ -267,6 +278,7 @@ def _seal_options(mode: object, key_size: object, cost: object, replace: bool = 
                         % (", ".join(map(repr, COSTS)), cost))
     o.replace_output = int(bool(replace))
     o.format_version = format_version
+    o.armour = int(bool(armour))
     return o
 
 
@@ -332,17 +344,10 @@ def seal(data: BytesLike, *, passphrase: Union[str, BytesLike, None] = None,
     passphrase is a str (taken as UTF-8, not normalised) or bytes; key_file
     the path of a key file (as ``quorin keygen`` writes) or its bytes."""
     raw = bytes_(data, "data")
-    options = _seal_options(mode, key_size, cost)
+    options = _seal_options(mode, key_size, cost, armour=armour)
     with _Secrets(passphrase, key_file, recipients=recipients) as s:
-        sealed = sized(_lib.quorin_seal_buffer, s.handle, ctypes.byref(options), raw, len(raw),
-                       checked=_call)
-    if not armour:
-        return sealed
-    text = io.BytesIO()
-    writer = _outputs.ArmourWriter(text)
-    writer.write(sealed)
-    writer.finish()
-    return text.getvalue()
+        return sized(_lib.quorin_seal_buffer, s.handle, ctypes.byref(options), raw, len(raw),
+                     checked=_call)
 
 
 def open(data: Union[BytesLike, str], *, passphrase: Union[str, BytesLike, None] = None,
@@ -353,9 +358,7 @@ def open(data: Union[BytesLike, str], *, passphrase: Union[str, BytesLike, None]
     armour as str or bytes), once every tag matched. Raises
     AuthenticationError for a wrong secret or an altered file,
     TruncatedError, NotSealedError, ... (subclasses of QuorinError)."""
-    raw = data.encode("ascii", "replace") if isinstance(data, str) else bytes_(data, "data")
-    if not raw.startswith(_outputs.MAGIC):
-        raw = _outputs.ArmourReader(io.BytesIO(raw)).read()
+    raw = data.encode("utf-8") if isinstance(data, str) else bytes_(data, "data")
     options = _open_options(cost_limit)
     with _Secrets(passphrase, key_file, identities) as s:
         return sized(_lib.quorin_open_buffer, s.handle, ctypes.byref(options), raw, len(raw),
@@ -427,23 +430,20 @@ def seal_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
     is written to a temporary file in its folder and renamed only once all
     is sealed, so a failure (the caller's file object raising too) leaves no
     file; an existing dst is refused unless replace. New files get mode 0600."""
-    options = _seal_options(mode, key_size, cost, replace)
+    options = _seal_options(mode, key_size, cost, replace, armour=armour)
     with _Secrets(passphrase, key_file, recipients=recipients) as s:
-        if _is_regular_file(src) and _is_path(dst) and not armour:
+        if _is_regular_file(src) and _is_path(dst):
             _call(_lib.quorin_seal_file(s.handle, ctypes.byref(options),
                                         path(cast(PathLike, src), "src"),
                                         path(cast(PathLike, dst), "dst")))
             return
 
         def work(source: BinaryIO, sink: BinaryIO) -> None:
-            armoured = _outputs.ArmourWriter(sink) if armour else None
             reader = _outputs.Source(source)
-            writer = _outputs.Sink(cast(BinaryIO, armoured) if armoured else sink)
+            writer = _outputs.Sink(sink)
             with _outputs.interruptible():
                 _call(_lib.quorin_seal_stream(s.handle, ctypes.byref(options), reader.function,
                                               None, writer.function, None), reader, writer)
-            if armoured is not None:
-                armoured.finish()
 
         _through(src, dst, replace, work)
 
@@ -459,16 +459,13 @@ def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
     options = _open_options(cost_limit, replace)
     with _Secrets(passphrase, key_file, identities) as s:
         if _is_regular_file(src) and _is_path(dst):
-            name = path(cast(PathLike, src), "src")
-            with builtins.open(name, "rb") as f:
-                plain = f.read(len(_outputs.MAGIC)) == _outputs.MAGIC
-            if plain:
-                _call(_lib.quorin_open_file(s.handle, ctypes.byref(options), name,
-                                            path(cast(PathLike, dst), "dst")))
-                return
+            _call(_lib.quorin_open_file(s.handle, ctypes.byref(options),
+                                        path(cast(PathLike, src), "src"),
+                                        path(cast(PathLike, dst), "dst")))
+            return
 
         def work(source: BinaryIO, sink: BinaryIO) -> None:
-            reader = _outputs.Source(_outputs.sealed_input(source))
+            reader = _outputs.Source(source)
             writer = _outputs.Sink(sink)
             with _outputs.interruptible():
                 _call(_lib.quorin_open_stream(s.handle, ctypes.byref(options), reader.function,
@@ -488,14 +485,12 @@ def sealed_header(path_or_file: Union[Source, BytesLike], *,
     if isinstance(path_or_file, (bytes, bytearray, memoryview)):
         # Bytes are the file (or its armour); a path is a str or os.PathLike.
         raw = bytes(path_or_file)
-        if not raw.startswith(_outputs.MAGIC):
-            raw = _outputs.ArmourReader(io.BytesIO(raw)).read()
         _call(_lib.quorin_sealed_info_buffer(raw, len(raw), ctypes.byref(options),
                                              ctypes.byref(info)))
         return _header(info)
 
     def work(source: BinaryIO) -> None:
-        reader = _outputs.Source(_outputs.sealed_input(source))
+        reader = _outputs.Source(source)
         with _outputs.interruptible():
             _call(_lib.quorin_sealed_info_stream(reader.function, None, ctypes.byref(options),
                                                  ctypes.byref(info)), reader)
@@ -547,18 +542,16 @@ class SealedWriter(io.BufferedIOBase):
         self._failed = False
         super().__init__()
         self._end = _Endpoint(dst, "file_or_path", True, replace)
-        self._armour = _outputs.ArmourWriter(self._end.file) if armour else None
         self._sink: Optional[_outputs.Sink] = None
         handle = ctypes.c_void_p()
         try:
-            if self._end.atomic is not None and self._armour is None:
+            if self._end.atomic is not None:
                 # A file of our own: the library writes it directly.
                 status = _lib.quorin_seal_writer_new_fd(secrets.handle, ctypes.byref(options),
                                                         self._end.file.fileno(),
                                                         ctypes.byref(handle))
             else:
-                self._sink = _outputs.Sink(cast(BinaryIO, self._armour) if self._armour
-                                           else self._end.file)
+                self._sink = _outputs.Sink(self._end.file)
                 status = _lib.quorin_seal_writer_new(secrets.handle, ctypes.byref(options),
                                                      self._sink.function, None,
                                                      ctypes.byref(handle))
@@ -594,8 +587,6 @@ class SealedWriter(io.BufferedIOBase):
             try:
                 if ok:
                     _call(_lib.quorin_seal_writer_finish(handle), self._sink)
-                    if self._armour is not None:
-                        self._armour.finish()
             except BaseException:
                 ok = False
                 raise
@@ -659,14 +650,13 @@ class SealedReader(io.BufferedIOBase):
         handle = ctypes.c_void_p()
         try:
             owned = end.owned
-            if owned is not None and stat.S_ISREG(os.fstat(owned.fileno()).st_mode) \
-                    and os.pread(owned.fileno(), 8, 0) == _outputs.MAGIC:
-                # A file of our own, not armour: the library reads it directly.
+            if owned is not None and stat.S_ISREG(os.fstat(owned.fileno()).st_mode):
+                # A file of our own: the library reads it directly.
                 self._source: Optional[_outputs.Source] = None
                 _call(_lib.quorin_open_reader_new_fd(secrets.handle, ctypes.byref(options),
                                                      owned.fileno(), ctypes.byref(handle)))
             else:
-                self._source = _outputs.Source(_outputs.sealed_input(end.file))
+                self._source = _outputs.Source(end.file)
                 with _outputs.interruptible():  # the header is read on this thread
                     _call(_lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
                                                       self._source.function, None,

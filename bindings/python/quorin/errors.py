@@ -10,15 +10,17 @@ class QuorinError(Exception):
     """A refused or failed operation. ``status`` is the component's status
     code (-1 no key, -4 no IV, -8 bad ciphertext, ...), the C interface's
     own (-20 I/O error, -21 invalid argument) or a sealed file's (-30 ..);
-    ``name`` its symbolic name."""
+    ``code`` its symbolic name ("QUORIN_AUTHENTICATION"), as JavaScript's
+    errors carry it (``name`` is the same, kept for older callers)."""
 
     def __init__(self, status: int, message: str) -> None:
         super().__init__(message)
         self.status = status
-        self.name: str = lib.quorin_status_name(status).decode()
+        self.code: str = lib.quorin_status_name(status).decode()
+        self.name: str = self.code
 
     def __str__(self) -> str:
-        return "%s (%s, %d)" % (self.args[0], self.name, self.status)
+        return "%s (%s, %d)" % (self.args[0], self.code, self.status)
 
 
 class FileError(QuorinError):
@@ -32,6 +34,11 @@ class SealedFileError(QuorinError):
 
 class NotSealedError(SealedFileError):
     """The input does not start as a sealed file does (status -30)."""
+
+
+class BadArmourError(SealedFileError):
+    """The input is armoured text (it has a BEGIN line) that was cut short
+    or altered (status -37)."""
 
 
 class UnsupportedVersionError(SealedFileError):
@@ -65,6 +72,7 @@ class SecretKindError(SealedFileError):
 _CLASSES: Dict[int, Type[QuorinError]] = {
     -20: FileError, -30: NotSealedError, -31: UnsupportedVersionError, -32: BadHeaderError,
     -33: CostLimitError, -34: AuthenticationError, -35: TruncatedError, -36: SecretKindError,
+    -37: BadArmourError,
 }
 
 

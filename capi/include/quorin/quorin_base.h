@@ -25,8 +25,11 @@
 
 typedef QUORIN_ENUM(quorin_mode_e){QUORIN_ECB = 0, QUORIN_CBC = 1, QUORIN_CFB = 2,
                                    QUORIN_OFB = 3} quorin_mode;
-typedef QUORIN_ENUM(quorin_key_size_e){QUORIN_KEY_128 = 0, QUORIN_KEY_192 = 1,
-                                       QUORIN_KEY_256 = 2} quorin_key_size;
+/* Key sizes in bits, as every other surface gives them. The ordinals of
+ * libquorin-c.so.1 (0, 1, 2) are still taken wherever a size is given;
+ * sizes are returned in bits. */
+typedef QUORIN_ENUM(quorin_key_size_e){QUORIN_KEY_128 = 128, QUORIN_KEY_192 = 192,
+                                       QUORIN_KEY_256 = 256} quorin_key_size;
 
 enum {
   QUORIN_OK = 0,
@@ -55,7 +58,8 @@ enum {
   QUORIN_COST_LIMIT = -33,          /* the passphrase's costs exceed the opener's limits */
   QUORIN_AUTHENTICATION = -34,      /* a wrong secret, or the file was altered */
   QUORIN_TRUNCATED = -35,           /* the input ends before the sealed data does */
-  QUORIN_SECRET_KIND = -36          /* no secret of a kind the file was sealed for */
+  QUORIN_SECRET_KIND = -36,         /* no secret of a kind the file was sealed for */
+  QUORIN_BAD_ARMOUR = -37           /* armoured text that is cut short or altered */
 };
 
 #define QUORIN_NUL_TERMINATED SIZE_MAX

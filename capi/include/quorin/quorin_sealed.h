@@ -30,7 +30,10 @@
  *   the call that started them waits; they must not call back into the
  *   same object. Freeing a writer or reader waits for a callback under way
  *   to return: a read function must return (with data, 0 or -1) in time.
+ * - Every opening form takes the binary file and its armour (the text
+ *   quorin seal -a writes) alike, telling them apart itself.
  * - Failures of the format have codes of their own: QUORIN_NOT_SEALED,
+ *   QUORIN_BAD_ARMOUR (armoured text cut short or altered),
  *   QUORIN_UNSUPPORTED_VERSION, QUORIN_BAD_HEADER, QUORIN_COST_LIMIT,
  *   QUORIN_AUTHENTICATION (a wrong secret, or an altered file: the tag
  *   cannot tell which), QUORIN_TRUNCATED, QUORIN_SECRET_KIND.
@@ -51,6 +54,13 @@ extern "C" {
  * calls that only read it once it is filled. */
 typedef struct quorin_secrets quorin_secrets;
 
+/* The limits every surface keeps: key files of 16 to 1024 bytes, and
+ * passphrases of 1 to 1024 bytes when sealing (longer ones still open
+ * files sealed before the limit). */
+#define QUORIN_KEY_FILE_MIN 16
+#define QUORIN_KEY_FILE_MAX 1024
+#define QUORIN_PASSPHRASE_MAX 1024
+
 /* The kinds of secret, as bits of quorin_sealed_info.kinds. */
 enum { QUORIN_SECRET_PASSPHRASE = 1, QUORIN_SECRET_KEY_FILE = 2, QUORIN_SECRET_IDENTITY = 4 };
 
@@ -70,6 +80,12 @@ QUORIN_C_API int quorin_secrets_add_key_file(quorin_secrets* s, const uint8_t* b
 QUORIN_C_API int quorin_secrets_add_identity(quorin_secrets* s, const char* text, size_t len);
 /* A recipient, "quorin1...": sealing only (whoever holds its identity opens). */
 QUORIN_C_API int quorin_secrets_add_recipient(quorin_secrets* s, const char* text, size_t len);
+/* Every identity, or every recipient, in the text of an identity or
+ * recipients file: one a line, blank lines and lines starting with '#'
+ * skipped. Nothing is added unless every line parses; the message in
+ * quorin_last_error() names the line (and never repeats an identity). */
+QUORIN_C_API int quorin_secrets_add_identities(quorin_secrets* s, const char* text, size_t len);
+QUORIN_C_API int quorin_secrets_add_recipients(quorin_secrets* s, const char* text, size_t len);
 
 /* A new identity from the system's random source, in its printed form
  * (NUL-terminated; the size query applies). It is secret: wipe the buffer. */
@@ -84,11 +100,12 @@ QUORIN_C_API int quorin_keygen(const char* path);
 
 typedef struct quorin_seal_options {
   quorin_mode mode;         /* QUORIN_CBC (the default), QUORIN_CFB or QUORIN_OFB */
-  quorin_key_size key_size; /* QUORIN_KEY_256 by default */
+  quorin_key_size key_size; /* in bits: QUORIN_KEY_256 by default */
   uint32_t passes;          /* Argon2id for a passphrase: 3 passes ... */
   uint64_t memory_bytes;    /* ... over 256 MiB by default (1..4 passes, 8 KiB..1 GiB) */
   int format_version;       /* 2 (the default), or 1 for older readers: one secret */
   int replace_output;       /* quorin_seal_file: replace an existing output (0: refuse) */
+  int armour;               /* 1: write the text form (base64 between BEGIN and END lines) */
 } quorin_seal_options;
 
 typedef struct quorin_open_options {
