@@ -19,6 +19,8 @@ export class CostLimitError extends BadHeaderError {}
 export class AuthenticationError extends SealedFileError {}
 export class TruncatedError extends SealedFileError {}
 export class SecretKindError extends SealedFileError {}
+/** Armoured text (it has a BEGIN line) that was cut short or altered. */
+export class BadArmourError extends SealedFileError {}
 
 /** The package version of the C library, "1.11". */
 export function version(): string;
@@ -54,16 +56,19 @@ export interface SealOptions {
   passphrase?: string | Bytes;
   /** The bytes of a key file. */
   keyFile?: Bytes;
-  /** "quorin1..." recipients. */
+  /** "quorin1..." recipients, or the text of a recipients file (one a
+   * line, '#' comments). */
   recipients?: string | readonly string[];
   mode?: "cbc" | "cfb" | "ofb";
   keySize?: KeySize;
   cost?: Cost;
+  /** The text form: base64 between BEGIN and END lines, as `quorin seal -a`. */
+  armour?: boolean;
 }
 export interface OpenOptions {
   passphrase?: string | Bytes;
   keyFile?: Bytes;
-  /** "QUORIN-IDENTITY-1..." identities. */
+  /** "QUORIN-IDENTITY-1..." identities, or the text of an identity file. */
   identities?: string | readonly string[];
   /** [passes, bytes]: a header asking for more is refused (CostLimitError). */
   costLimit?: readonly [number, number];
@@ -81,12 +86,14 @@ export interface SealedHeader {
 
 /** The sealed bytes of data, as `quorin seal` writes them; a stream gives a
  * stream, in constant memory. */
+export function seal(data: string | Bytes, options: SealOptions & { armour: true }): string;
 export function seal(data: string | Bytes, options: SealOptions): Uint8Array;
 export function seal(data: ReadableStream<Uint8Array>, options: SealOptions): ReadableStream<Uint8Array>;
 /** The plaintext, once every tag matched; a stream gives a stream, which
  * releases each chunk once its tag matched and errors with the matching
  * QuorinError. */
-export function open(data: Bytes, options: OpenOptions): Uint8Array;
+/** Binary or armoured (a string, or its bytes) alike. */
+export function open(data: string | Bytes, options: OpenOptions): Uint8Array;
 export function open(data: ReadableStream<Uint8Array>, options: OpenOptions): ReadableStream<Uint8Array>;
 /** Seals what is written to it; bad options throw from the constructor. */
 export class SealStream extends TransformStream<Uint8Array, Uint8Array> {
@@ -97,7 +104,7 @@ export class OpenStream extends TransformStream<Uint8Array, Uint8Array> {
   constructor(options: OpenOptions);
 }
 /** What a sealed file's header says, without a secret. */
-export function sealedHeader(data: Bytes): SealedHeader;
+export function sealedHeader(data: string | Bytes): SealedHeader;
 /** A new identity (secret) and its recipient. */
 export function generateIdentity(): { identity: string; recipient: string };
 export function recipientOf(identity: string): string;

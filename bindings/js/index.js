@@ -28,7 +28,7 @@ attach(await createQuorinModule({
 
 export {
   QuorinError, SealedFileError, NotSealedError, UnsupportedVersionError, BadHeaderError,
-  CostLimitError, AuthenticationError, TruncatedError, SecretKindError,
+  CostLimitError, AuthenticationError, TruncatedError, SecretKindError, BadArmourError,
   version, encode, decode, Quorin, COSTS,
   seal, open, SealStream, OpenStream, sealedHeader, generateIdentity, recipientOf,
 } from "./lib/quorin.js";

@@ -244,7 +244,9 @@ static void test_round_trips(void) {
 
           quorin_sealed_info info;
           CHECK(quorin_sealed_info_buffer(sealed, sealed_size, NULL, &info) == QUORIN_OK);
-          CHECK(info.version == 2 && info.mode == modes[m] && info.key_size == (quorin_key_size)k);
+          /* sealed with the ordinals of soname 1, which still serve; told in bits */
+          CHECK(info.version == 2 && info.mode == modes[m] &&
+                info.key_size == (quorin_key_size)(128 + 64 * k));
           CHECK(info.kinds == (1u << kind) && info.recipients == 1 && info.chunk_bytes == CHUNK);
           CHECK(info.passes == (kind == PASSPHRASE ? 1u : 0u));
 

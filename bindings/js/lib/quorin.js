@@ -35,11 +35,12 @@ export class CostLimitError extends BadHeaderError {}
 export class AuthenticationError extends SealedFileError {}
 export class TruncatedError extends SealedFileError {}
 export class SecretKindError extends SealedFileError {}
+export class BadArmourError extends SealedFileError {}
 
 const ERRORS = new Map([
   [-30, NotSealedError], [-31, UnsupportedVersionError], [-32, BadHeaderError],
   [-33, CostLimitError], [-34, AuthenticationError], [-35, TruncatedError],
-  [-36, SecretKindError],
+  [-36, SecretKindError], [-37, BadArmourError],
 ]);
 
 function errorOf(status) {
@@ -227,9 +228,11 @@ export const COSTS = Object.freeze({
 const KINDS = ["passphrase", "keyFile", "identity"];
 
 // The C library's set of secrets, for one call.
+// Several lines are the text of an identity or recipients file, which the
+// library parses ('#' comments, blank lines) as the tool reads the file.
+const listed = (text) => String(text).trim().includes("\n");
+
 function secretsOf({ passphrase, keyFile, identities = [], recipients = [] }, sealing) {
-  if (passphrase !== undefined && keyFile !== undefined)
-    throw new RangeError("give a passphrase or a key file, not both");
   const adds = [];
   if (passphrase !== undefined) {
     const raw = typeof passphrase === "string" ? encoder.encode(passphrase) : bytesOf(passphrase, "passphrase");
@@ -237,8 +240,10 @@ function secretsOf({ passphrase, keyFile, identities = [], recipients = [] }, se
     adds.push([M._quorin_secrets_add_passphrase, raw]);
   }
   if (keyFile !== undefined) adds.push([M._quorin_secrets_add_key_file, bytesOf(keyFile, "keyFile")]);
-  for (const i of [].concat(identities)) adds.push([M._quorin_secrets_add_identity, encoder.encode(String(i))]);
-  for (const r of [].concat(recipients)) adds.push([M._quorin_secrets_add_recipient, encoder.encode(String(r))]);
+  for (const i of [].concat(identities))
+    adds.push([listed(i) ? M._quorin_secrets_add_identities : M._quorin_secrets_add_identity, encoder.encode(String(i))]);
+  for (const r of [].concat(recipients))
+    adds.push([listed(r) ? M._quorin_secrets_add_recipients : M._quorin_secrets_add_recipient, encoder.encode(String(r))]);
   if (adds.length === 0)
     throw new RangeError(`give a passphrase, a key file or ${sealing ? "recipients" : "identities"}`);
   const set = M._quorin_secrets_new();
@@ -251,14 +256,16 @@ function secretsOf({ passphrase, keyFile, identities = [], recipients = [] }, se
   return set;
 }
 
-// quorin_seal_options: mode, key size, passes (u32), memory (u64), version, replace.
-function sealOptions({ mode = "cbc", keySize = 256, cost = "moderate" }) {
+// quorin_seal_options: mode, key size, passes (u32), memory (u64), version,
+// replace, armour.
+function sealOptions({ mode = "cbc", keySize = 256, cost = "moderate", armour = false }) {
   const o = new Heap(40);
   M._quorin_seal_options_default(o.ptr);
   const view = new DataView(M.HEAPU8.buffer, o.ptr, 40);
   if (!(mode in SEAL_MODES)) throw new RangeError(`mode must be cbc, cfb or ofb, not ${mode}`);
   view.setInt32(0, SEAL_MODES[mode], true);
-  view.setInt32(4, choice(keySize, KEY_SIZES, "keySize"), true);
+  view.setInt32(4, KEY_SIZES[choice(keySize, KEY_SIZES, "keySize")], true);
+  view.setInt32(32, armour ? 1 : 0, true);
   const [passes, memory] = typeof cost === "string" ? COSTS[cost] ?? [] : cost;
   if (passes === undefined) throw new RangeError(`cost must be ${Object.keys(COSTS).join(", ")} or [passes, bytes]`);
   view.setUint32(8, passes, true);
@@ -452,7 +459,8 @@ export function seal(data, options = {}) {
   if (isStream(data)) return data.pipeThrough(new SealStream(options));
   const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
   const pushed = new Pushed(true, options);
-  return whole(pushed, raw, sealedLength(raw.length, options));
+  const sealed = whole(pushed, raw, sealedLength(raw.length, options));
+  return options.armour ? decoder.decode(sealed) : sealed;
 }
 
 // The exact length of the sealed form, from the C library's size query
@@ -477,13 +485,13 @@ function sealedLength(length, options) {
  * TruncatedError, NotSealedError, CostLimitError, ... */
 export function open(data, options = {}) {
   if (isStream(data)) return data.pipeThrough(new OpenStream(options));
-  const raw = bytesOf(data, "data");
+  const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
   return whole(new Pushed(false, options), raw, raw.length);
 }
 
 /** What a sealed file's header says, without a secret. */
 export function sealedHeader(data) {
-  const raw = bytesOf(data, "data");
+  const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
   return withHeap([Heap.of(raw), new Heap(48)], (src, info) => {
     check(M._quorin_sealed_info_buffer(src.ptr, raw.length, 0, info.ptr));
     const v = new DataView(M.HEAPU8.buffer, info.ptr, 48);
@@ -491,7 +499,7 @@ export function sealedHeader(data) {
     return {
       version: v.getInt32(0, true),
       mode: MODES[v.getInt32(4, true)],
-      keySize: KEY_SIZES[v.getInt32(8, true)],
+      keySize: v.getInt32(8, true),
       kinds: KINDS.filter((_, i) => kinds & (1 << i)),
       recipients: v.getUint32(16, true),
       passes: v.getUint32(20, true),

@@ -65,9 +65,25 @@ test("each failure has its own error, and nothing of the plaintext", () => {
     (e) => e instanceof quorin.CostLimitError && e.status === -33);
 });
 
+test("armour, a passphrase with a key file, and key lists, as the tool has them", async () => {
+  const data = Uint8Array.from({ length: 70000 }, (_, i) => i % 253);
+  const keyFile = new Uint8Array(300).fill(7); // beyond the 256 bytes the tool once read
+  const text = quorin.seal(data, { passphrase: "pw", keyFile, cost: FAST, armour: true });
+  assert.equal(typeof text, "string");
+  assert.match(text, /^-----BEGIN QUORIN SEALED FILE-----\n([A-Za-z0-9+/=]{64}\n)+/);
+  assert.deepEqual(quorin.open(text, { passphrase: "pw" }), data);
+  assert.deepEqual(quorin.open("> " + text.replaceAll("\n", "\n> "), { keyFile }), data);
+  assert.deepEqual(await collect(quorin.open(streamOf(new TextEncoder().encode(text), [1, 7, 4096]), { keyFile })), data);
+  assert.throws(() => quorin.open(text.replace("\n-----END", "\n"), { keyFile }),
+    (e) => e instanceof quorin.BadArmourError && e.code === "QUORIN_BAD_ARMOUR");
+  const me = quorin.generateIdentity();
+  const sealed = quorin.seal(data, { recipients: `# for me\n\n${me.recipient}\n` });
+  assert.deepEqual(quorin.open(sealed, { identities: `# mine\n${quorin.generateIdentity().identity}\n${me.identity}\n` }), data);
+  assert.throws(() => quorin.open(sealed, { identities: `# mine\n\nQUORIN-IDENTITY-1QQQ\n` }), /line 3/);
+});
+
 test("wrong arguments are refused before any work", () => {
   assert.throws(() => quorin.seal(new Uint8Array(1)), RangeError);
-  assert.throws(() => quorin.seal(new Uint8Array(1), { passphrase: "p", keyFile: new Uint8Array(32) }), RangeError);
   assert.throws(() => quorin.seal(new Uint8Array(1), { passphrase: "" }), RangeError);
   assert.throws(() => quorin.seal(new Uint8Array(1), { keyFile: "a path" }), TypeError);
   assert.throws(() => quorin.seal(new Uint8Array(1), { keyFile: new Uint8Array(32), mode: "ecb" }), RangeError);
