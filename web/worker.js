@@ -22,12 +22,16 @@ async function send(piece) {
   postMessage({ piece: piece.buffer }, [piece.buffer]);
 }
 
+// Several lines are an identity or recipients file as pasted ('#' comments
+// too), which the library reads as the tool does; one line may hold several.
+const keyList = (text) => (text.trim().includes("\n") ? [text] : text.split(/\s+/).filter(Boolean));
+
 function secretOptions(secret) {
   switch (secret.kind) {
     case "passphrase": return { passphrase: secret.passphrase };
     case "keyFile": return { keyFile: new Uint8Array(secret.keyFile) };
-    case "identity": return { identities: secret.text.split(/\s+/).filter(Boolean) };
-    case "recipients": return { recipients: secret.text.split(/\s+/).filter(Boolean) };
+    case "identity": return { identities: keyList(secret.text) };
+    case "recipients": return { recipients: keyList(secret.text) };
   }
   throw new RangeError("choose a passphrase, a key file, an identity or recipients");
 }
@@ -39,6 +43,8 @@ function explain(e) {
   if (e instanceof quorin.TruncatedError)
     return "The sealed file is truncated: it ends early (an incomplete download or copy?). Nothing was saved.";
   if (e instanceof quorin.NotSealedError) return "This is not a sealed file. Nothing was saved.";
+  if (e instanceof quorin.BadArmourError)
+    return "This sealed text was cut short or altered (" + e.message + "). Nothing was saved.";
   if (e instanceof quorin.UnsupportedVersionError)
     return "This file was sealed by a newer version; open it with a newer version of this page.";
   if (e instanceof quorin.CostLimitError)
