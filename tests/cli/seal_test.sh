@@ -52,6 +52,7 @@ if [ -z "$slow" ]; then  # each run is slow under valgrind; the paths are run ab
   said "the checksum" "checksum does not match"
   QUORIN_PW='mixed passphrase' expect 0 "a passphrase, a key file and a recipient in one file" \
     "$Q" seal --cost interactive --passphrase-env QUORIN_PW --key-file k.key -r "$(cat me.pub)" -o mix.qsl pr
+  said "a note that recipients can forge for the passphrase" "change it undetectably"
   QUORIN_PW='mixed passphrase' expect 0 "the passphrase opens it" \
     "$Q" open --passphrase-env QUORIN_PW -o mix.1 mix.qsl
   expect 0 "the key file opens it" "$Q" open --key-file k.key -o mix.2 mix.qsl
@@ -77,6 +78,8 @@ done <<CASES
 1|standard output is closed|keygen with standard output closed|"$Q" keygen -o x >&-
 1|No space left on device|keygen into a full standard output|"$Q" keygen -o x >/dev/full
 2|can give one thing only|-R - with INPUT on standard input too|"$Q" seal -R - -o x <me.pub
+2|longer than 1024 bytes|a key file of 1025 bytes|head -c 1025 /dev/urandom >big.key; "$Q" seal --key-file big.key -o x pr
+2|at most 1024 bytes|a passphrase of 1025 bytes from the environment|QUORIN_PW=\$(head -c 1025 /dev/zero | tr '\\0' p) "$Q" seal --passphrase-env QUORIN_PW -o x pr
 2|quorin: The following argument was not expected|the parser's own errors|"$Q" seal --no-such-option -o x pr
 CASES
 check "-r does not repeat a secret identity" bash -c '! grep -qi "$(cut -c1-30 id.line)" err.txt'
@@ -99,6 +102,10 @@ for f in armoured.txt mail.txt; do
   expect 0 "open reads $f" "$Q" open -i me.id -o "$f.out" "$f"
   check "$f opens to the plaintext" cmp -s pr "$f.out"
 done
+expect 0 "open takes --armor too" "$Q" open --armor -i me.id -o armor.out armoured.txt
+head -c 300 /dev/urandom >k300.key
+expect 0 "a key file of 300 bytes seals" "$Q" seal --key-file k300.key -o k300.qsl pr
+expect 0 "and opens" "$Q" open --key-file k300.key -o k300.out k300.qsl
 # One character of the body changes, whatever line 3 happens to hold.
 awk 'NR == 3 { c = substr($0, 10, 1); $0 = substr($0, 1, 9) (c == "A" ? "B" : "A") substr($0, 11) } 1' \
   armoured.txt >altered.txt

@@ -109,11 +109,15 @@ def test_interop_with_the_tool_both_ways(tmp_path, armour):
     assert quorin.open((tmp_path / "by-tool").read_bytes(), key_file=tmp_path / "key") == data
     quorin.open_file(tmp_path / "by-tool", tmp_path / "opened", identities=str(ME))
     assert (tmp_path / "opened").read_bytes() == data
-    # Python seals, the tool opens: a passphrase, and an identity.
+    # Python seals, the tool opens: a passphrase, a key file of 300 bytes
+    # (more than the tool once read) and an identity, in one file.
+    (tmp_path / "big.key").write_bytes(bytes(range(256)) + bytes(44))
     quorin.seal_file(tmp_path / "plain", tmp_path / "by-python", passphrase="from python",
-                     recipients=ME.recipient, cost="interactive", armour=armour)
+                     key_file=tmp_path / "big.key", recipients=ME.recipient, cost="interactive",
+                     armour=armour)
     env = dict(os.environ, QUORIN_PASS="from python")
-    for how in (["--passphrase-env", "QUORIN_PASS"], ["-i", str(tmp_path / "identity")]):
+    for how in (["--passphrase-env", "QUORIN_PASS"], ["-i", str(tmp_path / "identity")],
+                ["--key-file", str(tmp_path / "big.key")]):
         out = subprocess.run([TOOL, "open", *how, "-o", "-", str(tmp_path / "by-python")],
                              check=True, capture_output=True, env=env).stdout
         assert out == data
