@@ -45,6 +45,22 @@ test("sealed files travel both ways between the tool and the package", { skip },
   }
 }));
 
+test("armour, a passphrase with a 300-byte key file, both ways", { skip }, () => inFolder((at) => {
+  const data = Uint8Array.from({ length: 100000 }, (_, i) => (i * 7) % 256);
+  const key = Uint8Array.from({ length: 300 }, (_, i) => i % 251);
+  writeFileSync(at("plain"), data);
+  writeFileSync(at("key"), key);
+  execFileSync(TOOL, ["seal", "-a", "--key-file", at("key"), "-f", "-o", at("by-tool.txt"), at("plain")]);
+  assert.deepEqual(quorin.open(readFileSync(at("by-tool.txt"), "utf8"), { keyFile: key }), data);
+  writeFileSync(at("by-js.txt"),
+    quorin.seal(data, { passphrase: "from node", keyFile: key, cost: "interactive", armour: true }));
+  for (const how of [["--key-file", at("key")], ["--passphrase-env", "QUORIN_PASS"]]) {
+    const out = execFileSync(TOOL, ["open", ...how, "-o", "-", at("by-js.txt")],
+      { env: { ...process.env, QUORIN_PASS: "from node" }, maxBuffer: 1 << 24 });
+    assert.deepEqual(new Uint8Array(out), data);
+  }
+}));
+
 test("the component's raw format matches the tool's byte for byte", { skip }, () => inFolder((at) => {
   const data = new TextEncoder().encode("the component's own format, ".repeat(300));
   const keyHex = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
