@@ -7,9 +7,7 @@
 namespace seal = quorin::seal;
 
 namespace quorin_capi {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 int KeyBits(int size) {
   switch (size) {

@@ -141,7 +141,10 @@ quorin_mode quorin_get_mode(const quorin* q) {
 int quorin_set_key_size(quorin* q, quorin_key_size size) {
   if (q == nullptr) return Invalid("the handle is NULL");
   const int bits = static_cast<int>(size);
-  const int ordinal = bits == 0 || bits == 128 ? 0 : bits == 1 || bits == 192 ? 1 : bits == 2 || bits == 256 ? 2 : -1;
+  const int ordinal = bits == 0 || bits == 128   ? 0
+                      : bits == 1 || bits == 192 ? 1
+                      : bits == 2 || bits == 256 ? 2
+                                                 : -1;
   if (ordinal < 0) return Invalid("the key size is 128, 192 or 256 bits");
   q->component.SetKeySize(static_cast<Rc6::TKeySize>(ordinal));
   return QUORIN_OK;

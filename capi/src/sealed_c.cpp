@@ -242,7 +242,8 @@ int quorin_keygen(const char* path) {
 void quorin_seal_options_default(quorin_seal_options* options) {
   if (options == nullptr) return;
   const seal::SealOptions d;
-  *options = {QUORIN_CBC, QUORIN_KEY_256, d.costs.passes, d.costs.memoryBytes, d.formatVersion, 0, 0};
+  *options = {QUORIN_CBC, QUORIN_KEY_256, d.costs.passes, d.costs.memoryBytes, d.formatVersion, 0,
+              0};
 }
 
 void quorin_open_options_default(quorin_open_options* options) {

@@ -21,16 +21,26 @@ typedef struct {
 
 static const char* kind_of(int status) {
   switch (status) {
-    case QUORIN_OK: return "success";
-    case QUORIN_NOT_SEALED: return "not-sealed";
-    case QUORIN_BAD_ARMOUR: return "bad-armour";
-    case QUORIN_UNSUPPORTED_VERSION: return "unsupported-version";
-    case QUORIN_BAD_HEADER: return "bad-header";
-    case QUORIN_COST_LIMIT: return "cost-limit";
-    case QUORIN_SECRET_KIND: return "secret-kind";
-    case QUORIN_AUTHENTICATION: return "authentication";
-    case QUORIN_TRUNCATED: return "truncated";
-    default: return quorin_status_name(status);
+    case QUORIN_OK:
+      return "success";
+    case QUORIN_NOT_SEALED:
+      return "not-sealed";
+    case QUORIN_BAD_ARMOUR:
+      return "bad-armour";
+    case QUORIN_UNSUPPORTED_VERSION:
+      return "unsupported-version";
+    case QUORIN_BAD_HEADER:
+      return "bad-header";
+    case QUORIN_COST_LIMIT:
+      return "cost-limit";
+    case QUORIN_SECRET_KIND:
+      return "secret-kind";
+    case QUORIN_AUTHENTICATION:
+      return "authentication";
+    case QUORIN_TRUNCATED:
+      return "truncated";
+    default:
+      return quorin_status_name(status);
   }
 }
 
@@ -100,8 +110,8 @@ static void expect(const char* name, const char* form, const vector* v, int stat
                  (status != QUORIN_OK || strcmp(digest, v->sha256) == 0);
   CHECK(ok);
   if (!ok)
-    fprintf(stderr, "  %s (%s): %s expected, got %s: %s\n", name, form, v->expect,
-            kind_of(status), status == 0 ? "another plaintext" : quorin_last_error());
+    fprintf(stderr, "  %s (%s): %s expected, got %s: %s\n", name, form, v->expect, kind_of(status),
+            status == 0 ? "another plaintext" : quorin_last_error());
 }
 
 /* The pushed opener, 7 bytes at a time; the plaintext in *plain. */
@@ -117,7 +127,8 @@ static int pushed(const vector* v, uint8_t** plain, size_t* size) {
     status = quorin_opener_update(o, v->input + at, n, room, quorin_opener_room(o, n), &written);
     if (status == QUORIN_OK) memcpy(*plain + *size, room, written), *size += written;
   }
-  if (status == QUORIN_OK) status = quorin_opener_finish(o, room, quorin_opener_room(o, 0), &written);
+  if (status == QUORIN_OK)
+    status = quorin_opener_finish(o, room, quorin_opener_room(o, 0), &written);
   if (status == QUORIN_OK) memcpy(*plain + *size, room, written), *size += written;
   quorin_opener_free(o);
   free(room);
