@@ -56,7 +56,9 @@ std::int32_t DetectingSource::Read(void* buffer, std::int32_t count) {
       n += static_cast<std::size_t>(source_.Read(out + n, static_cast<std::int32_t>(want - n)));
     return static_cast<std::int32_t>(n);
   }
-  while (decoded_.size() - decodedAt_ < want && !ended_) {
+  // Returns what is decoded as soon as there is some: a reader waiting on a
+  // pipe gets the header without waiting for more text than holds it.
+  while (decoded_.size() == decodedAt_ && !ended_) {
     if (decodedAt_ > 0) decoded_.erase(0, decodedAt_), decodedAt_ = 0;
     if (leadAt_ < leadSize_) {
       decoder_.Update({lead_ + leadAt_, leadSize_ - leadAt_}, decoded_);
@@ -68,12 +70,14 @@ std::int32_t DetectingSource::Read(void* buffer, std::int32_t count) {
       continue;
     }
     text_.resize(kTextChunk);
-    const std::size_t n =
-        ReadFully(source_, reinterpret_cast<std::uint8_t*>(text_.data()), kTextChunk);
-    decoder_.Update({reinterpret_cast<const std::uint8_t*>(text_.data()), n}, decoded_);
-    if (n < kTextChunk) {
+    const std::int32_t n = source_.Read(text_.data(), static_cast<std::int32_t>(kTextChunk));
+    if (n <= 0) {
       ended_ = true;
       decoder_.Finish(decoded_);
+    } else {
+      decoder_.Update(
+          {reinterpret_cast<const std::uint8_t*>(text_.data()), static_cast<std::size_t>(n)},
+          decoded_);
     }
   }
   const std::size_t n = std::min(want, decoded_.size() - decodedAt_);
