@@ -1,6 +1,7 @@
 #include "quorin/seal/Armour.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -115,9 +116,12 @@ void ArmourEncoder::Update(std::span<const std::uint8_t> bytes, std::string& tex
       text += encoded;
       continue;
     }
-    for (const char c : encoded) {
-      text += c;
-      if (++column_ == kArmourLineLength) text += '\n', column_ = 0;
+    // Whole lines at a time.
+    for (std::string_view rest = encoded; !rest.empty();) {
+      const std::size_t n = std::min(rest.size(), kArmourLineLength - column_);
+      text.append(rest.substr(0, n));
+      rest.remove_prefix(n);
+      if ((column_ += n) == kArmourLineLength) text += '\n', column_ = 0;
     }
   }
 }
@@ -151,9 +155,12 @@ struct ArmourDecoder::Parser {
   enum class State { Undecided, Seeking, Bare, Framed, Ended };
 
   explicit Parser(const ArmourStyle& s)
-      : style(s), state(s.bareAllowed ? State::Undecided : State::Seeking) {}
+      : style(s), state(s.bareAllowed ? State::Undecided : State::Seeking) {
+    for (const char c : style.alphabet) inAlphabet[static_cast<unsigned char>(c)] = true;
+  }
 
   const ArmourStyle& style;
+  std::array<bool, 256> inAlphabet{};  // looked up for every character
   std::string what;
   State state;
   bool padding = false;  // a '=' was seen: the armour has ended
@@ -252,7 +259,7 @@ struct ArmourDecoder::Parser {
   void Character(char c, std::size_t atColumn) {
     if (state == State::Seeking || state == State::Ended || IsSpace(c)) return;
     const bool pad = style.padded && c == '=';
-    if (pad || style.alphabet.find(c) != std::string_view::npos) {
+    if (pad || inAlphabet[static_cast<unsigned char>(c)]) {
       if (padding && !pad) Refuse("has armour after its padding ('=') at " + Where(line, atColumn));
       padding = padding || pad;
       armour += c;
