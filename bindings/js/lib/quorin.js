@@ -266,20 +266,41 @@ function sealOptions({ mode = "cbc", keySize = 256, cost = "moderate", armour = 
   view.setInt32(0, SEAL_MODES[mode], true);
   view.setInt32(4, KEY_SIZES[choice(keySize, KEY_SIZES, "keySize")], true);
   view.setInt32(32, armour ? 1 : 0, true);
-  const [passes, memory] = typeof cost === "string" ? COSTS[cost] ?? [] : cost;
-  if (passes === undefined) throw new RangeError(`cost must be ${Object.keys(COSTS).join(", ")} or [passes, bytes]`);
+  const [passes, memory] = costsOf(cost);
   view.setUint32(8, passes, true);
   view.setBigUint64(16, BigInt(memory), true);
   return o;
+}
+
+// A number that is an integer within [least, most], or a RangeError (a
+// TypeError for what is no number) naming it: nothing wraps or rounds.
+function integer(value, least, most, what) {
+  if (typeof value !== "number") throw new TypeError(`${what} must be a number, not ${value === null ? "null" : typeof value}`);
+  if (!Number.isInteger(value) || value < least || value > most)
+    throw new RangeError(`${what} must be a whole number from ${least} to ${most}, not ${value}`);
+  return value;
+}
+
+// Argon2id's passes and bytes of memory: a name of COSTS, or [passes, bytes]
+// from Argon2id's least (1 pass, 8 KiB) to the strongest a sealer offers.
+function costsOf(cost) {
+  if (typeof cost === "string") {
+    if (!(cost in COSTS)) throw new RangeError(`cost must be ${Object.keys(COSTS).join(", ")} or [passes, bytes], not ${cost}`);
+    return COSTS[cost];
+  }
+  if (!Array.isArray(cost) || cost.length !== 2)
+    throw new TypeError(`cost must be ${Object.keys(COSTS).join(", ")} or [passes, bytes]`);
+  return [integer(cost[0], 1, 4, "cost's passes"), integer(cost[1], 8192, 2 ** 30, "cost's memory")];
 }
 
 function openOptions({ costLimit }) {
   const o = new Heap(24);
   M._quorin_open_options_default(o.ptr);
   if (costLimit !== undefined) {
+    if (!Array.isArray(costLimit) || costLimit.length !== 2) throw new TypeError("costLimit must be [passes, bytes]");
     const view = new DataView(M.HEAPU8.buffer, o.ptr, 24);
-    view.setUint32(0, costLimit[0], true);
-    view.setBigUint64(8, BigInt(costLimit[1]), true);
+    view.setUint32(0, integer(costLimit[0], 1, 2 ** 32 - 1, "costLimit's passes"), true);
+    view.setBigUint64(8, BigInt(integer(costLimit[1], 8192, Number.MAX_SAFE_INTEGER, "costLimit's memory")), true);
   }
   return o;
 }
@@ -290,7 +311,17 @@ function openOptions({ costLimit }) {
 // however long the input. A piece of a few chunks keeps the cipher's lanes
 // busy and both blocks in cache (256 KiB measured faster than 64 KiB or 1 MiB).
 const PIECE = 256 * 1024;
+// A stream dropped without end or cancel gives its native state back once
+// collected. The cleanup is made outside the object, so that it holds
+// nothing of it (a closure made inside the constructor would share its
+// context, `this` included, and keep the object alive for ever).
 const pushedRegistry = new FinalizationRegistry((free) => free());
+function releaser(handle, blocks, free) {
+  return () => {
+    free(handle);
+    for (const b of blocks) b.free();
+  };
+}
 
 class Pushed {
   #h = 0;
@@ -317,8 +348,7 @@ class Pushed {
     this.#in = new Heap(PIECE);
     this.#out = new Heap(this.#calls.room(this.#h, PIECE));
     this.#written = new Heap(4);
-    const [h, blocks, free] = [this.#h, [this.#in, this.#out, this.#written], this.#calls.free];
-    pushedRegistry.register(this, () => { free(h); for (const b of blocks) b.free(); }, this);
+    pushedRegistry.register(this, releaser(this.#h, [this.#in, this.#out, this.#written], this.#calls.free), this);
   }
 
   /** Pushes bytes; `emit` gets each piece of output (a view, valid until the next call). */
@@ -411,22 +441,19 @@ function transformerOf(pushed) {
   return {
     transform: guarded((chunk, controller) => pushed.push(bytesOf(chunk, "each chunk"), enqueue(controller))),
     flush: guarded((controller) => pushed.finish(enqueue(controller))),
+    // The reader cancelled, the writer aborted, or the source failed: the
+    // native state goes back at once.
+    cancel: () => pushed.close(),
   };
 }
 
-// An array of `capacity` bytes that can be cut short without a copy where
-// the engine has resizable ArrayBuffers (Node 20, current browsers).
-function shrinkable(capacity) {
-  if (typeof ArrayBuffer.prototype.resize !== "function") return new Uint8Array(capacity);
-  return new Uint8Array(new ArrayBuffer(capacity, { maxByteLength: capacity }));
-}
-
+// Results are on fixed-length ArrayBuffers, which Blob, File, TextDecoder,
+// crypto.subtle and fetch all take (they refuse resizable ones). An array
+// of `capacity` bytes is cut to n by moving its buffer where the engine can
+// (ArrayBuffer.prototype.transfer), else by one copy, the original wiped.
 function cut(array, n) {
   if (n === array.length) return array;
-  if (array.buffer.resizable) {
-    array.buffer.resize(n);
-    return array;
-  }
+  if (typeof array.buffer.transfer === "function") return new Uint8Array(array.buffer.transfer(n));
   const copy = array.slice(0, n);
   array.fill(0);
   return copy;
@@ -434,7 +461,7 @@ function cut(array, n) {
 
 // Whole arrays through the same pushed form, into one array of the result.
 function whole(pushed, raw, capacity) {
-  const result = shrinkable(capacity);  // capacity bounds the output
+  const result = new Uint8Array(capacity);  // capacity bounds the output
   let n = 0;
   const collect = (view) => {
     result.set(view, n);

@@ -82,6 +82,45 @@ test("armour, a passphrase with a key file, and key lists, as the tool has them"
   assert.throws(() => quorin.open(sealed, { identities: `# mine\n\nQUORIN-IDENTITY-1QQQ\n` }), /line 3/);
 });
 
+test("costs are whole numbers in range, never wrapped or rounded", () => {
+  const data = new Uint8Array(1);
+  for (const [cost, error] of [
+    [[2 ** 32 + 1, 8192], RangeError], [[1, 2 ** 64 + 65536], RangeError], [[1.9, 8192], RangeError],
+    [[0, 8192], RangeError], [[5, 8192], RangeError], [[1, 4096], RangeError], [[1, 2 ** 30 + 1], RangeError],
+    [["b", 8192], TypeError], [[1], TypeError], ["extreme", RangeError], [null, TypeError],
+  ])
+    assert.throws(() => quorin.seal(data, { passphrase: "p", cost }), error, JSON.stringify(cost));
+  const sealed = quorin.seal(data, { passphrase: "p", cost: FAST });
+  for (const costLimit of [[0.5, 8192], [1, "lots"], [1, -1], 4])
+    assert.throws(() => quorin.open(sealed, { passphrase: "p", costLimit }), /costLimit/);
+});
+
+test("results are plain ArrayBuffers that Blob, TextDecoder and Response take", async () => {
+  const sealed = quorin.seal("hello", { keyFile: new Uint8Array(32), armour: false });
+  const plain = quorin.open(sealed, { keyFile: new Uint8Array(32) });
+  for (const array of [sealed, plain]) {
+    assert.equal(array.buffer.resizable ?? false, false);
+    assert.equal(array.byteLength, array.buffer.byteLength);
+  }
+  assert.equal(await new Response(new Blob([plain])).text(), "hello");
+  assert.equal(new TextDecoder().decode(plain), "hello");
+});
+
+test("5,000 cancelled streams give their memory back: the next seal works", async () => {
+  const key = new Uint8Array(32).fill(4);
+  const sealed = quorin.seal(new Uint8Array(300000), { keyFile: key });
+  for (let i = 0; i < 5000; ++i) {
+    const reader = quorin.open(new Blob([sealed]).stream(), { keyFile: key }).getReader();
+    await reader.read();
+    await reader.cancel();
+    if (i % 2 === 0) {  // and a source that fails half-way
+      const failing = new ReadableStream({ pull(c) { c.enqueue(sealed.subarray(0, 1000)); c.error(new Error("gone")); } });
+      await assert.rejects(collect(quorin.open(failing, { keyFile: key })), /gone/);
+    }
+  }
+  assert.deepEqual(quorin.open(quorin.seal(new Uint8Array(100), { keyFile: key }), { keyFile: key }), new Uint8Array(100));
+});
+
 test("wrong arguments are refused before any work", () => {
   assert.throws(() => quorin.seal(new Uint8Array(1)), RangeError);
   assert.throws(() => quorin.seal(new Uint8Array(1), { passphrase: "" }), RangeError);
