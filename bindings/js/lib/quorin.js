@@ -109,6 +109,15 @@ function sized(call) {
   });
 }
 
+// The options object of a call, or a TypeError saying so (rather than the
+// engine's "cannot destructure").
+function optionsOf(options) {
+  if (options === undefined) return {};
+  if (typeof options !== "object" || options === null || Array.isArray(options))
+    throw new TypeError(`options must be an object, not ${options === null ? "null" : Array.isArray(options) ? "an array" : typeof options}`);
+  return options;
+}
+
 function choice(value, choices, what) {
   const i = choices.indexOf(value);
   if (i < 0) {
@@ -146,7 +155,8 @@ const registry = new FinalizationRegistry((handle) => M._quorin_free(handle));
  * 256-bit key and a fresh IV per message. The chain runs on between calls. */
 export class Quorin {
   #h;
-  constructor({ mode = "ecb", keySize = 128, stringMode = "encode" } = {}) {
+  constructor(options = {}) {
+    const { mode = "ecb", keySize = 128, stringMode = "encode" } = optionsOf(options);
     this.#h = M._quorin_new();
     if (!this.#h) throw new QuorinError(-23, "out of memory");
     registry.register(this, this.#h, this);
@@ -160,8 +170,8 @@ export class Quorin {
   }
   get mode() { return MODES[M._quorin_get_mode(this.#handle())]; }
   set mode(v) { check(M._quorin_set_mode(this.#handle(), choice(v, MODES, "mode"))); }
-  get keySize() { return KEY_SIZES[M._quorin_get_key_size(this.#handle())]; }
-  set keySize(v) { check(M._quorin_set_key_size(this.#handle(), choice(v, KEY_SIZES, "keySize"))); }
+  get keySize() { return M._quorin_get_key_size(this.#handle()); }  // in bits
+  set keySize(v) { check(M._quorin_set_key_size(this.#handle(), KEY_SIZES[choice(v, KEY_SIZES, "keySize")])); }
   get stringMode() { return STRING_MODES[M._quorin_get_string_mode(this.#handle())]; }
   set stringMode(v) {
     check(M._quorin_set_string_mode(this.#handle(), choice(v, STRING_MODES, "stringMode")));
@@ -232,7 +242,8 @@ const KINDS = ["passphrase", "keyFile", "identity"];
 // library parses ('#' comments, blank lines) as the tool reads the file.
 const listed = (text) => String(text).trim().includes("\n");
 
-function secretsOf({ passphrase, keyFile, identities = [], recipients = [] }, sealing) {
+function secretsOf(options, sealing) {
+  const { passphrase, keyFile, identities = [], recipients = [] } = optionsOf(options);
   const adds = [];
   if (passphrase !== undefined) {
     const raw = typeof passphrase === "string" ? encoder.encode(passphrase) : bytesOf(passphrase, "passphrase");

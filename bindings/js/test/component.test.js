@@ -38,6 +38,7 @@ test("round trips in every mode, key size and string mode", () => {
     for (const keySize of [128, 192, 256])
       for (const stringMode of ["encode", "normal"]) {
         const [enc, dec] = [0, 1].map(() => new quorin.Quorin({ mode, keySize, stringMode }));
+        assert.deepEqual([enc.mode, enc.keySize, enc.stringMode], [mode, keySize, stringMode]);
         for (const q of [enc, dec]) {
           q.initialise(new TextEncoder().encode("javascript binding key, 32 bytes"));
           q.loadIV(new TextEncoder().encode("javascript iv..."));
@@ -73,6 +74,9 @@ test("refusals: the component's statuses, and wrong arguments before any call", 
   assert.throws(() => q.initialise("key"), TypeError);
   assert.throws(() => { q.mode = "xts"; }, RangeError);
   assert.throws(() => { q.keySize = "256"; }, TypeError);
+  for (const bad of [() => new quorin.Quorin(null), () => new quorin.Quorin("cbc"),
+                     () => quorin.seal(new Uint8Array(1), null), () => quorin.open(new Uint8Array(1), [])])
+    assert.throws(bad, /^TypeError: options must be an object/);
   q.close();
   assert.throws(() => q.mode, TypeError);
   assert.equal(quorin.version(), "1.11");
