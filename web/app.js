@@ -15,7 +15,9 @@ const ui = {
   progress: $("progress"), status: $("status"), error: $("error"), result: $("result"),
   download: $("download"), drop: $("drop"), direct: $("direct"), directBox: $("direct-box"),
 };
-let worker = null, busy = false, resultUrl = null, sink = null;
+// running: the action under way, as chosen when it started (the form is
+// locked meanwhile, and it is what the end reports).
+let worker = null, busy = false, resultUrl = null, sink = null, running = null;
 
 // Where the output goes: a file chosen beforehand, written as it comes...
 class FileSink {
@@ -77,9 +79,10 @@ function clearResult() {
 
 function setBusy(on) {
   busy = on;
-  ui.start.disabled = on;
+  for (const el of form.elements) if (el !== ui.cancel) el.disabled = on;
   ui.cancel.disabled = !on;
   form.setAttribute("aria-busy", String(on));
+  if (!on) refresh();  // the options that do not apply stay disabled
 }
 
 function startWorker() {
@@ -92,8 +95,10 @@ function startWorker() {
     if (w !== worker || data.ready) return;  // a cancelled worker's last words
     if (data.progress !== undefined) {
       ui.progress.value = data.progress;
+      if (busy && data.progress > 0) say(running === "seal" ? "Sealing…" : "Opening…");
       return;
     }
+    if (data.step) return busy && say(data.step);
     if (!busy) return data.error && fail(data.error);  // the module could not start
     const target = sink;
     const failed = (e) => {
@@ -132,7 +137,7 @@ function ended(size, message) {
     done.abort();
     return fail(message);
   }
-  const verb = action() === "seal" ? "Sealed" : "Opened: every part of the file was verified";
+  const verb = running === "seal" ? "Sealed" : "Opened: every part of the file was verified";
   if (done instanceof FileSink) return say(`${verb}, and saved as ${done.name} (${size.toLocaleString()} bytes).`);
   resultUrl = URL.createObjectURL(done.blob);
   ui.download.href = resultUrl;
@@ -156,9 +161,34 @@ async function sinkFor(name) {
   return new FileSink(await handle.createWritable(), handle.name);
 }
 
+// A passphrase of 8 groups of 5 letters and digits drawn from the system's
+// random source (40 characters of 31: about 198 bits), offered when sealing
+// with the passphrase left empty, as quorin seal does.
+function generatedPassphrase() {
+  const alphabet = "abcdefghijkmnpqrstuvwxyz2345679";  // no l, o, 0, 1, 8: easily misread
+  const groups = [];
+  for (let g = 0; g < 8; g++) {
+    let group = "";
+    while (group.length < 5) {
+      const [r] = crypto.getRandomValues(new Uint8Array(1));
+      if (r < 248) group += alphabet[r % 31];  // 248 = 8 * 31: no bias
+    }
+    groups.push(group);
+  }
+  return groups.join("-");
+}
+
+class Offered extends Error {}
+
 async function secret() {
   const kind = ui.kind.value;
   if (kind === "passphrase") {
+    if (!ui.passphrase.value && !ui.again.value && action() === "seal") {
+      const offered = generatedPassphrase();
+      ui.passphrase.value = ui.again.value = offered;
+      throw new Offered(`A passphrase was generated for you: ${offered}\nWrite it down or keep it in a ` +
+        "password manager, then press Seal to use it (or type your own).");
+    }
     if (!ui.passphrase.value) throw new Error("Enter a passphrase.");
     if (action() === "seal" && ui.passphrase.value !== ui.again.value)
       throw new Error("The two passphrases differ.");
@@ -185,17 +215,19 @@ form.addEventListener("submit", async (event) => {
   try {
     s = await secret();
   } catch (e) {
-    return fail(e.message);
+    return e instanceof Offered ? say(e.message) : fail(e.message);
   }
   try {
     sink = await sinkFor(outputName(file.name));
   } catch (e) {
     return e.name === "AbortError" ? say("Nothing was saved.") : fail(e.message);
   }
+  running = action();
+  const options = { action: running, file, secret: s, mode: ui.mode.value, keySize: Number(ui.keySize.value) };
   setBusy(true);
   ui.progress.value = 0;
-  say(action() === "seal" ? "Sealing…" : "Opening…");
-  worker.postMessage({ action: action(), file, secret: s, mode: ui.mode.value, keySize: Number(ui.keySize.value) });
+  say(running === "seal" ? "Sealing…" : "Opening…");
+  worker.postMessage(options);
 });
 
 ui.cancel.addEventListener("click", () => {

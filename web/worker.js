@@ -55,6 +55,9 @@ function explain(e) {
 
 async function run({ action, file, secret, mode, keySize }) {
   const options = secretOptions(secret);
+  // Argon2id takes seconds at the default cost before the first byte moves.
+  if (secret.kind === "passphrase")
+    postMessage({ step: "Hashing the passphrase (this takes a few seconds)…" });
   const through = action === "seal"
     ? new quorin.SealStream({ ...options, mode, keySize })
     : new quorin.OpenStream(options);

@@ -135,6 +135,33 @@ test("an identity opens what the package sealed to its recipient", async () => {
   assert.deepEqual(await saved("for-me"), PLAIN.subarray(0, 1000));
 });
 
+test("an armoured file opens as it is, quoted in a mail", async () => {
+  const text = quorin.seal(PLAIN, { passphrase: PASSPHRASE, cost: "interactive", armour: true });
+  const mail = join(dir, "mail.txt");
+  writeFileSync(mail, "Hi,\n\n" + text.replace(/^/gm, "> ") + "\nAnn\n");
+  assert.deepEqual(await choose("open", mail, { kind: "passphrase", passphrase: PASSPHRASE }),
+    { error: null, saveAs: "mail.txt.opened" });
+  assert.deepEqual(await saved("mail.txt.opened"), PLAIN);
+});
+
+test("an empty passphrase when sealing is offered a generated one; the form is locked while busy", async () => {
+  await page.click("input[name=action][value=seal]");
+  writeFileSync(join(dir, "offered.txt"), PLAIN);
+  await (await page.$("#file")).uploadFile(join(dir, "offered.txt"));
+  await page.select("#secret-kind", "passphrase");
+  for (const id of ["#passphrase", "#passphrase-again"]) await page.$eval(id, (el) => { el.value = ""; });
+  await page.click("#start");
+  const offered = await page.$eval("#passphrase", (el) => el.value);
+  assert.match(offered, /^([a-z2-79]{5}-){7}[a-z2-79]{5}$/);
+  assert.match(await page.$eval("#status", (el) => el.textContent), new RegExp(offered));
+  assert.equal(await page.$eval("#passphrase-again", (el) => el.value), offered);
+  await page.click("#start");  // seals with it; the action cannot be switched meanwhile
+  await page.waitForFunction(() => document.querySelector("input[name=action][value=open]").disabled);
+  await page.waitForFunction(() => !document.getElementById("result").hidden, { timeout: 120000 });
+  assert.match(await page.$eval("#status", (el) => el.textContent), /^Sealed/);
+  assert.deepEqual(quorin.open(await saved("offered.txt.qsl"), { passphrase: offered }), PLAIN);
+});
+
 test("a wrong passphrase, an altered, truncated or unsealed file: the message, and nothing saved", async () => {
   const sealed = quorin.seal(PLAIN, { passphrase: PASSPHRASE, cost: "interactive" });
   const altered = sealed.slice();
