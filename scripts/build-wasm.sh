@@ -45,4 +45,6 @@ ls -l bindings/js/dist/quorin.wasm bindings/js/dist/quorin.mjs web/dist/quorin-w
 if [ -x /usr/bin/chromium ]; then
   npm ci --prefix web/test --no-audit --no-fund --loglevel=error
 fi
+# TypeScript, for the check of the package's declarations.
+npm ci --prefix bindings/js --no-audit --no-fund --loglevel=error
 ctest --test-dir build/wasm --output-on-failure

@@ -4,6 +4,13 @@ export type Mode = "ecb" | "cbc" | "cfb" | "ofb";
 export type KeySize = 128 | 192 | 256;
 export type StringMode = "encode" | "normal";
 export type Bytes = Uint8Array | ArrayBuffer | ArrayBufferView;
+/** What the package returns: bytes on a plain (fixed-length) ArrayBuffer,
+ * which Blob, File, TextDecoder, crypto.subtle and fetch take. */
+export type Result = Uint8Array<ArrayBuffer>;
+
+/** Settled once the WebAssembly module is loaded: at once when imported (the
+ * import waits for it), later when required from CommonJS. */
+export const ready: Promise<void>;
 
 /** A refused or failed operation; `status` is the C library's code, `code` its name. */
 export class QuorinError extends Error {
@@ -27,24 +34,26 @@ export function version(): string;
 /** The radix-64 armour of data, as the component writes it: one line. */
 export function encode(data: Bytes): string;
 /** The bytes of radix-64 armour; characters outside the alphabet count as 0. */
-export function decode(text: string | Bytes): Uint8Array;
+export function decode(text: string | Bytes): Result;
 
-/** One instance of the component; the chain runs on between calls. */
-export class Quorin {
-  constructor(options?: { mode?: Mode; keySize?: KeySize; stringMode?: StringMode });
+/** One instance of the component; the chain runs on between calls. Its
+ * string mode is part of its type: encryptString gives an armoured string
+ * in "encode" (the default) and bytes in "normal". `using` closes it. */
+export class Quorin<S extends StringMode = "encode"> {
+  constructor(options?: { mode?: Mode; keySize?: KeySize; stringMode?: S });
   mode: Mode;
   keySize: KeySize;
-  stringMode: StringMode;
+  readonly stringMode: S;
   initialise(key: Bytes): void;
   loadIV(iv: Bytes): void;
   burn(): void;
   close(): void;
-  encryptBlock(block: Bytes): Uint8Array;
-  decryptBlock(block: Bytes): Uint8Array;
-  /** An armoured string in stringMode "encode", raw bytes in "normal". */
-  encryptString(data: string | Bytes): string | Uint8Array;
-  decryptString(data: string | Bytes): Uint8Array;
-  mac(): Uint8Array;
+  [Symbol.dispose](): void;
+  encryptBlock(block: Bytes): Result;
+  decryptBlock(block: Bytes): Result;
+  encryptString(data: string | Bytes): S extends "normal" ? Result : string;
+  decryptString(data: string | Bytes): Result;
+  mac(): Result;
 }
 
 /** The passphrase costs by name: [passes, bytes of memory]. */
@@ -87,20 +96,19 @@ export interface SealedHeader {
 /** The sealed bytes of data, as `quorin seal` writes them; a stream gives a
  * stream, in constant memory. */
 export function seal(data: string | Bytes, options: SealOptions & { armour: true }): string;
-export function seal(data: string | Bytes, options: SealOptions): Uint8Array;
-export function seal(data: ReadableStream<Uint8Array>, options: SealOptions): ReadableStream<Uint8Array>;
-/** The plaintext, once every tag matched; a stream gives a stream, which
- * releases each chunk once its tag matched and errors with the matching
- * QuorinError. */
-/** Binary or armoured (a string, or its bytes) alike. */
-export function open(data: string | Bytes, options: OpenOptions): Uint8Array;
-export function open(data: ReadableStream<Uint8Array>, options: OpenOptions): ReadableStream<Uint8Array>;
+export function seal(data: string | Bytes, options: SealOptions): Result;
+export function seal(data: ReadableStream<Uint8Array>, options: SealOptions): ReadableStream<Result>;
+/** The plaintext, once every tag matched, of binary or armoured input (a
+ * string, or its bytes) alike; a stream gives a stream, which releases each
+ * chunk once its tag matched and errors with the matching QuorinError. */
+export function open(data: string | Bytes, options: OpenOptions): Result;
+export function open(data: ReadableStream<Uint8Array>, options: OpenOptions): ReadableStream<Result>;
 /** Seals what is written to it; bad options throw from the constructor. */
-export class SealStream extends TransformStream<Uint8Array, Uint8Array> {
+export class SealStream extends TransformStream<Uint8Array, Result> {
   constructor(options: SealOptions);
 }
 /** Opens what is written to it. */
-export class OpenStream extends TransformStream<Uint8Array, Uint8Array> {
+export class OpenStream extends TransformStream<Uint8Array, Result> {
   constructor(options: OpenOptions);
 }
 /** What a sealed file's header says, without a secret. */

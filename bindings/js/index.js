@@ -26,6 +26,10 @@ attach(await createQuorinModule({
   getRandomValue: () => webCrypto.getRandomValues(word)[0],
 }));
 
+/** Settled: importing waits for the module. (CommonJS's require gives the
+ * package before it is loaded, with a `ready` that settles later.) */
+export const ready = Promise.resolve();
+
 export {
   QuorinError, SealedFileError, NotSealedError, UnsupportedVersionError, BadHeaderError,
   CostLimitError, AuthenticationError, TruncatedError, SecretKindError, BadArmourError,

@@ -188,6 +188,8 @@ export class Quorin {
   }
   /** Wipes the key, the chain and the working block. */
   burn() { if (this.#h) M._quorin_burn(this.#h); }
+  /** `using q = new Quorin(...)` closes it at the end of the block. */
+  [Symbol.dispose]() { this.close(); }
   /** Wipes and frees the instance. */
   close() {
     if (this.#h) {
