@@ -27,8 +27,8 @@ bool ComponentDecode(std::string_view text, std::string& bytes) {
 
 }  // namespace
 
-const ArmourStyle kMessageArmour{"-----BEGIN QUORIN MESSAGE-----",
-                                 "-----END QUORIN MESSAGE-----",
+const ArmourStyle kMessageArmour{kArmourBegin,
+                                 kArmourEnd,
                                  "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz",
                                  false,
                                  true,

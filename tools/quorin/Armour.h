@@ -22,6 +22,9 @@
 
 namespace quorin {
 
+inline constexpr const char* kArmourBegin = "-----BEGIN QUORIN MESSAGE-----";
+inline constexpr const char* kArmourEnd = "-----END QUORIN MESSAGE-----";
+
 using ArmourStyle = seal::ArmourStyle;
 extern const ArmourStyle kMessageArmour;  // the component's radix-64
 extern const ArmourStyle& kSealedArmour;  // standard base64, framed only
