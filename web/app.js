@@ -197,7 +197,7 @@ async function secret() {
   if (kind === "keyFile") {
     const f = ui.keyFile.files[0];
     if (!f) throw new Error("Choose a key file.");
-    if (f.size > 1024) throw new Error("That is not a key file: key files hold 16 to 1024 bytes.");
+    if (f.size > 2 ** 20) throw new Error("That is not a key file: it is larger than 1 MiB.");
     return { kind, keyFile: await f.arrayBuffer() };
   }
   const text = (kind === "identity" ? ui.identity : ui.recipients).value.trim();

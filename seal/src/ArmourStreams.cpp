@@ -36,8 +36,8 @@ void ArmouringStream::Flush() {
 DetectingSource::DetectingSource(framework::TStream& source, const std::string& name)
     : source_(source), decoder_(name) {
   leadSize_ = ReadFully(source_, lead_, sizeof lead_);
-  armoured_ = !BeginsBinary({lead_, leadSize_}) || leadSize_ == 0;
-  if (leadSize_ == 0) armoured_ = false;  // empty: the header's reader says so
+  // An empty input goes the binary way: the header's reader says what it is.
+  armoured_ = leadSize_ > 0 && !BeginsBinary({lead_, leadSize_});
 }
 
 std::int64_t DetectingSource::Seek(std::int64_t, framework::TSeekOrigin) {
@@ -59,7 +59,7 @@ std::int32_t DetectingSource::Read(void* buffer, std::int32_t count) {
   // Returns what is decoded as soon as there is some: a reader waiting on a
   // pipe gets the header without waiting for more text than holds it.
   while (decoded_.size() == decodedAt_ && !ended_) {
-    if (decodedAt_ > 0) decoded_.erase(0, decodedAt_), decodedAt_ = 0;
+    decoded_.clear(), decodedAt_ = 0;  // all of it was read
     if (leadAt_ < leadSize_) {
       decoder_.Update({lead_ + leadAt_, leadSize_ - leadAt_}, decoded_);
       leadAt_ = leadSize_;

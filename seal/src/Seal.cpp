@@ -150,8 +150,8 @@ void SealStreamWith(framework::TStream& source, framework::TStream& dest, const 
 }  // namespace detail
 
 void CheckSealing(Secrets secrets, const SealOptions& options) {
-  detail::CheckPassphrases(secrets);
   if (options.formatVersion == 2) return detail::CheckRecipients(secrets, options);
+  detail::CheckPassphrases(secrets);
   if (options.formatVersion != 1)
     throw std::invalid_argument("sealed format version " + std::to_string(options.formatVersion) +
                                 " does not exist (1 or 2)");

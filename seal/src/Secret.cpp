@@ -74,8 +74,9 @@ void RefusePrintedKeys(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 Secret Secret::KeyFileBytes(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < 16 || bytes.size() > kLargestKeyFile)
-    throw std::invalid_argument("a key file holds 16 to " + std::to_string(kLargestKeyFile) +
+  if (bytes.size() < kSmallestKeyFile || bytes.size() > kLargestKeyFile)
+    throw std::invalid_argument("a key file holds " + std::to_string(kSmallestKeyFile) + " to " +
+                                std::to_string(kLargestKeyFile) +
                                 " bytes (quorin keygen makes 32)");
   RefusePrintedKeys(bytes);
   return Secret(SecretKind::KeyFile, bytes.data(), bytes.size());

@@ -295,7 +295,8 @@ function integer(value, least, most, what) {
 }
 
 // Argon2id's passes and bytes of memory: a name of COSTS, or [passes, bytes]
-// from Argon2id's least (1 pass, 8 KiB) to the strongest a sealer offers.
+// as whole numbers the C options hold; the library refuses costs out of
+// range (1 to 4 passes, 8 KiB to 1 GiB) with its own RangeError.
 function costsOf(cost) {
   if (typeof cost === "string") {
     if (!(cost in COSTS)) throw new RangeError(`cost must be ${Object.keys(COSTS).join(", ")} or [passes, bytes], not ${cost}`);
@@ -303,7 +304,8 @@ function costsOf(cost) {
   }
   if (!Array.isArray(cost) || cost.length !== 2)
     throw new TypeError(`cost must be ${Object.keys(COSTS).join(", ")} or [passes, bytes]`);
-  return [integer(cost[0], 1, 4, "cost's passes"), integer(cost[1], 8192, 2 ** 30, "cost's memory")];
+  return [integer(cost[0], 0, 2 ** 32 - 1, "cost's passes"),
+    integer(cost[1], 0, Number.MAX_SAFE_INTEGER, "cost's memory")];
 }
 
 function openOptions({ costLimit }) {
@@ -312,8 +314,8 @@ function openOptions({ costLimit }) {
   if (costLimit !== undefined) {
     if (!Array.isArray(costLimit) || costLimit.length !== 2) throw new TypeError("costLimit must be [passes, bytes]");
     const view = new DataView(M.HEAPU8.buffer, o.ptr, 24);
-    view.setUint32(0, integer(costLimit[0], 1, 2 ** 32 - 1, "costLimit's passes"), true);
-    view.setBigUint64(8, BigInt(integer(costLimit[1], 8192, Number.MAX_SAFE_INTEGER, "costLimit's memory")), true);
+    view.setUint32(0, integer(costLimit[0], 0, 2 ** 32 - 1, "costLimit's passes"), true);
+    view.setBigUint64(8, BigInt(integer(costLimit[1], 0, Number.MAX_SAFE_INTEGER, "costLimit's memory")), true);
   }
   return o;
 }

@@ -35,7 +35,9 @@ _SEALING_MODES = ("cbc", "cfb", "ofb")
 _KEY_SIZES = (128, 192, 256)
 _KINDS = ("passphrase", "key_file", "identity")
 _INVALID, _CALLBACK_FAILED = -21, -25
-_LARGEST_KEY_FILE = 1024
+# How much of a key file named by path is read: far beyond any key file (the
+# library refuses more than 1024 bytes), so that /dev/zero is not read for ever.
+_READ_AT_MOST = 1 << 20
 
 Cost = Union[str, Tuple[int, int]]
 Source = Union[PathLike, BinaryIO]
@@ -177,10 +179,10 @@ def _key_file(value: object) -> bytes:
         return bytes(value)
     if isinstance(value, str) or hasattr(value, "__fspath__"):
         with builtins.open(path(cast(PathLike, value), "key_file"), "rb") as f:
-            data = f.read(_LARGEST_KEY_FILE + 1)
-        if len(data) > _LARGEST_KEY_FILE:
+            data = f.read(_READ_AT_MOST + 1)
+        if len(data) > _READ_AT_MOST:
             raise ValueError("the key file %s is larger than %d bytes: is it a key file?"
-                             % (os.fsdecode(cast(PathLike, value)), _LARGEST_KEY_FILE))
+                             % (os.fsdecode(cast(PathLike, value)), _READ_AT_MOST))
         return data
     raise TypeError("key_file must be a path or the key file's bytes, not %s"
                     % type(value).__name__)
