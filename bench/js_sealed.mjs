@@ -1,7 +1,10 @@
 // Sealing and opening 256 MiB in Node through the npm package (WebAssembly:
 // whole Uint8Arrays, and Web Streams of 1 MiB pieces), beside the native
 // `quorin seal`/`open` with the same mode and a key file, in one run: MiB/s
-// and the ratios.
+// and the ratios. One call runs on one of the package's threads; "two at
+// once" seals (or opens) two halves side by side, one thread each. Last,
+// the longest pause of the event loop while a passphrase is hashed at the
+// default cost.
 // Usage: node bench/js_sealed.mjs path/to/quorin [mode]
 import { execFileSync } from "node:child_process";
 import { existsSync, mkdtempSync, writeFileSync, rmSync } from "node:fs";
@@ -51,11 +54,15 @@ const pieces = (bytes) => {
 };
 const drain = async (stream) => { for await (const _ of stream); };
 
-let sealed = quorin.seal(data, { keyFile: key, mode });
+let sealed = await quorin.seal(data, { keyFile: key, mode });
+const halves = [data.subarray(0, SIZE / 2), data.subarray(SIZE / 2)];
+const sealedHalves = await Promise.all(halves.map((h) => quorin.seal(h, { keyFile: key, mode })));
 const native = (args) => () => execFileSync(tool, args, { stdio: "ignore" });
 const work = {
-  "seal, whole array": () => { sealed = quorin.seal(data, { keyFile: key, mode }); },
-  "open, whole array": () => { quorin.open(sealed, { keyFile: key }); },
+  "seal, whole array": async () => { sealed = await quorin.seal(data, { keyFile: key, mode }); },
+  "open, whole array": () => quorin.open(sealed, { keyFile: key }),
+  "seal, two at once": () => Promise.all(halves.map((h) => quorin.seal(h, { keyFile: key, mode }))),
+  "open, two at once": () => Promise.all(sealedHalves.map((h) => quorin.open(h, { keyFile: key }))),
   "seal, stream": () => drain(quorin.seal(pieces(data), { keyFile: key, mode })),
   "open, stream": () => drain(quorin.open(pieces(sealed), { keyFile: key })),
   "seal, native": native(["seal", "--key-file", at("key"), "-m", mode, "-f", "-o", at("sealed"), at("plain")]),
@@ -80,3 +87,17 @@ for (const [name, seconds] of measured) {
   console.log(`${name.padEnd(18)} WebAssembly ${mibs(seconds).toFixed(0).padStart(4)} MiB/s: ` +
     `${(100 * memory / seconds).toFixed(0)}% of native in memory, ${(100 * disk / seconds).toFixed(0)}% on disk`);
 }
+
+// The event loop while a passphrase is hashed (Argon2id at the default
+// cost, 256 MiB): a 1 ms timer, and the longest gap between its ticks.
+let longest = 0, last = performance.now();
+const timer = setInterval(() => {
+  const now = performance.now();
+  longest = Math.max(longest, now - last);
+  last = now;
+}, 1);
+const hashing = performance.now();
+await quorin.seal("x", { passphrase: "correct horse battery staple" });
+clearInterval(timer);
+console.log(`passphrase seal at the default cost: ${((performance.now() - hashing) / 1000).toFixed(1)} s, ` +
+  `longest event-loop gap ${longest.toFixed(1)} ms`);

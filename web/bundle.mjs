@@ -1,29 +1,37 @@
 // Writes dist/quorin-worker.js: a classic script (so that the page works
 // from file://, where modules and fetch are refused) that holds, as one
 // string, the source of the page's worker: emscripten's loader, the
-// package's code, the WebAssembly module in base64, and worker.js. The
+// package's code, the WebAssembly modules in base64 (with SIMD, and the
+// portable one for engines without), and worker.js. The
 // worker is a classic one too, made from a Blob: Chromium refuses module
 // workers to pages from file://, so the ES modules lose their exports here.
 //
-//   node bundle.mjs quorin.mjs quorin.wasm ../bindings/js/lib/quorin.js worker.js dist/quorin-worker.js
+//   node bundle.mjs quorin.mjs quorin.wasm quorin-portable.mjs quorin-portable.wasm \
+//     ../bindings/js/lib/quorin.js worker.js dist/quorin-worker.js
 import { readFileSync, writeFileSync, mkdirSync } from "node:fs";
 import { dirname } from "node:path";
 
-const [loader, wasm, lib, worker, out] = process.argv.slice(2);
-if (!out) throw new Error("usage: node bundle.mjs LOADER WASM LIB WORKER OUT");
+const [loader, wasm, portableLoader, portable, lib, worker, out] = process.argv.slice(2);
+if (!out) throw new Error("usage: node bundle.mjs LOADER WASM PORTABLE_LOADER PORTABLE_WASM LIB WORKER OUT");
 
-const glue = readFileSync(loader, "utf8")
+// Each module's loader in a scope of its own (both name their factory alike).
+const scoped = (file) => `(() => {\n${readFileSync(file, "utf8")
   .replace(/^export default createQuorinModule;\s*$/m, "")
-  .replaceAll("import.meta.url", "self.location.href");
+  .replaceAll("import.meta.url", "self.location.href")}\nreturn createQuorinModule;\n})()`;
+const glue = [loader, portableLoader].map(scoped);
 const code = readFileSync(lib, "utf8").replace(/^export (?=class|function|const|let)/gm, "");
-for (const [name, text] of [[loader, glue], [lib, code]])
+for (const [name, text] of [[loader, glue[0]], [portableLoader, glue[1]], [lib, code]])
   if (/\bexport\b|\bimport\b/.test(text.replace(/\/\/.*$/gm, ""))) throw new Error(`${name}: an import or export is left`);
 const source = [
-  glue,
   code,
-  `const quorin = { version, SealStream, OpenStream, QuorinError, AuthenticationError, TruncatedError,
-  NotSealedError, UnsupportedVersionError, CostLimitError };`,
-  `const wasmBinary = Uint8Array.from(atob("${readFileSync(wasm).toString("base64")}"), (c) => c.charCodeAt(0));`,
+  `const quorin = { version, checkedOptions, transformerOf, Pushed, QuorinError, AuthenticationError,
+  TruncatedError, NotSealedError, UnsupportedVersionError, CostLimitError, BadArmourError };`,
+  // The module with SIMD where the engine validates a SIMD instruction (i32x4.splat).
+  `const simd = WebAssembly.validate(new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0,
+  10, 8, 1, 6, 0, 65, 0, 253, 17, 11]));
+const createQuorinModule = simd ? ${glue[0]} : ${glue[1]};
+const wasmBinary = Uint8Array.from(atob(simd ? "${readFileSync(wasm).toString("base64")}"
+  : "${readFileSync(portable).toString("base64")}"), (c) => c.charCodeAt(0));`,
   `const word = new Uint32Array(1);
 // locateFile: the loader would otherwise make a URL from the blob's, which has none.
 const started = createQuorinModule({ wasmBinary, locateFile: (name) => name,

@@ -58,9 +58,11 @@ async function run({ action, file, secret, mode, keySize }) {
   // Argon2id takes seconds at the default cost before the first byte moves.
   if (secret.kind === "passphrase")
     postMessage({ step: "Hashing the passphrase (this takes a few seconds)…" });
-  const through = action === "seal"
-    ? new quorin.SealStream({ ...options, mode, keySize })
-    : new quorin.OpenStream(options);
+  // This worker is the page's one thread for the work, so the package's
+  // engine runs here as on the package's own threads.
+  const sealing = action === "seal";
+  const checked = quorin.checkedOptions(sealing, sealing ? { ...options, mode, keySize } : options);
+  const through = new TransformStream(quorin.transformerOf(new quorin.Pushed(sealing, checked)));
   let read = 0, lastReport = 0;
   const counting = new TransformStream({
     transform(chunk, controller) {

@@ -11,6 +11,9 @@ export type Result = Uint8Array<ArrayBuffer>;
 /** Settled once the WebAssembly module is loaded: at once when imported (the
  * import waits for it), later when required from CommonJS. */
 export const ready: Promise<void>;
+/** The module this engine runs: "simd128", or "portable" where WebAssembly
+ * has no SIMD (or QUORIN_CPU_DISABLE names simd128, in Node). */
+export const kernel: "simd128" | "portable";
 
 /** A refused or failed operation; `status` is the C library's code, `code` its name. */
 export class QuorinError extends Error {
@@ -56,6 +59,30 @@ export class Quorin<S extends StringMode = "encode"> {
   mac(): Result;
 }
 
+/** A recipient ("quorin1..."): whom a file is sealed for; not secret. */
+export class Recipient {
+  private constructor();
+  private readonly brand: "Recipient";
+  /** The recipient in text, checked: RangeError for what is none. */
+  static parse(text: string): Recipient;
+  toString(): string;
+  toJSON(): string;
+}
+/** An identity ("QUORIN-IDENTITY-1..."): the secret that opens what was
+ * sealed for its recipient. JSON and Node's inspect show no secret;
+ * toString() gives the text; `using` drops it at the end of a block. */
+export class Identity {
+  private constructor();
+  private readonly brand: "Identity";
+  static generate(): Identity;
+  /** The identity in text, checked: RangeError for what is none. */
+  static parse(text: string): Identity;
+  readonly recipient: Recipient;
+  toString(): string;
+  toJSON(): "[Identity]";
+  [Symbol.dispose](): void;
+}
+
 /** The passphrase costs by name: [passes, bytes of memory]. */
 export const COSTS: Readonly<Record<"interactive" | "moderate" | "sensitive", readonly [number, number]>>;
 export type Cost = keyof typeof COSTS | readonly [number, number];
@@ -65,22 +92,24 @@ export interface SealOptions {
   passphrase?: string | Bytes;
   /** The bytes of a key file. */
   keyFile?: Bytes;
-  /** "quorin1..." recipients, or the text of a recipients file (one a
-   * line, '#' comments). */
-  recipients?: string | readonly string[];
+  /** Recipients, or the text of a recipients file (one a line, '#' comments). */
+  recipients?: string | Recipient | readonly (string | Recipient)[];
   mode?: "cbc" | "cfb" | "ofb";
   keySize?: KeySize;
   cost?: Cost;
   /** The text form: base64 between BEGIN and END lines, as `quorin seal -a`. */
   armour?: boolean;
+  /** Aborting rejects the call (or errors the stream) with the signal's reason. */
+  signal?: AbortSignal;
 }
 export interface OpenOptions {
   passphrase?: string | Bytes;
   keyFile?: Bytes;
-  /** "QUORIN-IDENTITY-1..." identities, or the text of an identity file. */
-  identities?: string | readonly string[];
+  /** Identities, or the text of an identity file. */
+  identities?: string | Identity | readonly (string | Identity)[];
   /** [passes, bytes]: a header asking for more is refused (CostLimitError). */
   costLimit?: readonly [number, number];
+  signal?: AbortSignal;
 }
 export interface SealedHeader {
   version: number;
@@ -93,15 +122,16 @@ export interface SealedHeader {
   chunkBytes: number;
 }
 
-/** The sealed bytes of data, as `quorin seal` writes them; a stream gives a
+/** The sealed bytes of data, as `quorin seal` writes them (the text with
+ * `armour: true`), sealed on one of the package's threads; a stream gives a
  * stream, in constant memory. */
-export function seal(data: string | Bytes, options: SealOptions & { armour: true }): string;
-export function seal(data: string | Bytes, options: SealOptions): Result;
+export function seal(data: string | Bytes, options: SealOptions & { armour: true }): Promise<string>;
+export function seal(data: string | Bytes, options: SealOptions): Promise<Result>;
 export function seal(data: ReadableStream<Uint8Array>, options: SealOptions): ReadableStream<Result>;
 /** The plaintext, once every tag matched, of binary or armoured input (a
  * string, or its bytes) alike; a stream gives a stream, which releases each
  * chunk once its tag matched and errors with the matching QuorinError. */
-export function open(data: string | Bytes, options: OpenOptions): Result;
+export function open(data: string | Bytes, options: OpenOptions): Promise<Result>;
 export function open(data: ReadableStream<Uint8Array>, options: OpenOptions): ReadableStream<Result>;
 /** Seals what is written to it; bad options throw from the constructor. */
 export class SealStream extends TransformStream<Uint8Array, Result> {
@@ -113,6 +143,7 @@ export class OpenStream extends TransformStream<Uint8Array, Result> {
 }
 /** What a sealed file's header says, without a secret. */
 export function sealedHeader(data: string | Bytes): SealedHeader;
-/** A new identity (secret) and its recipient. */
-export function generateIdentity(): { identity: string; recipient: string };
-export function recipientOf(identity: string): string;
+/** A new identity and its recipient. */
+export function generateIdentity(): { identity: Identity; recipient: Recipient };
+/** The recipient of an identity. */
+export function recipientOf(identity: string | Identity): Recipient;

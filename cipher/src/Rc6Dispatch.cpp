@@ -3,7 +3,8 @@
 // kernel the last few blocks. The environment variable QUORIN_CPU_DISABLE
 // (read once) takes kernels away so that every path can be tested on one
 // machine: "avx512" leaves AVX2 and the portable kernel, "avx2" leaves the
-// portable kernel alone.
+// portable kernel alone. WebAssembly has one SIMD kernel or none, as its
+// module was built; the package picks the module.
 #include <cstdlib>
 #include <cstring>
 
@@ -12,7 +13,7 @@
 namespace cipher {
 namespace {
 
-enum class Level { Portable, Avx2, Avx512 };
+enum class Level { Portable, Avx2, Avx512, Simd128 };
 
 Level Chosen() {
   static const Level level = [] {
@@ -27,6 +28,8 @@ Level Chosen() {
     if (!disabled("avx512") && __builtin_cpu_supports("avx512f") != 0) return Level::Avx512;
 #endif
     return Level::Avx2;
+#elif defined(__EMSCRIPTEN__)
+    return kernels::HasSimd128() ? Level::Simd128 : Level::Portable;
 #else
     return Level::Portable;
 #endif
@@ -42,6 +45,8 @@ const char* Rc6KernelName() noexcept {
       return "avx512";
     case Level::Avx2:
       return "avx2";
+    case Level::Simd128:
+      return "simd128";
     case Level::Portable:
       break;
   }
@@ -54,7 +59,7 @@ using Kernel = void (*)(const Rc6RoundKeys&, const std::uint8_t*, std::uint8_t*,
                         std::size_t) noexcept;
 
 struct Kernels {
-  Kernel avx512, avx2, portable;
+  Kernel avx512, avx2, simd128, portable;
 };
 
 void Run(const Kernels& k, const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
@@ -67,12 +72,22 @@ void Run(const Kernels& k, const Rc6RoundKeys& S, const std::uint8_t* In, std::u
     In += kRc6BlockBytes * whole, Out += kRc6BlockBytes * whole, Blocks -= whole;
   };
   if (level == Level::Avx512) take(k.avx512, kernels::kAvx512Batch);
-  if (level != Level::Portable) take(k.avx2, kernels::kAvx2Batch);
+  if (level == Level::Avx512 || level == Level::Avx2) take(k.avx2, kernels::kAvx2Batch);
+  if (level == Level::Simd128) take(k.simd128, kernels::kSimd128Batch);
   if (Blocks != 0) k.portable(S, In, Out, Blocks);
 }
 
-constexpr Kernels kEncrypt{kernels::EncryptAvx512, kernels::EncryptAvx2, kernels::EncryptPortable};
-constexpr Kernels kDecrypt{kernels::DecryptAvx512, kernels::DecryptAvx2, kernels::DecryptPortable};
+#if defined(__EMSCRIPTEN__)
+constexpr Kernels kEncrypt{kernels::EncryptAvx512, kernels::EncryptAvx2, kernels::EncryptSimd128,
+                           kernels::EncryptPortable};
+constexpr Kernels kDecrypt{kernels::DecryptAvx512, kernels::DecryptAvx2, kernels::DecryptSimd128,
+                           kernels::DecryptPortable};
+#else  // native builds link no WebAssembly kernel
+constexpr Kernels kEncrypt{kernels::EncryptAvx512, kernels::EncryptAvx2, nullptr,
+                           kernels::EncryptPortable};
+constexpr Kernels kDecrypt{kernels::DecryptAvx512, kernels::DecryptAvx2, nullptr,
+                           kernels::DecryptPortable};
+#endif
 
 }  // namespace
 

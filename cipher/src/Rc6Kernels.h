@@ -31,4 +31,14 @@ void EncryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* 
 void DecryptAvx512(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
                    std::size_t Blocks) noexcept;
 
+// Four blocks at a time with WebAssembly's 128-bit SIMD; Blocks must be a
+// multiple of 4. Each WebAssembly module links one of two definitions: the
+// kernel (HasSimd128() true) or stubs that are never called.
+inline constexpr std::size_t kSimd128Batch = 4;
+bool HasSimd128() noexcept;
+void EncryptSimd128(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                    std::size_t Blocks) noexcept;
+void DecryptSimd128(const Rc6RoundKeys& S, const std::uint8_t* In, std::uint8_t* Out,
+                    std::size_t Blocks) noexcept;
+
 }  // namespace cipher::kernels

@@ -1,13 +1,18 @@
-// The package's code over an instantiated module: the component, the
-// armour, sealed files whole and as Web Streams, and the errors. The
-// loader (index.js in the package, the worker bundle on the page) attaches
-// the module once, before anything here is called.
+// The package's code over one instantiated module, on the thread that
+// holds it: the component, the armour, identities, the errors, and sealing
+// and opening in pieces. The package's threads (lib/worker.js) and the
+// page's worker run the sealed-file work here; lib/async.js gives it to
+// them. The loader attaches the module once, before anything here is called.
 
 let M;
+// Where each field of the C option and information structs is, as the
+// module's header compiled them (wasm/module.c): offsets are never assumed.
+let LAYOUT;
 
 /** Attaches the instantiated WebAssembly module; called once by the loader. */
 export function attach(module) {
   M = module;
+  LAYOUT = JSON.parse(M.UTF8ToString(M._quorin_js_layout()));
 }
 
 const MODES = ["ecb", "cbc", "cfb", "ofb"];
@@ -53,13 +58,41 @@ function check(status) {
   if (status !== 0) throw errorOf(status);
 }
 
+const BUILTIN_ERRORS = { RangeError, TypeError };
+const QUORIN_ERRORS = Object.fromEntries([QuorinError, ...ERRORS.values()].map((c) => [c.name, c]));
+
+/** An error as a plain object, to cross to another thread. */
+export function describeError(e) {
+  if (e instanceof QuorinError) return { kind: e.name, status: e.status, message: e.message };
+  if (e instanceof RangeError || e instanceof TypeError) return { kind: e.name, message: e.message };
+  return { kind: "Error", message: String(e?.message ?? e) };
+}
+
+/** The error that describeError described, of the same class. */
+export function errorFrom({ kind, status, message }) {
+  if (kind in QUORIN_ERRORS) return new QUORIN_ERRORS[kind](status, message);
+  return new (BUILTIN_ERRORS[kind] ?? Error)(message);
+}
+
 // ---------------------------------------------------------------- memory
 
-function bytesOf(value, what) {
+export function bytesOf(value, what) {
   if (value instanceof Uint8Array) return value;
   if (value instanceof ArrayBuffer) return new Uint8Array(value);
   if (ArrayBuffer.isView(value)) return new Uint8Array(value.buffer, value.byteOffset, value.byteLength);
-  throw new TypeError(`${what} must be a Uint8Array, not ${value === null ? "null" : typeof value}`);
+  throw new TypeError(`${what} must be bytes (a Uint8Array, an ArrayBuffer or a view), not ${kindOf(value)}`);
+}
+
+// Bytes, or a string taken as UTF-8.
+export function textOrBytes(value, what) {
+  return typeof value === "string" ? encoder.encode(value) : bytesOf(value, `${what} (or a string)`);
+}
+
+function kindOf(value) {
+  if (value === null) return "null";
+  if (Array.isArray(value)) return "an array";
+  if (typeof value === "object") return `a ${value.constructor?.name ?? "object"}`;
+  return `a ${typeof value}`;
 }
 
 // A block of the module's memory, wiped and freed by free().
@@ -111,10 +144,16 @@ function sized(call) {
 
 // The options object of a call, or a TypeError saying so (rather than the
 // engine's "cannot destructure").
-function optionsOf(options) {
+export function optionsOf(options, known) {
   if (options === undefined) return {};
   if (typeof options !== "object" || options === null || Array.isArray(options))
     throw new TypeError(`options must be an object, not ${options === null ? "null" : Array.isArray(options) ? "an array" : typeof options}`);
+  // A misspelt option would otherwise be left out without a word (armor:
+  // true would give binary).
+  if (known)
+    for (const name of Object.keys(options))
+      if (!known.includes(name))
+        throw new TypeError(`unknown option ${name}${name === "armor" ? " (spelt armour here)" : ""}; the options are ${known.join(", ")}`);
   return options;
 }
 
@@ -148,6 +187,8 @@ export function decode(text) {
     sized((dst, len) => M._quorin_decode(src.ptr, raw.length, dst, len)));
 }
 
+const BeginLine = /-----BEGIN [A-Z ]+-----/;
+
 const registry = new FinalizationRegistry((handle) => M._quorin_free(handle));
 
 /** One instance of the component. The defaults are the component's: ECB,
@@ -156,7 +197,7 @@ const registry = new FinalizationRegistry((handle) => M._quorin_free(handle));
 export class Quorin {
   #h;
   constructor(options = {}) {
-    const { mode = "ecb", keySize = 128, stringMode = "encode" } = optionsOf(options);
+    const { mode = "ecb", keySize = 128, stringMode = "encode" } = optionsOf(options, ["mode", "keySize", "stringMode"]);
     this.#h = M._quorin_new();
     if (!this.#h) throw new QuorinError(-23, "out of memory");
     registry.register(this, this.#h, this);
@@ -184,6 +225,9 @@ export class Quorin {
   /** Loads the IV (16 bytes; shorter is zero-extended, longer folded) and starts a new chain. */
   loadIV(iv) {
     const raw = bytesOf(iv, "iv");
+    // An empty IV is all zeros to the component, and almost surely an IV
+    // never filled in: refused, as a zero IV should be chosen on purpose.
+    if (raw.length === 0) throw new RangeError("the IV is empty: give 1 to 16 bytes (16 zero bytes for a zero IV)");
     withHeap([Heap.of(raw)], (v) => check(M._quorin_load_iv(this.#handle(), v.ptr, raw.length)));
   }
   /** Wipes the key, the chain and the working block. */
@@ -210,16 +254,24 @@ export class Quorin {
   decryptBlock(block) { return this.#block(M._quorin_decrypt_block, block); }
   /** Padded encryption: an armoured string (stringMode "encode") or raw bytes ("normal"). */
   encryptString(data) {
-    const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
+    const raw = textOrBytes(data, "data");
     const out = withHeap([Heap.of(raw)], (src) =>
       sized((dst, len) => M._quorin_encrypt_string(this.#handle(), src.ptr, raw.length, dst, len)));
     return this.stringMode === "encode" ? decoder.decode(out) : out;
   }
   /** The inverse of encryptString: armoured text (a string) or raw bytes; gives bytes. */
   decryptString(data) {
-    const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
-    return withHeap([Heap.of(raw)], (src) =>
-      sized((dst, len) => M._quorin_decrypt_string(this.#handle(), src.ptr, raw.length, dst, len)));
+    const raw = textOrBytes(data, "data");
+    try {
+      return withHeap([Heap.of(raw)], (src) =>
+        sized((dst, len) => M._quorin_decrypt_string(this.#handle(), src.ptr, raw.length, dst, len)));
+    } catch (e) {
+      // The tool's framed armour is a sealed file or message, not a string.
+      if (e instanceof QuorinError && BeginLine.test(typeof data === "string" ? data : decoder.decode(raw.subarray(0, 4096))))
+        e.message += "; this text is framed armour (it has a BEGIN line): a sealed file opens with open(), " +
+          "and a message from `quorin encrypt -a` decrypts here once its BEGIN and END lines and line breaks are taken out";
+      throw e;
+    }
   }
   /** The CBC-MAC (CBC only): the chaining register, 16 bytes. */
   mac() {
@@ -230,6 +282,72 @@ export class Quorin {
   }
 }
 
+// ---------------------------------------------------------------- identities
+
+/** A recipient ("quorin1..."): whom a file is sealed for; not secret. */
+export class Recipient {
+  #text;
+  constructor(text) {
+    this.#text = text;
+  }
+  /** The recipient in text, checked (RangeError for what is none). */
+  static parse(text) {
+    if (typeof text !== "string") throw new TypeError(`a recipient must be a string, not ${kindOf(text)}`);
+    const set = M._quorin_secrets_new();
+    try {
+      const raw = encoder.encode(text.trim());
+      withHeap([Heap.of(raw)], (b) => check(M._quorin_secrets_add_recipient(set, b.ptr, raw.length)));
+    } finally {
+      M._quorin_secrets_free(set);
+    }
+    return new Recipient(text.trim());
+  }
+  toString() { return this.#text; }
+  toJSON() { return this.#text; }
+}
+
+/** An identity ("QUORIN-IDENTITY-1..."): the secret that opens what was
+ * sealed for its recipient. It prints as "[Identity]" in logs and JSON;
+ * toString() gives its text. */
+export class Identity {
+  #text;
+  #recipient;
+  constructor(text, recipient) {
+    this.#text = text;
+    this.#recipient = recipient;
+  }
+  /** A new identity from the system's random source. */
+  static generate() {
+    return Identity.parse(decoder.decode(sized((dst, len) => M._quorin_identity_new(dst, len))));
+  }
+  /** The identity in text, checked (RangeError for what is none). */
+  static parse(text) {
+    if (typeof text !== "string") throw new TypeError(`an identity must be a string, not ${kindOf(text)}`);
+    const raw = encoder.encode(text.trim());
+    const recipient = withHeap([Heap.of(raw)], (src) =>
+      decoder.decode(sized((dst, len) => M._quorin_identity_recipient(src.ptr, raw.length, dst, len))));
+    return new Identity(text.trim(), new Recipient(recipient));
+  }
+  /** Its recipient, to give to those who seal for it. */
+  get recipient() { return this.#recipient; }
+  toString() { return this.#text; }
+  toJSON() { return "[Identity]"; }
+  [Symbol.for("nodejs.util.inspect.custom")]() { return `Identity { recipient: '${this.#recipient}' }`; }
+  /** `using id = Identity.generate()` drops the text at the end of the block. */
+  [Symbol.dispose]() { this.#text = ""; }
+}
+
+/** A new identity and its recipient. */
+export function generateIdentity() {
+  const identity = Identity.generate();
+  return { identity, recipient: identity.recipient };
+}
+
+/** The recipient of an identity (its text or an Identity). */
+export function recipientOf(identity) {
+  return identity instanceof Identity ? identity.recipient : Identity.parse(String(identity)).recipient;
+}
+
 // ---------------------------------------------------------------- sealed files
 
 const SEAL_MODES = { cbc: 1, cfb: 2, ofb: 3 };
@@ -238,25 +356,36 @@ export const COSTS = Object.freeze({
   interactive: [2, 64 * 2 ** 20], moderate: [3, 256 * 2 ** 20], sensitive: [4, 2 ** 30],
 });
 const KINDS = ["passphrase", "keyFile", "identity"];
+/** The options of sealing and of opening; `signal` is taken by the caller's thread. */
+export const SEAL_OPTIONS = ["passphrase", "keyFile", "recipients", "mode", "keySize", "cost", "armour", "signal"];
+export const OPEN_OPTIONS = ["passphrase", "keyFile", "identities", "costLimit", "signal"];
 
 // The C library's set of secrets, for one call.
 // Several lines are the text of an identity or recipients file, which the
 // library parses ('#' comments, blank lines) as the tool reads the file.
 const listed = (text) => String(text).trim().includes("\n");
 
+function keyTexts(value, what) {
+  const all = [].concat(value);
+  for (const v of all)
+    if (typeof v !== "string" && !(v instanceof Identity) && !(v instanceof Recipient))
+      throw new TypeError(`${what} must be strings or ${what === "identities" ? "Identity" : "Recipient"} objects, not ${kindOf(v)}`);
+  return all.map(String);
+}
+
 function secretsOf(options, sealing) {
-  const { passphrase, keyFile, identities = [], recipients = [] } = optionsOf(options);
+  const { passphrase, keyFile, identities = [], recipients = [] } = options;
   const adds = [];
   if (passphrase !== undefined) {
-    const raw = typeof passphrase === "string" ? encoder.encode(passphrase) : bytesOf(passphrase, "passphrase");
+    const raw = textOrBytes(passphrase, "passphrase");
     if (raw.length === 0) throw new RangeError("the passphrase is empty");
     adds.push([M._quorin_secrets_add_passphrase, raw]);
   }
   if (keyFile !== undefined) adds.push([M._quorin_secrets_add_key_file, bytesOf(keyFile, "keyFile")]);
-  for (const i of [].concat(identities))
-    adds.push([listed(i) ? M._quorin_secrets_add_identities : M._quorin_secrets_add_identity, encoder.encode(String(i))]);
-  for (const r of [].concat(recipients))
-    adds.push([listed(r) ? M._quorin_secrets_add_recipients : M._quorin_secrets_add_recipient, encoder.encode(String(r))]);
+  for (const i of keyTexts(identities, "identities"))
+    adds.push([listed(i) ? M._quorin_secrets_add_identities : M._quorin_secrets_add_identity, encoder.encode(i)]);
+  for (const r of keyTexts(recipients, "recipients"))
+    adds.push([listed(r) ? M._quorin_secrets_add_recipients : M._quorin_secrets_add_recipient, encoder.encode(r)]);
   if (adds.length === 0)
     throw new RangeError(`give a passphrase, a key file or ${sealing ? "recipients" : "identities"}`);
   const set = M._quorin_secrets_new();
@@ -269,26 +398,27 @@ function secretsOf(options, sealing) {
   return set;
 }
 
-// quorin_seal_options: mode, key size, passes (u32), memory (u64), version,
-// replace, armour.
+// quorin_seal_options, filled where the header puts each field.
 function sealOptions({ mode = "cbc", keySize = 256, cost = "moderate", armour = false }) {
-  const o = new Heap(40);
+  const at = LAYOUT.seal;
+  const o = new Heap(at.size);
   M._quorin_seal_options_default(o.ptr);
-  const view = new DataView(M.HEAPU8.buffer, o.ptr, 40);
   if (!(mode in SEAL_MODES)) throw new RangeError(`mode must be cbc, cfb or ofb, not ${mode}`);
-  view.setInt32(0, SEAL_MODES[mode], true);
-  view.setInt32(4, KEY_SIZES[choice(keySize, KEY_SIZES, "keySize")], true);
-  view.setInt32(32, armour ? 1 : 0, true);
+  if (typeof armour !== "boolean") throw new TypeError(`armour must be true or false, not ${kindOf(armour)}`);
   const [passes, memory] = costsOf(cost);
-  view.setUint32(8, passes, true);
-  view.setBigUint64(16, BigInt(memory), true);
+  const view = new DataView(M.HEAPU8.buffer, o.ptr, at.size);
+  view.setInt32(at.mode, SEAL_MODES[mode], true);
+  view.setInt32(at.key_size, KEY_SIZES[choice(keySize, KEY_SIZES, "keySize")], true);
+  view.setInt32(at.armour, armour ? 1 : 0, true);
+  view.setUint32(at.passes, passes, true);
+  view.setBigUint64(at.memory_bytes, BigInt(memory), true);
   return o;
 }
 
 // A number that is an integer within [least, most], or a RangeError (a
 // TypeError for what is no number) naming it: nothing wraps or rounds.
 function integer(value, least, most, what) {
-  if (typeof value !== "number") throw new TypeError(`${what} must be a number, not ${value === null ? "null" : typeof value}`);
+  if (typeof value !== "number") throw new TypeError(`${what} must be a number, not ${kindOf(value)}`);
   if (!Number.isInteger(value) || value < least || value > most)
     throw new RangeError(`${what} must be a whole number from ${least} to ${most}, not ${value}`);
   return value;
@@ -309,17 +439,36 @@ function costsOf(cost) {
 }
 
 function openOptions({ costLimit }) {
-  const o = new Heap(24);
+  const at = LAYOUT.open;
+  const o = new Heap(at.size);
   M._quorin_open_options_default(o.ptr);
   if (costLimit !== undefined) {
     if (!Array.isArray(costLimit) || costLimit.length !== 2) throw new TypeError("costLimit must be [passes, bytes]");
-    const view = new DataView(M.HEAPU8.buffer, o.ptr, 24);
-    view.setUint32(0, integer(costLimit[0], 0, 2 ** 32 - 1, "costLimit's passes"), true);
-    view.setBigUint64(8, BigInt(integer(costLimit[1], 0, Number.MAX_SAFE_INTEGER, "costLimit's memory")), true);
+    const passes = integer(costLimit[0], 0, 2 ** 32 - 1, "costLimit's passes");
+    const memory = integer(costLimit[1], 0, Number.MAX_SAFE_INTEGER, "costLimit's memory");
+    const view = new DataView(M.HEAPU8.buffer, o.ptr, at.size);
+    view.setUint32(at.max_passes, passes, true);
+    view.setBigUint64(at.max_memory_bytes, BigInt(memory), true);
   }
   return o;
 }
 
+/** Checks a call's options as the library will take them (types, ranges,
+ * recipients and identities parsed), hashing nothing; throws what the call
+ * would. Gives the options as plain data for another thread. */
+export function checkedOptions(sealing, options) {
+  const o = optionsOf(options, sealing ? SEAL_OPTIONS : OPEN_OPTIONS);
+  const set = secretsOf(o, sealing);
+  try {
+    (sealing ? sealOptions(o) : openOptions(o)).free();
+  } finally {
+    M._quorin_secrets_free(set);
+  }
+  const { signal, identities, recipients, ...plain } = o;
+  if (identities !== undefined) plain.identities = keyTexts(identities, "identities");
+  if (recipients !== undefined) plain.recipients = keyTexts(recipients, "recipients");
+  return plain;
+}
 // Sealing and opening go through the C library's pushed form in pieces of
 // PIECE bytes, gathered in one block of the module's memory and written out
 // of another, both reused (and wiped when done): memory stays constant
@@ -338,7 +487,9 @@ function releaser(handle, blocks, free) {
   };
 }
 
-class Pushed {
+/** The C library's pushed sealer or opener over two reused blocks of the
+ * module's memory; options as checkedOptions gives them. */
+export class Pushed {
   #h = 0;
   #in;
   #out;
@@ -366,10 +517,16 @@ class Pushed {
     pushedRegistry.register(this, releaser(this.#h, [this.#in, this.#out, this.#written], this.#calls.free), this);
   }
 
-  /** Pushes bytes; `emit` gets each piece of output (a view, valid until the next call). */
-  push(bytes, emit) {
+  /** Pushes bytes; `emit` gets each piece of output (a view, valid until
+   * the next call). `stopped`, asked between pieces, ends the work early
+   * (with Stopped) when it says so. */
+  push(bytes, emit, stopped) {
     this.#live();
     for (let at = 0; at < bytes.length;) {
+      if (stopped?.()) {
+        this.close();
+        throw new Stopped();
+      }
       const n = Math.min(PIECE - this.#filled, bytes.length - at);
       M.HEAPU8.set(bytes.subarray(at, at + n), this.#in.ptr + this.#filled);
       this.#filled += n;
@@ -419,31 +576,11 @@ class Pushed {
   }
 }
 
-function isStream(data) {
-  return typeof data?.getReader === "function" && typeof data?.pipeThrough === "function";
-}
+/** What push throws when its caller stopped the work. */
+export class Stopped extends Error {}
 
-/** A TransformStream that seals the bytes written to it (Uint8Arrays) for
- * a passphrase, a key file or recipients; constant memory. Bad options
- * throw here. */
-export class SealStream extends TransformStream {
-  constructor(options = {}) {
-    const sealer = new Pushed(true, options);
-    super(transformerOf(sealer));
-  }
-}
-
-/** A TransformStream that opens sealed bytes: only plaintext whose tags
- * matched comes out, and a wrong secret, an altered, truncated or unsealed
- * input errors the stream with the matching QuorinError. */
-export class OpenStream extends TransformStream {
-  constructor(options = {}) {
-    const opener = new Pushed(false, options);
-    super(transformerOf(opener));
-  }
-}
-
-function transformerOf(pushed) {
+/** A TransformStream's transformer over a Pushed, on this thread (the page's worker). */
+export function transformerOf(pushed) {
   const enqueue = (controller) => (view) => controller.enqueue(view.slice());
   const guarded = (f) => (...args) => {
     try {
@@ -475,7 +612,7 @@ function cut(array, n) {
 }
 
 // Whole arrays through the same pushed form, into one array of the result.
-function whole(pushed, raw, capacity) {
+function whole(pushed, raw, capacity, stopped) {
   const result = new Uint8Array(capacity);  // capacity bounds the output
   let n = 0;
   const collect = (view) => {
@@ -483,7 +620,7 @@ function whole(pushed, raw, capacity) {
     n += view.length;
   };
   try {
-    pushed.push(raw, collect);
+    pushed.push(raw, collect, stopped);
     pushed.finish(collect);
   } catch (e) {
     result.fill(0);  // plaintext of chunks verified before the failure
@@ -494,15 +631,14 @@ function whole(pushed, raw, capacity) {
   return cut(result, n);
 }
 
-/** Seals data for a passphrase, a key file or recipients: a Uint8Array (or a
- * string, taken as UTF-8) gives the sealed bytes, as `quorin seal` writes
- * them; a ReadableStream gives a ReadableStream of them. */
-export function seal(data, options = {}) {
-  if (isStream(data)) return data.pipeThrough(new SealStream(options));
-  const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
-  const pushed = new Pushed(true, options);
-  const sealed = whole(pushed, raw, sealedLength(raw.length, options));
-  return options.armour ? decoder.decode(sealed) : sealed;
+/** The sealed bytes of raw (options as checkedOptions gives them). */
+export function sealWhole(raw, options, stopped) {
+  return whole(new Pushed(true, options), raw, sealedLength(raw.length, options), stopped);
+}
+
+/** The plaintext of sealed raw, once every tag matched. */
+export function openWhole(raw, options, stopped) {
+  return whole(new Pushed(false, options), raw, raw.length, stopped);
 }
 
 // The exact length of the sealed form, from the C library's size query
@@ -521,46 +657,29 @@ function sealedLength(length, options) {
   }
 }
 
-/** Opens sealed bytes (a Uint8Array, or a ReadableStream giving a
- * ReadableStream); only plaintext whose tags matched is released.
- * AuthenticationError for a wrong secret or an altered file,
- * TruncatedError, NotSealedError, CostLimitError, ... */
-export function open(data, options = {}) {
-  if (isStream(data)) return data.pipeThrough(new OpenStream(options));
-  const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
-  return whole(new Pushed(false, options), raw, raw.length);
-}
-
 /** What a sealed file's header says, without a secret. */
 export function sealedHeader(data) {
-  const raw = typeof data === "string" ? encoder.encode(data) : bytesOf(data, "data");
-  return withHeap([Heap.of(raw), new Heap(48)], (src, info) => {
+  const raw = textOrBytes(data, "data");
+  const at = LAYOUT.info;
+  return withHeap([Heap.of(raw), new Heap(at.size)], (src, info) => {
     check(M._quorin_sealed_info_buffer(src.ptr, raw.length, 0, info.ptr));
-    const v = new DataView(M.HEAPU8.buffer, info.ptr, 48);
-    const kinds = v.getUint32(12, true);
+    const v = new DataView(M.HEAPU8.buffer, info.ptr, at.size);
+    const kinds = v.getUint32(at.kinds, true);
     return {
-      version: v.getInt32(0, true),
-      mode: MODES[v.getInt32(4, true)],
-      keySize: v.getInt32(8, true),
+      version: v.getInt32(at.version, true),
+      mode: MODES[v.getInt32(at.mode, true)],
+      keySize: v.getInt32(at.key_size, true),
       kinds: KINDS.filter((_, i) => kinds & (1 << i)),
-      recipients: v.getUint32(16, true),
-      passes: v.getUint32(20, true),
-      memoryBytes: Number(v.getBigUint64(24, true)),
-      chunkBytes: v.getUint32(32, true),
+      recipients: v.getUint32(at.recipients, true),
+      passes: v.getUint32(at.passes, true),
+      memoryBytes: Number(v.getBigUint64(at.memory_bytes, true)),
+      chunkBytes: v.getUint32(at.chunk_bytes, true),
     };
   });
 }
 
-/** A new identity's printed form ("QUORIN-IDENTITY-1..."; secret) and its
- * recipient ("quorin1..."). */
-export function generateIdentity() {
-  const identity = decoder.decode(sized((dst, len) => M._quorin_identity_new(dst, len)));
-  return { identity, recipient: recipientOf(identity) };
-}
-
-/** The recipient of an identity. */
-export function recipientOf(identity) {
-  const raw = encoder.encode(String(identity));
-  return withHeap([Heap.of(raw)], (src) =>
-    decoder.decode(sized((dst, len) => M._quorin_identity_recipient(src.ptr, raw.length, dst, len))));
+/** The bytes of the module's memory now: a thread that grew large for a
+ * passphrase's hashing may be let go. */
+export function memoryBytes() {
+  return M.HEAPU8.length;
 }

@@ -11,8 +11,8 @@ test("require('quorin') opens a sealed file once ready", async () => {
   const quorin = require("quorin");
   assert.equal(typeof quorin.ready?.then, "function");
   await quorin.ready;
-  const plain = quorin.open(data("sealed-v2-keyfile.qsl"), { keyFile: data("sealed-kat.key") });
+  const plain = await quorin.open(data("sealed-v2-keyfile.qsl"), { keyFile: data("sealed-kat.key") });
   assert.deepEqual(plain, data("sealed-kat.txt"));
-  assert.throws(() => quorin.open(data("sealed-v2-keyfile.qsl"), { keyFile: new Uint8Array(32) }),
+  await assert.rejects(quorin.open(data("sealed-v2-keyfile.qsl"), { keyFile: new Uint8Array(32) }),
     (e) => e instanceof quorin.AuthenticationError && e.code === "QUORIN_AUTHENTICATION");
 });

@@ -3,21 +3,21 @@
 // expects.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { createHash } from "node:crypto";
-import { readdirSync, readFileSync } from "node:fs";
 import * as quorin from "../index.js";
+import { collect, list, read, sha256 } from "./support.js";
 
-const FOLDER = new URL("../../../tests/vectors/sealed/", import.meta.url);
+const FOLDER = "tests/vectors/sealed/";
 const KINDS = [
   [quorin.NotSealedError, "not-sealed"], [quorin.BadArmourError, "bad-armour"],
   [quorin.UnsupportedVersionError, "unsupported-version"], [quorin.CostLimitError, "cost-limit"],
   [quorin.BadHeaderError, "bad-header"], [quorin.SecretKindError, "secret-kind"],
   [quorin.AuthenticationError, "authentication"], [quorin.TruncatedError, "truncated"],
 ];
-const names = readdirSync(FOLDER).filter((n) => n.endsWith(".qsv")).sort();
+const names = (await list(FOLDER)).filter((n) => n.endsWith(".qsv")).sort();
+const fromHex = (s) => Uint8Array.from(s.match(/../g) ?? [], (b) => parseInt(b, 16));
 
-function load(name) {
-  const all = new Uint8Array(readFileSync(new URL(name, FOLDER)));
+async function load(name) {
+  const all = await read(FOLDER + name);
   let blank = 0;
   while (!(all[blank] === 10 && all[blank + 1] === 10)) ++blank;
   const fields = {}, options = { identities: [], costLimit: [4, 2 ** 30] };
@@ -25,8 +25,8 @@ function load(name) {
     const [key, value] = [line.slice(0, line.indexOf(": ")), line.slice(line.indexOf(": ") + 2)];
     fields[key] = value;
     if (key === "passphrase") options.passphrase = value;
-    if (key === "passphrase-hex") options.passphrase = Buffer.from(value, "hex");
-    if (key === "key-file") options.keyFile = Buffer.from(value, "hex");
+    if (key === "passphrase-hex") options.passphrase = fromHex(value);
+    if (key === "key-file") options.keyFile = fromHex(value);
     if (key === "identity") options.identities.push(value);
     if (key === "max-passes") options.costLimit[0] = Number(value);
     if (key === "max-memory-mib") options.costLimit[1] = Number(value) * 2 ** 20;
@@ -55,17 +55,11 @@ function pieces(data) {
   });
 }
 
-async function collect(stream) {
-  const parts = [];
-  for await (const part of stream) parts.push(part);
-  return Buffer.concat(parts);
-}
-
 test("there are enough vectors", () => assert.ok(names.length >= 150));
 
 for (const name of names) {
   test(name, async () => {
-    const { fields, options, data } = load(name);
+    const { fields, options, data } = await load(name);
     const forms = {
       whole: () => quorin.open(data, options),
       stream: () => collect(quorin.open(pieces(data), options)),
@@ -74,7 +68,7 @@ for (const name of names) {
       const [kind, plain] = await outcome(work);
       assert.equal(kind, fields.expect, `${fields.description} (${form})`);
       if (kind === "success")
-        assert.equal(createHash("sha256").update(plain).digest("hex"), fields["plaintext-sha256"], form);
+        assert.equal(await sha256(plain), fields["plaintext-sha256"], form);
     }
   });
 }

@@ -3,16 +3,18 @@
 import {
   AuthenticationError, BadArmourError, BadHeaderError, COSTS, CostLimitError, NotSealedError, OpenStream,
   Quorin, QuorinError, SealStream, SealedFileError, SecretKindError, TruncatedError, UnsupportedVersionError,
-  decode, encode, generateIdentity, open, ready, recipientOf, seal, sealedHeader, version,
+  Identity, Recipient, decode, kernel, encode, generateIdentity, open, ready, recipientOf, seal, sealedHeader, version,
   type Cost, type OpenOptions, type Result, type SealOptions, type SealedHeader,
 } from "quorin";
 
 await ready;
 const keyFile = new Uint8Array(32);
-const sealed: Result = seal("attack at dawn", { keyFile, mode: "ofb", keySize: 192 });
+const sealed: Result = await seal("attack at dawn", { keyFile, mode: "ofb", keySize: 192 });
 const file = new File([sealed], "notes.qsl");  // results are plain ArrayBuffers, as Blob asks
-const armoured: string = seal(new Uint8Array(await file.arrayBuffer()), { keyFile, armour: true });
-const plain: Result = open(armoured, { keyFile });
+const blob = new Blob([await seal("x", { keyFile })]);
+const armoured: string = await seal(new Uint8Array(await file.arrayBuffer()), { keyFile, armour: true });
+const stop = new AbortController();
+const plain: Result = await open(armoured, { keyFile, signal: stop.signal });
 const words: string = new TextDecoder().decode(plain);
 await crypto.subtle.digest("SHA-256", plain);
 
@@ -22,7 +24,17 @@ const opening: OpenOptions = { passphrase: "correct horse", costLimit: [4, 2 ** 
 const header: SealedHeader = sealedHeader(sealed);
 const kinds: Array<"passphrase" | "keyFile" | "identity"> = header.kinds;
 const me = generateIdentity();
-const recipient: string = recipientOf(me.identity) + me.recipient;
+const recipient: Recipient = recipientOf(me.identity);
+const text: string = recipient.toString() + String(me.recipient);
+{
+  using mine: Identity = Identity.parse(me.identity.toString());
+  const forMe: Result = await seal("to me", { recipients: [mine.recipient, Recipient.parse(text)] });
+  await open(forMe, { identities: mine });
+}
+// @ts-expect-error: a recipient is no identity
+await open(sealed, { identities: me.recipient });
+// @ts-expect-error: options are checked by name (armour, not armor)
+await seal("x", { keyFile, armor: true });
 
 const streamed: ReadableStream<Result> = seal(new Blob([plain]).stream(), { keyFile });
 const back: ReadableStream<Result> = open(streamed, { keyFile });
@@ -48,7 +60,7 @@ const armour: string = encode(rawBytes);
 const decoded: Result = decode(armour);
 
 try {
-  open(sealed, { passphrase: "wrong" });
+  await open(sealed, { passphrase: "wrong" });
 } catch (e) {
   if (e instanceof QuorinError) {
     const code: string = e.code;
@@ -59,4 +71,4 @@ try {
                       CostLimitError, SecretKindError, AuthenticationError, TruncatedError])
     if (e instanceof kind) break;
 }
-void [words, kinds, recipient, through, decoded, version()];
+void [words, kinds, recipient, through, decoded, blob, version(), kernel];

@@ -1,0 +1,265 @@
+// Sealing and opening off the caller's thread: whole arrays and streams go
+// to the package's threads (lib/worker.js), each with the module compiled
+// once, so that a passphrase's seconds of hashing and the ciphering of a
+// large file leave the caller's event loop turning. Options are checked
+// here first, hashing nothing, so that a wrong one fails at once with the
+// error the call would give.
+import { isNode } from "./load.js";
+import {
+  bytesOf, checkedOptions, errorFrom, QuorinError, textOrBytes,
+} from "./quorin.js";
+
+const decoder = new TextDecoder();
+
+// ---------------------------------------------------------------- the threads
+
+let module, WorkerClass, cores = 1;
+
+/** Called once by the loader, with the compiled module and its kind. */
+export async function startThreads(compiled) {
+  module = compiled;
+  if (isNode) {
+    WorkerClass = (await import("node:worker_threads")).Worker;
+    const os = await import("node:os");
+    cores = os.availableParallelism?.() ?? os.cpus().length;
+  } else {
+    cores = globalThis.navigator?.hardwareConcurrency ?? 1;
+  }
+}
+
+// A thread may keep memory it grew for a passphrase's hashing (hundreds of
+// MiB at the default cost): one that holds more than this and has nothing
+// to do is let go, and a new one made when needed.
+const KEPT_MEMORY = 64 * 2 ** 20;
+const MOST_THREADS = 4;
+
+class Thread {
+  #worker;
+  #replies = new Map();
+  #next = 0;
+  streams = 0;
+  retired = false;
+  constructor() {
+    const url = new URL("./worker.js", import.meta.url);
+    this.#worker = isNode ? new WorkerClass(url) : new Worker(url, { type: "module" });
+    const receive = (reply) => this.#receive(reply);
+    const failed = (e) => this.#fail(e);
+    if (isNode) {
+      this.#worker.on("message", receive).on("error", failed).on("exit", () => failed(new Error("the thread ended")));
+      this.#worker.unref();  // an idle thread keeps no process alive
+    } else {
+      this.#worker.addEventListener("message", (e) => receive(e.data));
+      this.#worker.addEventListener("error", (e) => { e.preventDefault?.(); failed(e); });
+    }
+    this.#worker.postMessage({ module });
+  }
+  get busy() { return this.#replies.size; }
+  /** Sends a request; the promise settles with the reply's value. */
+  request(message, transfer = []) {
+    if (!this.#worker) return Promise.reject(new QuorinError(-23, "a thread of the package has ended"));
+    const id = this.#next++;
+    if (this.#replies.size === 0 && isNode) this.#worker.ref();
+    return new Promise((resolve, reject) => {
+      this.#replies.set(id, { resolve, reject });
+      this.#worker.postMessage({ ...message, id }, transfer);
+    });
+  }
+  /** A message with no reply. */
+  tell(message) { this.#worker?.postMessage(message); }
+  #receive(reply) {
+    const waiting = this.#replies.get(reply.id);
+    this.#replies.delete(reply.id);
+    if (this.#replies.size === 0 && isNode) this.#worker?.unref();
+    if (reply.error) waiting.reject(errorFrom(reply.error));
+    else if (reply.stopped) waiting.reject(new QuorinError(-23, "stopped"));  // the caller has an abort reason already
+    else waiting.resolve(reply.value);
+    if (reply.memory > KEPT_MEMORY) retire(this);
+    this.settle();
+  }
+  #fail(e) {
+    retire(this);
+    this.streams = 0;
+    const error = new QuorinError(-23, `a thread of the package failed: ${e?.message ?? e}`);
+    for (const { reject } of this.#replies.values()) reject(error);
+    this.#replies.clear();
+  }
+  /** Ends a retired thread once nothing waits on it and it holds no stream. */
+  settle() {
+    if (this.retired && this.#replies.size === 0 && this.streams <= 0 && this.#worker) {
+      this.#worker.terminate();
+      this.#worker = null;
+    }
+  }
+}
+
+const threads = [];
+
+// A retired thread takes no new work; it ends once its streams have.
+function retire(thread) {
+  const i = threads.indexOf(thread);
+  if (i >= 0) threads.splice(i, 1);
+  thread.retired = true;
+}
+
+// An idle thread, a new one while there are fewer than the cores, else
+// the least busy.
+function thread() {
+  const idle = threads.find((t) => t.busy === 0 && t.streams === 0) ?? threads.find((t) => t.busy === 0);
+  if (idle) return idle;
+  if (threads.length < Math.min(Math.max(cores, 1), MOST_THREADS)) {
+    threads.push(new Thread());
+    return threads.at(-1);
+  }
+  return threads.reduce((a, b) => (b.busy < a.busy ? b : a));
+}
+
+// ---------------------------------------------------------------- whole arrays
+
+// The caller's bytes, copied (the caller keeps its array), moved to the thread.
+function ownCopy(data) {
+  const raw = textOrBytes(data, "data");
+  return typeof data === "string" ? raw : raw.slice();
+}
+
+// Runs a whole-array request; an abort rejects at once with the signal's
+// reason, and the thread stops between pieces where memory can be shared
+// (always in Node; in browsers on cross-origin isolated pages), else its
+// result is dropped (and wiped) when it comes.
+async function whole(op, data, options, sealing) {
+  const signal = options?.signal;
+  if (signal !== undefined && !(signal instanceof AbortSignal))
+    throw new TypeError("signal must be an AbortSignal");
+  signal?.throwIfAborted();
+  const plain = checkedOptions(sealing, options);
+  const raw = ownCopy(data);
+  const stop = signal && typeof SharedArrayBuffer === "function" && globalThis.crossOriginIsolated !== false
+    ? new Int32Array(new SharedArrayBuffer(4)) : undefined;
+  const result = thread().request({ op, data: raw.buffer, options: plain, stop }, [raw.buffer]);
+  if (!signal) return result;
+  let onAbort;
+  const aborted = new Promise((_, reject) => {
+    onAbort = () => {
+      if (stop) Atomics.store(stop, 0, 1);
+      reject(signal.reason);
+    };
+    signal.addEventListener("abort", onAbort, { once: true });
+  });
+  result.then((r) => { if (signal.aborted) r.fill(0); }, () => {});
+  try {
+    return await Promise.race([result, aborted]);
+  } finally {
+    signal.removeEventListener("abort", onAbort);
+  }
+}
+
+const isStream = (data) => typeof data?.getReader === "function" && typeof data?.pipeThrough === "function";
+
+/** Seals data: a promise of the sealed bytes (or text, with armour) for
+ * bytes or a string; a ReadableStream of them for a ReadableStream. */
+export function seal(data, options = {}) {
+  if (isStream(data)) return data.pipeThrough(new SealStream(options), { signal: options?.signal });
+  return whole("seal", data, options, true).then((sealed) => (options.armour ? decoder.decode(sealed) : sealed));
+}
+
+/** Opens sealed bytes or armour: a promise of the plaintext, once every tag
+ * matched; a ReadableStream of it for a ReadableStream. */
+export function open(data, options = {}) {
+  if (isStream(data)) return data.pipeThrough(new OpenStream(options), { signal: options?.signal });
+  return whole("open", data, options, false);
+}
+
+// ---------------------------------------------------------------- streams
+
+let streamNumber = 0;
+
+// A stream dropped without ending gives its thread's state back once its
+// transformer is collected (the TransformStream object itself may go long
+// before its two sides do); the cleanup holds the thread and the number,
+// nothing of the stream.
+const dropped = new FinalizationRegistry(({ thread, sid }) => closeStream(thread, sid));
+function closeStream(thread, sid) {
+  thread.tell({ op: "close", sid });
+  thread.streams--;
+  thread.settle();
+}
+
+// A TransformStream's transformer whose work is done on a thread.
+function transformerOn(sealing, plain, signal) {
+  const t = thread();
+  const sid = streamNumber++;
+  t.streams++;
+  let open = true;
+  const close = () => {
+    if (!open) return;
+    open = false;
+    dropped.unregister(transformer);
+    closeStream(t, sid);
+  };
+  const ended = () => {  // the thread dropped its state itself
+    if (!open) return;
+    open = false;
+    dropped.unregister(transformer);
+    t.streams--;
+    t.settle();
+  };
+  const started = t.request({ op: "stream", sid, sealing, options: plain });
+  started.catch(() => {});
+  const guarded = (f) => async (...args) => {
+    try {
+      return await f(...args);
+    } catch (e) {
+      ended();
+      throw e;
+    }
+  };
+  const enqueue = (controller, out) => { if (out.length > 0) controller.enqueue(out); };
+  const transformer = {
+    start(controller) {
+      signal?.addEventListener("abort", () => {
+        controller.error(signal.reason);
+        close();
+      }, { once: true });
+    },
+    transform: guarded(async (chunk, controller) => {
+      const bytes = bytesOf(chunk, "each chunk").slice();
+      await started;
+      enqueue(controller, await t.request({ op: "push", sid, data: bytes.buffer }, [bytes.buffer]));
+    }),
+    flush: guarded(async (controller) => {
+      await started;
+      const out = await t.request({ op: "finish", sid });
+      ended();
+      enqueue(controller, out);
+    }),
+    // The reader cancelled, the writer aborted, or the source failed.
+    cancel: close,
+  };
+  dropped.register(transformer, { thread: t, sid }, transformer);
+  return transformer;
+}
+
+function streamOptions(sealing, options) {
+  const signal = options?.signal;
+  if (signal !== undefined && !(signal instanceof AbortSignal)) throw new TypeError("signal must be an AbortSignal");
+  signal?.throwIfAborted();
+  return [checkedOptions(sealing, options), signal];
+}
+
+/** A TransformStream that seals what is written to it, on one of the
+ * package's threads, in constant memory. Bad options throw here. */
+export class SealStream extends TransformStream {
+  constructor(options = {}) {
+    const [plain, signal] = streamOptions(true, options);
+    super(transformerOn(true, plain, signal));
+  }
+}
+
+/** A TransformStream that opens sealed bytes: only plaintext whose tags
+ * matched comes out, and a wrong secret, an altered, truncated or unsealed
+ * input errors it with the matching QuorinError. */
+export class OpenStream extends TransformStream {
+  constructor(options = {}) {
+    const [plain, signal] = streamOptions(false, options);
+    super(transformerOn(false, plain, signal));
+  }
+}
