@@ -9,12 +9,16 @@
 namespace cipher::kernels {
 namespace {
 
-// WebAssembly has no per-lane shift. 2^s (s in 0..31) comes exactly from
-// the float whose exponent field is s + 127, and x * 2^s as a 64-bit
-// product holds x << s in its low word and x >> (32 - s) in its high word:
-// their OR is x rotated left by s.
+// WebAssembly has no per-lane shift. 2^s (s in 0..31) is built byte by
+// byte with a table lookup: byte j of a lane is 1 << (s - 8j) when s - 8j
+// is in 0..7, else 0 (an index past the table gives 0). And x * 2^s as a
+// 64-bit product holds x << s in its low word and x >> (32 - s) in its
+// high word: their OR is x rotated left by s.
 inline v128_t PowerOfTwo(v128_t s) {
-  return wasm_u32x4_trunc_sat_f32x4(wasm_i32x4_shl(wasm_i32x4_add(s, wasm_i32x4_splat(127)), 23));
+  const v128_t bits = wasm_i8x16_make(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+  const v128_t spread = wasm_i8x16_shuffle(s, s, 0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+  const v128_t bytes = wasm_i8x16_make(0, 8, 16, 24, 0, 8, 16, 24, 0, 8, 16, 24, 0, 8, 16, 24);
+  return wasm_i8x16_swizzle(bits, wasm_i8x16_sub(spread, bytes));
 }
 
 inline v128_t Rotl(v128_t x, v128_t s) {

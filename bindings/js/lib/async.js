@@ -6,7 +6,7 @@
 // error the call would give.
 import { isNode } from "./load.js";
 import {
-  bytesOf, checkedOptions, errorFrom, QuorinError, textOrBytes,
+  bytesOf, checkedOptions, errorFrom, QuorinError, sealedSize, textOrBytes,
 } from "./quorin.js";
 
 const decoder = new TextDecoder();
@@ -71,7 +71,6 @@ class Thread {
     this.#replies.delete(reply.id);
     if (this.#replies.size === 0 && isNode) this.#worker?.unref();
     if (reply.error) waiting.reject(errorFrom(reply.error));
-    else if (reply.stopped) waiting.reject(new QuorinError(-23, "stopped"));  // the caller has an abort reason already
     else waiting.resolve(reply.value);
     if (reply.memory > KEPT_MEMORY) retire(this);
     this.settle();
@@ -115,41 +114,78 @@ function thread() {
 
 // ---------------------------------------------------------------- whole arrays
 
-// The caller's bytes, copied (the caller keeps its array), moved to the thread.
-function ownCopy(data) {
-  const raw = textOrBytes(data, "data");
-  return typeof data === "string" ? raw : raw.slice();
+// Whole arrays go to a thread as a stream does, in pieces of a MiB with a
+// few on their way at once, so that no copy of the whole input is made and
+// the thread is never idle waiting for the next. Sealed output goes
+// straight into the result, whose length the size query gives exactly;
+// opened output is gathered and put in a result of its length at the end
+// (the padding's length is known only then), so that the result is a
+// plain ArrayBuffer of its own length made by one copy.
+const PIECE = 2 ** 20;
+const IN_FLIGHT = 4;
+
+function signalOf(options) {
+  const signal = options?.signal;
+  if (signal !== undefined && !(signal instanceof AbortSignal)) throw new TypeError("signal must be an AbortSignal");
+  signal?.throwIfAborted();
+  return signal;
 }
 
-// Runs a whole-array request; an abort rejects at once with the signal's
-// reason, and the thread stops between pieces where memory can be shared
-// (always in Node; in browsers on cross-origin isolated pages), else its
-// result is dropped (and wiped) when it comes.
-async function whole(op, data, options, sealing) {
-  const signal = options?.signal;
-  if (signal !== undefined && !(signal instanceof AbortSignal))
-    throw new TypeError("signal must be an AbortSignal");
-  signal?.throwIfAborted();
+// An abort rejects at once with the signal's reason; the thread drops the
+// call's state (a passphrase's hashing under way runs to its end first).
+async function whole(data, options, sealing) {
+  const signal = signalOf(options);
   const plain = checkedOptions(sealing, options);
-  const raw = ownCopy(data);
-  const stop = signal && typeof SharedArrayBuffer === "function" && globalThis.crossOriginIsolated !== false
-    ? new Int32Array(new SharedArrayBuffer(4)) : undefined;
-  const result = thread().request({ op, data: raw.buffer, options: plain, stop }, [raw.buffer]);
-  if (!signal) return result;
-  let onAbort;
-  const aborted = new Promise((_, reject) => {
-    onAbort = () => {
-      if (stop) Atomics.store(stop, 0, 1);
-      reject(signal.reason);
-    };
-    signal.addEventListener("abort", onAbort, { once: true });
-  });
-  result.then((r) => { if (signal.aborted) r.fill(0); }, () => {});
+  const raw = textOrBytes(data, "data");
+  const result = sealing ? new Uint8Array(sealedSize(raw.length, plain)) : null;
+  const pieces = [];
+  const aborted = signal && new Promise((_, reject) => signal.addEventListener("abort", () => reject(signal.reason), { once: true }));
+  aborted?.catch(() => {});
+  const settled = (reply) => (aborted ? Promise.race([reply, aborted]) : reply);
+  const t = thread();
+  const sid = streamNumber++;
+  t.streams++;
+  let n = 0, open = true;
+  const take = (out) => {
+    if (result) result.set(out, n);
+    else pieces.push(out);
+    n += out.length;
+  };
+  const sent = (request, transfer) => {
+    const reply = t.request(request, transfer);
+    reply.catch(() => {});  // the first failure is the one reported
+    return reply;
+  };
   try {
-    return await Promise.race([result, aborted]);
-  } finally {
-    signal.removeEventListener("abort", onAbort);
+    await settled(sent({ op: "stream", sid, sealing, options: plain }));
+    const waiting = [];
+    for (let at = 0; at < raw.length; at += PIECE) {
+      const piece = raw.slice(at, at + PIECE);
+      waiting.push(sent({ op: "push", sid, data: piece.buffer }, [piece.buffer]));
+      if (waiting.length >= IN_FLIGHT) take(await settled(waiting.shift()));
+    }
+    for (const reply of waiting) take(await settled(reply));
+    take(await settled(sent({ op: "finish", sid })));
+    open = false;  // finish dropped the thread's state
+    t.streams--;
+    t.settle();
+  } catch (e) {
+    for (const p of result ? [result] : pieces) p.fill(0);  // plaintext of chunks verified before the failure
+    if (open) closeStream(t, sid);
+    throw e;
   }
+  return result ?? joined(pieces, n);
+}
+
+function joined(pieces, n) {
+  const out = new Uint8Array(n);
+  let at = 0;
+  for (const p of pieces) {
+    out.set(p, at);
+    at += p.length;
+    p.fill(0);
+  }
+  return out;
 }
 
 const isStream = (data) => typeof data?.getReader === "function" && typeof data?.pipeThrough === "function";
@@ -158,14 +194,14 @@ const isStream = (data) => typeof data?.getReader === "function" && typeof data?
  * bytes or a string; a ReadableStream of them for a ReadableStream. */
 export function seal(data, options = {}) {
   if (isStream(data)) return data.pipeThrough(new SealStream(options), { signal: options?.signal });
-  return whole("seal", data, options, true).then((sealed) => (options.armour ? decoder.decode(sealed) : sealed));
+  return whole(data, options, true).then((sealed) => (options.armour ? decoder.decode(sealed) : sealed));
 }
 
 /** Opens sealed bytes or armour: a promise of the plaintext, once every tag
  * matched; a ReadableStream of it for a ReadableStream. */
 export function open(data, options = {}) {
   if (isStream(data)) return data.pipeThrough(new OpenStream(options), { signal: options?.signal });
-  return whole("open", data, options, false);
+  return whole(data, options, false);
 }
 
 // ---------------------------------------------------------------- streams
@@ -239,9 +275,7 @@ function transformerOn(sealing, plain, signal) {
 }
 
 function streamOptions(sealing, options) {
-  const signal = options?.signal;
-  if (signal !== undefined && !(signal instanceof AbortSignal)) throw new TypeError("signal must be an AbortSignal");
-  signal?.throwIfAborted();
+  const signal = signalOf(options);
   return [checkedOptions(sealing, options), signal];
 }
 

@@ -517,16 +517,10 @@ export class Pushed {
     pushedRegistry.register(this, releaser(this.#h, [this.#in, this.#out, this.#written], this.#calls.free), this);
   }
 
-  /** Pushes bytes; `emit` gets each piece of output (a view, valid until
-   * the next call). `stopped`, asked between pieces, ends the work early
-   * (with Stopped) when it says so. */
-  push(bytes, emit, stopped) {
+  /** Pushes bytes; `emit` gets each piece of output (a view, valid until the next call). */
+  push(bytes, emit) {
     this.#live();
     for (let at = 0; at < bytes.length;) {
-      if (stopped?.()) {
-        this.close();
-        throw new Stopped();
-      }
       const n = Math.min(PIECE - this.#filled, bytes.length - at);
       M.HEAPU8.set(bytes.subarray(at, at + n), this.#in.ptr + this.#filled);
       this.#filled += n;
@@ -576,9 +570,6 @@ export class Pushed {
   }
 }
 
-/** What push throws when its caller stopped the work. */
-export class Stopped extends Error {}
-
 /** A TransformStream's transformer over a Pushed, on this thread (the page's worker). */
 export function transformerOf(pushed) {
   const enqueue = (controller) => (view) => controller.enqueue(view.slice());
@@ -599,51 +590,9 @@ export function transformerOf(pushed) {
   };
 }
 
-// Results are on fixed-length ArrayBuffers, which Blob, File, TextDecoder,
-// crypto.subtle and fetch all take (they refuse resizable ones). An array
-// of `capacity` bytes is cut to n by moving its buffer where the engine can
-// (ArrayBuffer.prototype.transfer), else by one copy, the original wiped.
-function cut(array, n) {
-  if (n === array.length) return array;
-  if (typeof array.buffer.transfer === "function") return new Uint8Array(array.buffer.transfer(n));
-  const copy = array.slice(0, n);
-  array.fill(0);
-  return copy;
-}
-
-// Whole arrays through the same pushed form, into one array of the result.
-function whole(pushed, raw, capacity, stopped) {
-  const result = new Uint8Array(capacity);  // capacity bounds the output
-  let n = 0;
-  const collect = (view) => {
-    result.set(view, n);
-    n += view.length;
-  };
-  try {
-    pushed.push(raw, collect, stopped);
-    pushed.finish(collect);
-  } catch (e) {
-    result.fill(0);  // plaintext of chunks verified before the failure
-    throw e;
-  } finally {
-    pushed.close();
-  }
-  return cut(result, n);
-}
-
-/** The sealed bytes of raw (options as checkedOptions gives them). */
-export function sealWhole(raw, options, stopped) {
-  return whole(new Pushed(true, options), raw, sealedLength(raw.length, options), stopped);
-}
-
-/** The plaintext of sealed raw, once every tag matched. */
-export function openWhole(raw, options, stopped) {
-  return whole(new Pushed(false, options), raw, raw.length, stopped);
-}
-
 // The exact length of the sealed form, from the C library's size query
 // (which hashes no passphrase).
-function sealedLength(length, options) {
+export function sealedSize(length, options) {
   const set = secretsOf(options, true);
   try {
     return withHeap([sealOptions(options), new Heap(8)], (o, size) => {

@@ -4,9 +4,7 @@
 // passphrase's hashing and the ciphering never hold up the caller's event
 // loop. Requests and replies are lib/async.js's.
 import { isNode, instantiate } from "./load.js";
-import {
-  attach, checkedOptions, describeError, memoryBytes, openWhole, Pushed, sealWhole, Stopped,
-} from "./quorin.js";
+import { attach, checkedOptions, describeError, memoryBytes, Pushed } from "./quorin.js";
 
 const port = isNode ? (await import("node:worker_threads")).parentPort : self;
 const listen = (handler) =>
@@ -36,12 +34,6 @@ function gathered(run) {
 function serve(request) {
   const { op, sid } = request;
   switch (op) {
-    case "seal":
-    case "open": {
-      const stopped = request.stop ? () => Atomics.load(request.stop, 0) !== 0 : undefined;
-      const run = op === "seal" ? sealWhole : openWhole;
-      return run(new Uint8Array(request.data), request.options, stopped);
-    }
     case "stream":
       streams.set(sid, new Pushed(request.sealing, checkedOptions(request.sealing, request.options)));
       return null;
@@ -77,7 +69,7 @@ listen(async (request) => {
       streams.get(request.sid)?.close();
       streams.delete(request.sid);
     }
-    reply = e instanceof Stopped ? { id: request.id, stopped: true } : { id: request.id, error: describeError(e) };
+    reply = { id: request.id, error: describeError(e) };
   }
   reply.memory = memoryBytes();
   const transfer = reply.value?.buffer ? [reply.value.buffer] : [];
