@@ -23,6 +23,8 @@ std::int32_t CallbackSource::Read(void* buffer, std::int32_t count) {
   auto* out = static_cast<std::uint8_t*>(buffer);
   std::int32_t got = 0;
   while (got < count && !ended_) {
+    if (stopped_.load(std::memory_order_acquire))
+      throw StatusError(QUORIN_CALLBACK_FAILED, "reading was stopped");
     const std::size_t asked = static_cast<std::size_t>(count - got);
     const std::ptrdiff_t n = read_(context_, out + got, asked);
     if (n < 0 || static_cast<std::size_t>(n) > asked)

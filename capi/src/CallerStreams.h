@@ -3,6 +3,7 @@
 // as any other stream; they read front to back and never seek.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,11 +29,15 @@ class CallbackSource final : public ForwardStream {
   CallbackSource(quorin_read_fn read, void* context) : read_(read), context_(context) {}
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
+  // From any thread: the function is called no more (a call under way
+  // finishes); the next read throws QUORIN_CALLBACK_FAILED.
+  void Stop() noexcept { stopped_.store(true, std::memory_order_release); }
 
  private:
   quorin_read_fn read_;
   void* context_;
   bool ended_ = false;
+  std::atomic<bool> stopped_{false};
 };
 
 class CallbackSink final : public ForwardStream {

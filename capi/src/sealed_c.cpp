@@ -2,6 +2,7 @@
 // opening between files, callbacks and buffers, the header without a
 // secret, and writers and readers that run piece by piece while a thread of
 // their own seals or opens.
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -120,6 +121,7 @@ struct quorin_open_reader {
       : secrets(CopyOf(s)),
         source(std::move(in)),
         descriptor(dynamic_cast<DescriptorStream*>(source.get())),
+        function(dynamic_cast<CallbackSource*>(source.get())),
         opener(*source, o),
         pipe(kPipeBytes) {}
   void Start() {
@@ -137,14 +139,22 @@ struct quorin_open_reader {
     });
   }
   ~quorin_open_reader() {
+    Stop();
+    if (worker.joinable()) worker.join();
+  }
+  // The thread reads no more: it ends once a read under way returns.
+  void Stop() noexcept {
+    stopped.store(true);
     pipe.Stop();
     if (descriptor != nullptr) descriptor->Stop();
-    if (worker.joinable()) worker.join();
+    if (function != nullptr) function->Stop();
   }
 
   std::unique_ptr<quorin_secrets> secrets;
   std::unique_ptr<framework::TStream> source;
-  DescriptorStream* descriptor;  // the source, when it can be stopped
+  DescriptorStream* descriptor;  // the source, when it is a descriptor
+  CallbackSource* function;      // the source, when it is the caller's function
+  std::atomic<bool> stopped{false};
   seal::Opener opener;
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
@@ -453,6 +463,7 @@ int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len, siz
   if (r == nullptr || got == nullptr || (dst == nullptr && len != 0))
     return Invalid("the reader, dst or got is NULL");
   *got = 0;
+  if (r->stopped.load()) return Invalid("the reader was stopped");
   if (len == 0) return QUORIN_OK;
   return SealGuarded([&]() -> int {
     *got = r->pipe.Take(dst, len);
@@ -460,6 +471,10 @@ int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len, siz
     if (r->worker.joinable()) r->worker.join();
     return Fail(r->outcome);
   });
+}
+
+void quorin_open_reader_stop(quorin_open_reader* r) {
+  if (r != nullptr) r->Stop();
 }
 
 void quorin_open_reader_free(quorin_open_reader* r) {

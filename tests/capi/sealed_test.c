@@ -281,6 +281,12 @@ static void test_round_trips(void) {
           }
           CHECK(total == size && memcmp(out, plain, size) == 0);
           quorin_open_reader_free(r);
+          /* Stopped with its plaintext unread: reads fail, never pass for the end. */
+          source.at = 0;
+          CHECK(quorin_open_reader_new(opening, NULL, read_memory, &source, &r) == QUORIN_OK);
+          quorin_open_reader_stop(r);
+          CHECK(quorin_open_reader_read(r, out, 777, &got) == QUORIN_INVALID_ARGUMENT && got == 0);
+          quorin_open_reader_free(r);
           free(sink.data);
 
           memory pushed = {NULL, 0, 0, 0, 0}, opened = {NULL, 0, 0, 0, 0};

@@ -139,6 +139,14 @@ AT_EXIT = {
     "reader over a file object, part read": (
         "open(out + '.s', 'wb').write(quorin.seal(DATA * 40, key_file=KEY));"
         "r = quorin.open_sealed(open(out + '.s', 'rb'), key_file=KEY); r.read(10)", 0, None),
+    # Its thread is still calling the object's readinto as the program ends.
+    "reader over an object that cannot seek, part read": (
+        "import io\nclass R(io.RawIOBase):\n"
+        " def __init__(s, b): s.b = io.BytesIO(b)\n"
+        " def readable(s): return True\n"
+        " def readinto(s, v): return s.b.readinto(v[:4096])\n"
+        "r = quorin.open_sealed(R(quorin.seal(DATA * 40, key_file=KEY)), key_file=KEY); r.read(10)",
+        0, None),
 }
 
 

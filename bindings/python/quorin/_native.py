@@ -94,6 +94,7 @@ _SEALED_SIGNATURES = [
     ("quorin_open_reader_new_fd", ctypes.c_int, [_p, _openp, ctypes.c_int, ctypes.POINTER(_p)]),
     ("quorin_open_reader_info", ctypes.c_int, [_p, _infop]),
     ("quorin_open_reader_read", ctypes.c_int, [_p, _p, ctypes.c_size_t, _sizep]),
+    ("quorin_open_reader_stop", None, [_p]),
     ("quorin_open_reader_free", None, [_p]),
 ]
 _SIGNATURES += _SEALED_SIGNATURES

@@ -13,6 +13,7 @@ import select
 import signal
 import tempfile
 import threading
+import time
 from typing import BinaryIO, Iterator, Optional
 
 from ._native import READ_FN, WRITE_FN
@@ -59,10 +60,12 @@ class Source:
     def __init__(self, fileobj: BinaryIO) -> None:
         self.file = fileobj
         self.error: Optional[BaseException] = None
+        self.inside = False  # whether a thread is in the function now
         self._readinto = getattr(fileobj, "readinto", None)
         self.function = READ_FN(self._read)
 
     def _read(self, _context: Optional[int], address: Optional[int], size: int) -> int:
+        self.inside = True
         try:
             _stop_if_interrupted()
             if not address:
@@ -86,6 +89,16 @@ class Source:
         except BaseException as e:  # noqa: B902 - passed on to the caller's thread
             self.error = e
             return -1
+        finally:
+            self.inside = False
+
+    def leave(self, patience: float) -> bool:
+        """Waits up to patience seconds for the function to return, for one
+        that will not be called again; whether it did."""
+        deadline = time.monotonic() + patience
+        while self.inside and time.monotonic() < deadline:
+            time.sleep(0.001)
+        return not self.inside
 
 
 _COPYING_FILES = (io.FileIO, io.BufferedWriter, io.BufferedRandom, io.BytesIO)

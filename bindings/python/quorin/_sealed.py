@@ -505,8 +505,8 @@ def sealed_header(path_or_file: Union[Source, BytesLike], *,
     return _header(info)
 
 
-# The readers and writers still open, stopped before the interpreter
-# finalises: a library thread must not be inside a Python callback then.
+# The readers and writers still open, ended before the interpreter
+# finalises: a library thread must not call into Python after that.
 _open_objects: "weakref.WeakSet[Union[SealedReader, SealedWriter]]" = weakref.WeakSet()
 
 
@@ -520,10 +520,8 @@ def _close_at_exit() -> None:
     for obj in list(_open_objects):
         if isinstance(obj, SealedWriter):
             obj._finish_unclosed(abandon=_ended_by_exception())
-        elif obj._closable_at_exit():
-            obj.close()
-        # A reader over the caller's file object may wait in its read()
-        # for ever (a pipe): its thread is left to end with the interpreter.
+        else:
+            obj._end_at_exit()
 
 
 class SealedWriter(io.BufferedIOBase):
@@ -645,6 +643,7 @@ class SealedReader(io.BufferedIOBase):
     def __init__(self, src: Source, secrets: _Secrets, options: OpenOptions) -> None:
         self._handle: Optional[int] = None
         self._end: Optional[_Endpoint] = None
+        self._closing = False
         self._lock = threading.Lock()
         self._ahead = bytearray()  # plaintext read from the library, not yet returned
         super().__init__()
@@ -752,14 +751,34 @@ class SealedReader(io.BufferedIOBase):
         del out[n:]
         return bytes(out)
 
-    def _closable_at_exit(self) -> bool:
-        end = self._end
-        return end is not None and (end.owned is not None or end.atomic is not None)
+    # How long a program's end waits for a read of the caller's file
+    # object under way (a pipe may never give anything).
+    _EXIT_PATIENCE = 1.0
+
+    def _end_at_exit(self) -> None:
+        """Ends the library's thread before the interpreter finalises: it
+        reads ahead through the caller's file object, and must not call into
+        Python once the interpreter is gone."""
+        handle = self._handle
+        if handle is None or self._closing:
+            return
+        _lib.quorin_open_reader_stop(handle)  # not under the lock: a read may hold it
+        end, source = cast(_Endpoint, self._end), self._source
+        if end.owned is not None or source is None or source.leave(self._EXIT_PATIENCE):
+            # The thread calls into Python no more, or reads a file of ours,
+            # which closing wakes: joined at once.
+            self.close()
+        else:
+            # Its thread waits in the caller's read() (a pipe that stays
+            # open): the reader, and the function the thread is inside, are
+            # kept to the end of the process.
+            ctypes.pythonapi.Py_IncRef(ctypes.py_object(self))
 
     def close(self) -> None:
         if self.closed or getattr(self, "_end", None) is None:
             return
         end = cast(_Endpoint, self._end)
+        self._closing = True
         end.stop()  # a read waiting on a pipe of ours returns, so the lock comes free
         with self._lock:
             handle, self._handle = self._handle, None
@@ -773,9 +792,10 @@ class SealedReader(io.BufferedIOBase):
                 super().close()
 
     def __del__(self) -> None:
-        if sys.is_finalizing() and not self._closable_at_exit():
-            return  # its thread may wait in the caller's read() for ever: left to end with us
-        self.close()
+        if sys.is_finalizing():
+            self._end_at_exit()
+        else:
+            self.close()
 
 
 @overload

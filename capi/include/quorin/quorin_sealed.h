@@ -217,6 +217,13 @@ QUORIN_C_API int quorin_open_reader_new_fd(const quorin_secrets* s,
 QUORIN_C_API int quorin_open_reader_info(const quorin_open_reader* r, quorin_sealed_info* info);
 QUORIN_C_API int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len,
                                          size_t* got);
+/* Stops a reader without waiting: its thread calls the read function no
+ * more (a call under way is let return) and ends; reads then fail with
+ * QUORIN_INVALID_ARGUMENT, whatever was left unread. For a
+ * runtime about to end while a reader is open (an interpreter exiting),
+ * whose thread must not call into it afterwards. The reader is freed as
+ * any other, or left to the end of the process. */
+QUORIN_C_API void quorin_open_reader_stop(quorin_open_reader* r);
 QUORIN_C_API void quorin_open_reader_free(quorin_open_reader* r);
 
 /* Sealing and opening pushed bytes, on the caller's thread and with no
