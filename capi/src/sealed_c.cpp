@@ -2,7 +2,6 @@
 // opening between files, callbacks and buffers, the header without a
 // secret, and writers and readers that run piece by piece while a thread of
 // their own seals or opens.
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -144,7 +143,6 @@ struct quorin_open_reader {
   }
   // The thread reads no more: it ends once a read under way returns.
   void Stop() noexcept {
-    stopped.store(true);
     pipe.Stop();
     if (descriptor != nullptr) descriptor->Stop();
     if (function != nullptr) function->Stop();
@@ -154,7 +152,6 @@ struct quorin_open_reader {
   std::unique_ptr<framework::TStream> source;
   DescriptorStream* descriptor;  // the source, when it is a descriptor
   CallbackSource* function;      // the source, when it is the caller's function
-  std::atomic<bool> stopped{false};
   seal::Opener opener;
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
@@ -463,7 +460,7 @@ int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, size_t len, siz
   if (r == nullptr || got == nullptr || (dst == nullptr && len != 0))
     return Invalid("the reader, dst or got is NULL");
   *got = 0;
-  if (r->stopped.load()) return Invalid("the reader was stopped");
+  if (r->pipe.Stopped()) return Invalid("the reader was stopped");
   if (len == 0) return QUORIN_OK;
   return SealGuarded([&]() -> int {
     *got = r->pipe.Take(dst, len);
