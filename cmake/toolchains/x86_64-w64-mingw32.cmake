@@ -27,9 +27,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Debian's wine64 package installs the loader outside PATH.
-find_program(QUORIN_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORIN_WINE})
+# Wine, through a script that keeps one wine server for a whole run (Debian's
+# wine64 package installs the loader outside PATH; the script finds it).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 # Host packages must not be found for the target.
 set(ENV{PKG_CONFIG_LIBDIR} "${QUORIN_WINDOWS_DEPS}/lib/pkgconfig")
 # The binaries run on a Windows machine with nothing else installed.
