@@ -3,21 +3,19 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <limits>
 #include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "Handle.h"
+#include "RawStrings.h"
+#include "Sizes.h"
 #include "Status.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
 #include "quorin/quorin.h"
-
-struct quorin {
-  Rc6::TQuorin component{nullptr};
-};
 
 using namespace quorin_capi;
 
@@ -25,25 +23,6 @@ namespace {
 
 std::size_t LengthOf(const void* src, std::size_t len) {
   return len == QUORIN_NUL_TERMINATED ? std::strlen(static_cast<const char*>(src)) : len;
-}
-
-constexpr std::size_t kMaxSize = std::numeric_limits<std::size_t>::max();
-
-// Output sizes, or nothing when an input is too long for one to exist.
-std::optional<std::size_t> PaddedLength(std::size_t bytes) {
-  if (bytes > kMaxSize - 16) return std::nullopt;
-  return (bytes / 16 + 1) * 16;
-}
-std::optional<std::size_t> ArmourLength(std::optional<std::size_t> bytes) {  // ceil(4n/3)
-  if (!bytes || *bytes / 3 > (kMaxSize - 4) / 4) return std::nullopt;
-  return *bytes / 3 * 4 + (*bytes % 3 * 4 + 2) / 3;
-}
-std::optional<std::size_t> WithNul(std::optional<std::size_t> length) {
-  if (!length || *length == kMaxSize) return std::nullopt;
-  return *length + 1;
-}
-std::size_t DecodedLength(std::size_t characters) {  // floor(3n/4)
-  return characters / 4 * 3 + characters % 4 * 3 / 4;
 }
 
 void Deliver(const std::string& result, void* dst, std::size_t* dst_len) {
@@ -77,21 +56,6 @@ std::string Staged(const std::uint8_t* src, std::size_t length) {
   staged.assign(reinterpret_cast<const char*>(src), length);
   return staged;
 }
-
-// Raw string mode for the life of the object, then the caller's mode again.
-class RawStrings {
- public:
-  explicit RawStrings(Rc6::TQuorin& q) : q_(q), mode_(q.StringMode()) {
-    q_.SetStringMode(Rc6::TStringMode::smNormal);
-  }
-  ~RawStrings() { q_.SetStringMode(mode_); }
-  RawStrings(const RawStrings&) = delete;
-  RawStrings& operator=(const RawStrings&) = delete;
-
- private:
-  Rc6::TQuorin& q_;
-  Rc6::TStringMode mode_;
-};
 
 // Zeroes a string that held plaintext before it is freed.
 void Wipe(std::string& s) {

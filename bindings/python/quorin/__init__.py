@@ -15,6 +15,11 @@ load_iv again to start a new message. Leaving the ``with`` block burns the
 key. Nothing of the component's formats is authenticated: a wrong key, IV
 or mode, or altered data, decrypts to wrong bytes, usually without an error.
 
+A column of stored values in one call (a list, or a pandas Series):
+
+    texts = quorin.encrypt_strings(values, key, iv, mode="cbc")
+    values = quorin.decrypt_strings(texts, key, iv, mode="cbc")
+
 Sealed files: authenticated, for a passphrase, a key file or public-key
 recipients, as ``quorin seal`` and ``quorin open`` write and read them.
 
@@ -32,6 +37,7 @@ the C library's code. A thin layer over the C library libquorin-c (ctypes;
 nothing to compile).
 """
 
+from ._batch import BatchError, decrypt_strings, encrypt_strings
 from ._component import Quorin, decode, encode, version
 from ._native import lib as _lib
 from ._sealed import (COSTS, Identity, Recipient, SealedHeader, SealedReader, SealedWriter,
@@ -42,6 +48,7 @@ from .errors import (AuthenticationError, BadArmourError, BadHeaderError, CostLi
                      TruncatedError, UnsupportedVersionError)
 
 __all__ = ["Quorin", "QuorinError", "encode", "decode", "version",
+           "encrypt_strings", "decrypt_strings", "BatchError",
            "seal", "open", "seal_file", "open_file", "open_sealed", "sealed_header",
            "generate_identity", "keygen", "Identity", "Recipient", "SealedHeader",
            "SealedReader", "SealedWriter", "COSTS",

@@ -32,6 +32,10 @@ _SIGNATURES = [
     ("quorin_mac", ctypes.c_int, [_p, _u8p]),
     ("quorin_encode", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_decode", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
+    ("quorin_encrypt_strings", ctypes.c_int,
+     [_p, ctypes.c_char_p, _p, ctypes.c_size_t, ctypes.c_int, ctypes.c_char_p, _p, _sizep, _p, _p]),
+    ("quorin_decrypt_strings", ctypes.c_int,
+     [_p, ctypes.c_char_p, _p, ctypes.c_size_t, ctypes.c_int, ctypes.c_char_p, _p, _sizep, _p, _p]),
     ("quorin_last_error", ctypes.c_char_p, []),
     ("quorin_status_name", ctypes.c_char_p, [ctypes.c_int]),
 ]

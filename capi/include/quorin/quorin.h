@@ -112,6 +112,41 @@ QUORIN_C_API int quorin_encrypt_string(quorin* q, const uint8_t* src, size_t src
 QUORIN_C_API int quorin_decrypt_string(quorin* q, const uint8_t* src, size_t src_len, uint8_t* dst,
                                        size_t* dst_len);
 
+/* Many strings in one call, for columns of stored values. The records lie
+ * end to end in src; record i is src[src_offsets[i] .. src_offsets[i+1]),
+ * so src_offsets has count + 1 entries, non-decreasing, from any start (the
+ * layout of Arrow's large binary arrays). Each record is transformed exactly
+ * as quorin_encrypt_string or quorin_decrypt_string would transform it in
+ * the instance's string mode, after the IV that iv_use names:
+ * - QUORIN_IV_RESTART: ivs holds one 16-byte IV, loaded before every record,
+ *   so that each value stands alone (how a stored column is written);
+ * - QUORIN_IV_PER_RECORD: ivs holds 16 bytes for every record;
+ * - QUORIN_IV_CHAIN: the chain runs on from record to record, as successive
+ *   string calls leave it; ivs, when not NULL, is one IV loaded first.
+ * In ECB, ivs is not read and may be NULL. The instance is left as the last
+ * record's call leaves it.
+ * The results lie end to end in dst, record i at dst[dst_offsets[i] ..
+ * dst_offsets[i+1]) (dst_offsets has count + 1 entries and starts at 0);
+ * armour here carries no NUL. *dst_len follows the size-query convention:
+ * for decryption the size needed is an upper bound, and *dst_len gets the
+ * length used.
+ * A record that cannot be decrypted (QUORIN_BAD_CIPHERTEXT) gets its status
+ * in statuses[i] and an empty result, and the batch goes on; statuses has
+ * count entries (every one QUORIN_OK for encryption, where it may be NULL).
+ * The call itself fails, changing nothing, only for what fails every record:
+ * bad arguments, offsets or room, no key, or no IV to chain from. */
+typedef QUORIN_ENUM(quorin_iv_use_e){QUORIN_IV_RESTART = 0, QUORIN_IV_PER_RECORD = 1,
+                                     QUORIN_IV_CHAIN = 2} quorin_iv_use;
+
+QUORIN_C_API int quorin_encrypt_strings(quorin* q, const uint8_t* src, const int64_t* src_offsets,
+                                        size_t count, quorin_iv_use iv_use, const uint8_t* ivs,
+                                        uint8_t* dst, size_t* dst_len, int64_t* dst_offsets,
+                                        int32_t* statuses);
+QUORIN_C_API int quorin_decrypt_strings(quorin* q, const uint8_t* src, const int64_t* src_offsets,
+                                        size_t count, quorin_iv_use iv_use, const uint8_t* ivs,
+                                        uint8_t* dst, size_t* dst_len, int64_t* dst_offsets,
+                                        int32_t* statuses);
+
 /* Files by name. A file that cannot be opened, read, written or closed gives
  * QUORIN_IO_ERROR; quorin_last_error() names the file, the step and the cause. */
 QUORIN_C_API int quorin_encrypt_file(quorin* q, const char* in_path, const char* out_path);
