@@ -86,12 +86,6 @@ def main() -> int:
     folder, quorin = sys.argv[1], os.path.abspath(sys.argv[2])
     runner = sys.argv[3] if len(sys.argv) > 3 else ""
     tool = ([runner] if runner else []) + [quorin]
-    if runner:
-        # One Wine server for every run (gone 10 s after the last), rather
-        # than one started and stopped for each.
-        server = os.path.join(os.path.dirname(runner), "wineserver64")
-        if os.path.exists(server):
-            subprocess.run([server, "-p10"], env=dict(os.environ, WINEDEBUG="-all"))
     names = sorted(n for n in os.listdir(folder) if n.endswith(".qsv"))
     failed = 0
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
