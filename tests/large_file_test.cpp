@@ -1,11 +1,14 @@
-// A 1 GiB file round trip through the file operations, with the peak memory of
-// the process checked not to grow with the file. Labelled "long".
+// Large files: a 1 GiB round trip with the peak memory of the process checked
+// not to grow with the file, and files split over two cores giving the bytes
+// and the state of the one-core path. Labelled "long".
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 
 #include "TestSupport.h"
 
@@ -63,5 +66,48 @@ TEST(LargeFile, OneGiBRoundTripInBoundedMemory) {
       << "peak RSS grew from " << before << " to " << after << " KiB";
   RecordProperty("PeakRssKiB", std::to_string(after));
 }
+
+// From 8 MiB on, ECB and CBC and CFB decryption split a file's cipher work
+// over two cores (where the process may use two): the bytes, the chain and
+// the work buffer must be those of the one-core path, chunk by chunk through
+// the work buffer, at sizes around the split points (just below the
+// threshold, at it, and with a last run of just over 64 KiB).
+class TwoCoreFiles : public ::testing::TestWithParam<Rc6::TCipherMode> {};
+
+TEST_P(TwoCoreFiles, GiveTheOneCoreBytesAroundTheSplitPoints) {
+  const auto make = [this] {
+    auto q = std::make_unique<Rc6::TQuorin>(nullptr);
+    q->SetCipherMode(GetParam());
+    q->SetKeySize(Rc6::TKeySize::Med192);
+    q->InitialiseString("two core key");
+    q->LoadIVString("two core iv");
+    return q;
+  };
+  std::mt19937_64 rng(21);
+  TempDir dir;
+  const std::string p = dir.File("p"), c = dir.File("c"), b = dir.File("b");
+  for (const std::size_t size : {8388592u, 8388608u, 9507184u}) {
+    SCOPED_TRACE(size);
+    const Bytes plain = RandomBytes(rng, size);
+    WriteFileBytes(p, plain);
+    auto file = make(), byHand = make();
+    ASSERT_EQ(file->EncryptFile(p, c), 0);
+    const Bytes cipher = ReadFileBytes(c);
+    EXPECT_EQ(cipher, ChunkByChunk(*byHand, plain, true));
+    EXPECT_EQ(ChainRegister(*file), ChainRegister(*byHand));
+    EXPECT_TRUE(std::ranges::equal(file->Buffer(), byHand->Buffer())) << "work buffers differ";
+
+    file->LoadIVString("two core iv");
+    byHand->LoadIVString("two core iv");
+    ASSERT_EQ(file->DecryptFile(c, b), 0);
+    EXPECT_EQ(ReadFileBytes(b), plain);
+    EXPECT_EQ(ChunkByChunk(*byHand, cipher, false), plain);
+    EXPECT_EQ(ChainRegister(*file), ChainRegister(*byHand));
+    EXPECT_TRUE(std::ranges::equal(file->Buffer(), byHand->Buffer())) << "work buffers differ";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, TwoCoreFiles, ::testing::ValuesIn(kAllModes),
+                         [](const auto& p) { return std::string(ModeName(p.param)); });
 
 }  // namespace

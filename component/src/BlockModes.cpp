@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "BlockWords.h"
+#include "SecondCore.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
 #include "cipher/SecureWipe.h"
@@ -197,6 +198,75 @@ void TQuorin::DecryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::
       return;
   }
   std::memcpy(FBlock.data(), Out + BlockSize * (Blocks - 1), BlockSize);
+}
+
+bool TQuorin::SplitsBlocks(bool Encrypt) const {
+  return FCipherMode == TCipherMode::ECB ||
+         (!Encrypt && (FCipherMode == TCipherMode::CBC || FCipherMode == TCipherMode::CFB));
+}
+
+void TQuorin::TransformDetached(bool Encrypt, const TBlock& Chain, const std::uint8_t* In,
+                                std::uint8_t* Out, std::size_t Blocks) const {
+  if (Blocks == 0) return;
+  switch (FCipherMode) {
+    case TCipherMode::ECB:
+      (Encrypt ? cipher::Rc6EncryptBlocks : cipher::Rc6DecryptBlocks)(FS, In, Out, Blocks);
+      break;
+    case TCipherMode::CBC:  // P[i] = D(C[i]) xor C[i-1]
+      cipher::Rc6DecryptBlocks(FS, In, Out, Blocks);
+      for (std::size_t j = Blocks - 1; j > 0; --j)
+        Xor16(Out + BlockSize * j, Out + BlockSize * j, In + BlockSize * (j - 1));
+      Xor16(Out, Out, Chain.data());
+      break;
+    default: {  // CFB: P[i] = C[i] xor E(C[i-1])
+      TBlock stream;
+      cipher::Rc6EncryptBlocks(FS, Chain.data(), stream.data(), 1);
+      cipher::Rc6EncryptBlocks(FS, In, Out + BlockSize, Blocks - 1);
+      Xor16(Out, In, stream.data());
+      for (std::size_t j = 1; j < Blocks; ++j)
+        Xor16(Out + BlockSize * j, Out + BlockSize * j, In + BlockSize * j);
+      cipher::SecureWipeObject(stream);
+      break;
+    }
+  }
+}
+
+namespace {
+
+// Below this many blocks a run is not worth a hand-over to another thread.
+constexpr std::size_t kSplitFrom = 64 * kBatchBlocks;  // 64 KiB
+
+}  // namespace
+
+void TQuorin::TransformBlocksSplit(bool Encrypt, const std::uint8_t* In, std::uint8_t* Out,
+                                   std::size_t Blocks, detail::TSecondCore& Helper) {
+  if (!Helper.Available() || Blocks < kSplitFrom || !SplitsBlocks(Encrypt)) {
+    (Encrypt ? EncryptBlocksMode(In, Out, Blocks) : DecryptBlocksMode(In, Out, Blocks));
+    return;
+  }
+  struct THead {
+    const TQuorin* Self;
+    bool Encrypt;
+    TBlock Chain;
+    const std::uint8_t* In;
+    std::uint8_t* Out;
+    std::size_t Blocks;
+  } head{this, Encrypt, FIV, In, Out, Blocks / 2};
+  const auto runHead = [](void* h) noexcept {
+    const auto& w = *static_cast<THead*>(h);
+    w.Self->TransformDetached(w.Encrypt, w.Chain, w.In, w.Out, w.Blocks);
+  };
+  Helper.Run(runHead, &head, [&] {
+    // The second half chains from the first half's last ciphertext block,
+    // and leaves the instance as the whole run would.
+    const std::size_t at = BlockSize * head.Blocks;
+    if (FCipherMode != TCipherMode::ECB) std::memcpy(FIV.data(), In + at - BlockSize, BlockSize);
+    if (Encrypt)
+      EncryptBlocksMode(In + at, Out + at, Blocks - head.Blocks);
+    else
+      DecryptBlocksMode(In + at, Out + at, Blocks - head.Blocks);
+  });
+  cipher::SecureWipeObject(head.Chain);
 }
 
 std::int32_t TQuorin::EncryptBlock(const TBlock& In, TBlock& Out) {

@@ -16,6 +16,7 @@
 
 #include "FileWorker.h"
 #include "Padding.h"
+#include "SecondCore.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
@@ -143,7 +144,12 @@ class TChunkReader {
     FWorker.Submit(FStages[0].Io);
   }
 
-  // The next chunk, where it lies in its stage; valid until the next call.
+  // Whether the next call moves to the other stage, and so lets the stage
+  // handed out so far be read into again.
+  bool Advances() const { return FAt == FHave && !FEnded; }
+
+  // The next chunk, where it lies in its stage; valid until the stage is
+  // read into again.
   const std::uint8_t* Next(std::int32_t& Count, bool& AtEnd) {
     if (FAt == FHave && !FEnded) Advance();
     const std::uint8_t* chunk = FStages[FCur].Data() + FAt;
@@ -197,6 +203,10 @@ class TChunkWriter {
         FStages{TStage(Worker, TStageIo::TKind::Write, Out, FCapacity),
                 TStage(Worker, TStageIo::TKind::Write, Out, FCapacity)} {}
 
+  // Whether Count more bytes fit the stage being collected, without handing
+  // it over to be written.
+  bool Fits(std::int32_t Count) const { return FUsed + Count <= FCapacity; }
+
   // Room for Count bytes in the stage being collected, which is handed over
   // first if it has not that much left; false for a short write.
   bool Reserve(std::int32_t Count, std::uint8_t*& Room) {
@@ -245,17 +255,44 @@ class TChunkWriter {
   std::int32_t FUsed = 0;
 };
 
+// Whole chunks taken from the input and placed in the output but not yet
+// transformed: consecutive chunks lie end to end in both stages, so they are
+// transformed as one run (split over two cores where the mode allows) once
+// the run ends: before either stage is reused, before the last chunk, and
+// before anything leaves the loop.
+template <class MiddleStep>
+class TPendingRun {
+ public:
+  explicit TPendingRun(MiddleStep& Middle) : FMiddle(Middle) {}
+  void Add(const std::uint8_t* In, std::uint8_t* Out, std::int32_t Count) {
+    if (FCount > 0 && (In != FIn + FCount || Out != FOut + FCount)) Settle();
+    if (FCount == 0) FIn = In, FOut = Out;
+    FCount += Count;
+  }
+  void Settle() {
+    if (FCount > 0) FMiddle(FIn, FOut, FCount);
+    FCount = 0;
+  }
+
+ private:
+  MiddleStep& FMiddle;
+  const std::uint8_t* FIn = nullptr;
+  std::uint8_t* FOut = nullptr;
+  std::int32_t FCount = 0;
+};
+
 // The file loop shared by both directions. Every chunk but the last is whole
-// and needs no check: Middle transforms it straight from the input's stage
-// into the output's. The last goes through the work buffer, where Last
-// transforms it in place and may shorten it, or returns a status to stop;
-// the chunk before it is put there first, so that the buffer ends as a
-// chunk-by-chunk loop leaves it. A file of more than one stage has its reads
-// and writes done on a thread of their own, overlapping the cipher work. The
-// output is flushed however the loop ends: after a status code (a failing
-// flush then reports instead, having come first in the file's order), or
-// with an exception in flight (a failing flush's own exception then takes its
-// place, for the same reason). The files are closed only when all went well.
+// and needs no check: Middle transforms runs of them straight from the
+// input's stage into the output's. The last goes through the work buffer,
+// where Last transforms it in place and may shorten it, or returns a status
+// to stop; the chunk before it is put there first, so that the buffer ends
+// as a chunk-by-chunk loop leaves it. A file of more than one stage has its
+// reads and writes done on a thread of their own, overlapping the cipher
+// work. The output is flushed however the loop ends: after a status code (a
+// failing flush then reports instead, having come first in the file's
+// order), or with an exception in flight (a failing flush's own exception
+// then takes its place, for the same reason). The files are closed only when
+// all went well.
 template <class MiddleStep, class LastStep>
 std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, MiddleStep Middle,
                       LastStep Last) {
@@ -263,18 +300,22 @@ std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, MiddleSte
   TFileWorker worker(In.Size > stage);
   TChunkReader reader(In.Rec, stage, worker);
   TChunkWriter writer(Out, stage, worker);
+  TPendingRun<MiddleStep> run(Middle);
   std::int32_t status = TStatus::Ok;
   try {
     const std::uint8_t* previous = nullptr;  // the chunk before, as transformed
     for (bool atEnd = false; !atEnd;) {
+      if (reader.Advances()) run.Settle();
       std::int32_t n = 0;
       const std::uint8_t* chunk = reader.Next(n, atEnd);
       if (atEnd) {
+        run.Settle();
         if (previous != nullptr) std::memcpy(Buffer, previous, static_cast<std::size_t>(kChunk));
         std::memcpy(Buffer, chunk, static_cast<std::size_t>(n));
         if (status = Last(n); status != TStatus::Ok) break;
         chunk = Buffer;
       }
+      if (!writer.Fits(n)) run.Settle();
       std::uint8_t* room = nullptr;
       if (!writer.Reserve(n, room)) {
         status = TStatus::FileError;
@@ -283,17 +324,23 @@ std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, MiddleSte
       if (atEnd)
         std::memcpy(room, chunk, static_cast<std::size_t>(n));
       else
-        Middle(chunk, room, n);
+        run.Add(chunk, room, n);
       writer.Commit(n);
       previous = room;
     }
   } catch (...) {
+    run.Settle();
     writer.Flush();
     throw;
   }
+  run.Settle();
   if (!writer.Flush()) return TStatus::FileError;
   return status;
 }
+
+// Large files in the modes whose blocks do not wait on each other get a
+// second core for the cipher work.
+constexpr std::int64_t kTwoCoresFrom = std::int64_t{8} << 20;
 
 // Binds and opens the input, and takes its size.
 bool OpenInput(TInput& In, const std::string& Name) {
@@ -323,10 +370,11 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (!OpenInput(in, InFile)) return TStatus::FileError;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
+  detail::TSecondCore helper(in.Size >= kTwoCoresFrom && SplitsBlocks(true));
   const std::int32_t result = PumpFile(
       in, out, FBuffer.data(),
-      [this](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
-        EncryptBlocksMode(chunk, into, static_cast<std::size_t>(n) / BlockSize);
+      [this, &helper](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
+        TransformBlocksSplit(true, chunk, into, static_cast<std::size_t>(n) / BlockSize, helper);
       },
       [this](std::int32_t& n) {
         n = padding::Pad(FBuffer.data(), n);
@@ -349,10 +397,11 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
     return TStatus::BadCiphertext;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
+  detail::TSecondCore helper(in.Size >= kTwoCoresFrom && SplitsBlocks(false));
   const std::int32_t result = PumpFile(
       in, out, FBuffer.data(),
-      [this](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
-        DecryptBlocksMode(chunk, into, static_cast<std::size_t>(n) / BlockSize);
+      [this, &helper](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
+        TransformBlocksSplit(false, chunk, into, static_cast<std::size_t>(n) / BlockSize, helper);
       },
       [this](std::int32_t& n) {
         // The size was checked, but the file may have changed since.

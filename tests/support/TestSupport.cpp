@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -87,6 +88,28 @@ Bytes ChainRegister(Rc6::TQuorin& q) {
   q.SetCipherMode(mode);
   if (status != 0) throw std::logic_error("no key or IV: the chain register cannot be read");
   return Bytes(mac.begin(), mac.end());
+}
+
+Bytes ChunkByChunk(Rc6::TQuorin& q, const Bytes& in, bool encrypt) {
+  Bytes out;
+  std::size_t at = 0;
+  do {
+    auto n =
+        static_cast<std::int32_t>(std::min<std::size_t>(Rc6::TQuorin::ChunkSize, in.size() - at));
+    std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(at), n, q.Buffer().begin());
+    at += static_cast<std::size_t>(n);
+    const bool last = at == in.size();
+    if (last && encrypt) {
+      const std::int32_t pad = 16 - n % 16;
+      std::fill_n(q.Buffer().begin() + n, pad, static_cast<std::uint8_t>(pad));
+      n += pad;
+    }
+    if ((encrypt ? q.EncryptBuffer(n) : q.DecryptBuffer(n)) != 0)
+      throw std::logic_error("the work buffer refused a chunk");
+    if (last && !encrypt) n -= q.Buffer()[static_cast<std::size_t>(n - 1)];
+    out.insert(out.end(), q.Buffer().begin(), q.Buffer().begin() + n);
+  } while (at < in.size());
+  return out;
 }
 
 TempDir::TempDir() {

@@ -48,6 +48,12 @@ inline constexpr Rc6::TKeySize kAllKeySizes[] = {Rc6::TKeySize::Small128, Rc6::T
 // CBC and back; changes nothing.
 Bytes ChainRegister(Rc6::TQuorin& q);
 
+// A file operation done by hand through the work buffer, chunk by chunk:
+// 4096 bytes each, the last chunk (the one reaching the end) padded when
+// encrypting and its padding dropped when decrypting. Files must give the
+// same bytes and leave the chain and the work buffer the same.
+Bytes ChunkByChunk(Rc6::TQuorin& q, const Bytes& in, bool encrypt);
+
 // A fresh folder under the system's temporary folder, removed with its contents on destruction.
 class TempDir {
  public:

@@ -51,6 +51,9 @@
 #endif
 
 namespace Rc6 {
+namespace detail {
+class TSecondCore;
+}
 inline namespace QUORIN_PACKAGE_NAMESPACE {
 
 enum class TCipherMode : std::uint8_t { ECB, CBC, CFB, OFB };
@@ -251,6 +254,17 @@ class RC6_API TQuorin : public framework::TComponent {
   void DecryptBlocksMode(std::uint8_t* Data, std::size_t Blocks) {
     DecryptBlocksMode(Data, Data, Blocks);
   }
+  // As EncryptBlocksMode or DecryptBlocksMode (In and Out apart), with the
+  // first half on Helper's thread where no block waits on the result of the
+  // one before: ECB, and CBC and CFB decryption. The instance is left as the
+  // one-thread call leaves it.
+  void TransformBlocksSplit(bool Encrypt, const std::uint8_t* In, std::uint8_t* Out,
+                            std::size_t Blocks, detail::TSecondCore& Helper);
+  bool SplitsBlocks(bool Encrypt) const;
+  // The first Blocks of such a run from the chain register Chain, touching
+  // nothing of the instance (so that another thread may run it meanwhile).
+  void TransformDetached(bool Encrypt, const TBlock& Chain, const std::uint8_t* In,
+                         std::uint8_t* Out, std::size_t Blocks) const;
   // -1 without a key, -4 outside ECB without an IV, else 0.
   std::int32_t KeyStatus() const;
   std::int32_t KeyFromStaging(const std::uint8_t* Key, std::size_t Length, std::int32_t KeyLen);
