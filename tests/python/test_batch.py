@@ -41,11 +41,12 @@ def one_by_one(encrypt: bool, values: Sequence[Any], mode: str, string_mode: str
     return out
 
 
-@pytest.mark.parametrize("mode,string_mode,iv_use,kind", itertools.product(
+@pytest.mark.parametrize("mode,string_mode,iv_use,kind,part", itertools.product(
     ("ecb", "cbc", "cfb", "ofb"), ("encode", "normal"), ("restart", "per value", "chain"),
-    ("bytes", "str", "mixed")))
-def test_batches_equal_the_per_value_calls(mode: str, string_mode: str, iv_use: str,
-                                           kind: str) -> None:
+    ("bytes", "str", "mixed"), (1 << 15, 5)))
+def test_batches_equal_the_per_value_calls(mode: str, string_mode: str, iv_use: str, kind: str,
+                                           part: int, monkeypatch: pytest.MonkeyPatch) -> None:
+    monkeypatch.setattr("quorin._batch._PART", part)  # one C call, or several
     values: List[Any] = values_of(kind)
     values.insert(3, None)
     ivs = [bytes([i]) * 16 for i in range(len(values))] if iv_use == "per value" else \

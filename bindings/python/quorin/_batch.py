@@ -100,6 +100,42 @@ def _ivs(iv: Optional[BytesLike], ivs: Optional[Sequence[BytesLike]], chain: boo
     return (_IV_CHAIN if chain else _IV_RESTART), one
 
 
+# Values per C call: each call's buffers stay small enough to stay in the
+# processor's caches and to be reused by the allocator, not mapped afresh.
+_PART = 1 << 15
+
+
+def _part(q: Quorin, encrypt: bool, armour: bool, items: Sequence[Any], iv_use: int,
+          ivs: Optional[bytes]) -> Tuple[List[Any], "array[int]"]:
+    """One C call over items: their results (None where one failed) and statuses."""
+    data, offsets = _laid_out(items, "utf-8" if encrypt else "ascii")
+    count = len(items)
+    call = _lib.quorin_encrypt_strings if encrypt else _lib.quorin_decrypt_strings
+    statuses = array("i", bytes(4 * count))
+    statuses_p = (ctypes.c_int32 * count).from_buffer(statuses)
+    size = ctypes.c_size_t(0)
+    args = (q._handle(), data, (ctypes.c_int64 * (count + 1)).from_buffer(offsets), count, iv_use,
+            ivs)
+    _check(call(*args, None, ctypes.byref(size), None, statuses_p))
+    out = bytearray(max(size.value, 1))
+    out_p = (ctypes.c_uint8 * len(out)).from_buffer(out)
+    out_offsets = array("q", bytes(8 * (count + 1)))
+    try:
+        _check(call(*args, out_p, ctypes.byref(size),
+                    (ctypes.c_int64 * (count + 1)).from_buffer(out_offsets), statuses_p))
+        with memoryview(out) as view:
+            raw = view[:size.value].tobytes()
+    finally:
+        if not encrypt:
+            ctypes.memset(out_p, 0, len(out))
+    blob: Union[bytes, str] = raw.decode("ascii") if encrypt and armour else raw
+    ends = out_offsets.tolist()
+    results: List[Any] = [blob[a:b] for a, b in zip(ends, ends[1:])]
+    if statuses.count(_OK) != count:
+        results = [r if s == _OK else None for r, s in zip(results, statuses)]
+    return results, statuses
+
+
 def _run(encrypt: bool, values: Sequence[Value], key: BytesLike, iv: Optional[BytesLike],
          ivs: Optional[Sequence[BytesLike]], chain: bool, mode: str, key_size: int,
          string_mode: str, errors: str) -> Any:
@@ -113,35 +149,23 @@ def _run(encrypt: bool, values: Sequence[Value], key: BytesLike, iv: Optional[By
     if present is not None:
         items = list(compress(items, present))
     iv_use, iv_bytes = _ivs(iv, ivs, chain, len(rows), present)
-    armour = string_mode == "encode"
-    data, offsets = _laid_out(items, "utf-8" if encrypt else "ascii")
-    count = len(offsets) - 1
 
+    results: List[Any] = []
+    statuses = array("i")
     with Quorin(mode, key_size, string_mode) as q:
         q.initialise(key)
-        call = _lib.quorin_encrypt_strings if encrypt else _lib.quorin_decrypt_strings
-        src_offsets = (ctypes.c_int64 * len(offsets)).from_buffer(offsets)
-        statuses = array("i", bytes(4 * count))
-        statuses_p = (ctypes.c_int32 * max(count, 1)).from_buffer(statuses) if count else None
-        size = ctypes.c_size_t(0)
-        args = (q._handle(), data, src_offsets, count, iv_use, iv_bytes)
-        _check(call(*args, None, ctypes.byref(size), None, statuses_p))
-        out = bytearray(max(size.value, 1))
-        out_offsets = array("q", bytes(8 * (count + 1)))
-        try:
-            _check(call(*args, (ctypes.c_uint8 * len(out)).from_buffer(out), ctypes.byref(size),
-                        (ctypes.c_int64 * len(out_offsets)).from_buffer(out_offsets), statuses_p))
-            blob: Union[bytes, str] = bytes(out[:size.value])
-        finally:
-            if not encrypt:
-                ctypes.memset((ctypes.c_uint8 * len(out)).from_buffer(out), 0, len(out))
-    if encrypt and armour:
-        blob = blob.decode("ascii")  # type: ignore[union-attr]
-    ends = out_offsets.tolist()
-    results: List[Any] = [blob[a:b] for a, b in zip(ends, ends[1:])]
-    failed = statuses.count(_OK) != count
-    if failed:
-        results = [r if s == _OK else None for r, s in zip(results, statuses)]
+        for start in range(0, len(items), _PART):
+            part = items[start:start + _PART]
+            part_ivs = iv_bytes
+            if iv_use == _IV_PER_RECORD and iv_bytes is not None:
+                part_ivs = iv_bytes[16 * start:16 * (start + len(part))]
+            elif iv_use == _IV_CHAIN and start > 0:
+                part_ivs = None  # the chain runs on from the part before
+            part_results, part_statuses = _part(q, encrypt, string_mode == "encode", part, iv_use,
+                                                part_ivs)
+            results += part_results
+            statuses += part_statuses
+    failed = statuses.count(_OK) != len(statuses)
     if present is not None:
         spread: List[Any] = [None] * len(rows)
         for i, r in zip(compress(range(len(rows)), present), results):
