@@ -41,20 +41,6 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
-// A stream over memory that can be told to deliver or take fewer bytes than asked.
-class ShortStream : public framework::TMemoryStream {
- public:
-  int shortReadAt = -1, shortWriteAt = -1, reads = 0, writes = 0;
-  std::int32_t Read(void* b, std::int32_t n) override {
-    const std::int32_t got = TMemoryStream::Read(b, n);
-    return reads++ == shortReadAt && got > 0 ? got - 1 : got;
-  }
-  std::int32_t Write(const void* b, std::int32_t n) override {
-    const std::int32_t put = TMemoryStream::Write(b, n);
-    return writes++ == shortWriteAt && put > 0 ? put - 1 : put;
-  }
-};
-
 TEST(Buffer, TransformsExactlyCountBytesInPlace) {
   auto q = Make(TCipherMode::CBC);
   auto buf = q->Buffer();

@@ -338,10 +338,6 @@ std::int32_t PumpFile(TInput& In, TFileRec& Out, std::uint8_t* Buffer, MiddleSte
   return status;
 }
 
-// Large files in the modes whose blocks do not wait on each other get a
-// second core for the cipher work.
-constexpr std::int64_t kTwoCoresFrom = std::int64_t{8} << 20;
-
 // Binds and opens the input, and takes its size.
 bool OpenInput(TInput& In, const std::string& Name) {
   if (!Bind(In.Rec, Name, fmOpenRead)) return false;
@@ -370,7 +366,7 @@ std::int32_t TQuorin::EncryptFile(const std::string& InFile, const std::string& 
   if (!OpenInput(in, InFile)) return TStatus::FileError;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  detail::TSecondCore helper(in.Size >= kTwoCoresFrom && SplitsBlocks(true));
+  detail::TSecondCore helper(in.Size >= detail::kTwoCoresFrom && SplitsBlocks(true));
   const std::int32_t result = PumpFile(
       in, out, FBuffer.data(),
       [this, &helper](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {
@@ -397,7 +393,7 @@ std::int32_t TQuorin::DecryptFile(const std::string& InFile, const std::string& 
     return TStatus::BadCiphertext;
   if (const std::int32_t status = OpenOutput(out, OutFile); status != TStatus::Ok) return status;
 
-  detail::TSecondCore helper(in.Size >= kTwoCoresFrom && SplitsBlocks(false));
+  detail::TSecondCore helper(in.Size >= detail::kTwoCoresFrom && SplitsBlocks(false));
   const std::int32_t result = PumpFile(
       in, out, FBuffer.data(),
       [this, &helper](const std::uint8_t* chunk, std::uint8_t* into, std::int32_t n) {

@@ -4,10 +4,14 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
 namespace Rc6::detail {
+
+// Inputs from this size on get a second core for their cipher work.
+inline constexpr std::int64_t kTwoCoresFrom = std::int64_t{8} << 20;
 
 class TSecondCore {
  public:

@@ -10,6 +10,7 @@
 
 #include "SystemFacts.h"
 #include "quorin/Rc6.h"
+#include "quorin/framework/MemoryStream.h"
 
 namespace testsupport {
 
@@ -53,6 +54,20 @@ Bytes ChainRegister(Rc6::TQuorin& q);
 // encrypting and its padding dropped when decrypting. Files must give the
 // same bytes and leave the chain and the work buffer the same.
 Bytes ChunkByChunk(Rc6::TQuorin& q, const Bytes& in, bool encrypt);
+
+// A stream over memory that can be told to deliver or take fewer bytes than asked.
+class ShortStream : public framework::TMemoryStream {
+ public:
+  int shortReadAt = -1, shortWriteAt = -1, reads = 0, writes = 0;
+  std::int32_t Read(void* b, std::int32_t n) override {
+    const std::int32_t got = TMemoryStream::Read(b, n);
+    return reads++ == shortReadAt && got > 0 ? got - 1 : got;
+  }
+  std::int32_t Write(const void* b, std::int32_t n) override {
+    const std::int32_t put = TMemoryStream::Write(b, n);
+    return writes++ == shortWriteAt && put > 0 ? put - 1 : put;
+  }
+};
 
 // A fresh folder under the system's temporary folder, removed with its contents on destruction.
 class TempDir {

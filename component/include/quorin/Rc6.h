@@ -261,6 +261,13 @@ class RC6_API TQuorin : public framework::TComponent {
   void TransformBlocksSplit(bool Encrypt, const std::uint8_t* In, std::uint8_t* Out,
                             std::size_t Blocks, detail::TSecondCore& Helper);
   bool SplitsBlocks(bool Encrypt) const;
+#if QUORIN_HAS_STREAMS
+  // Chunks whole 4096-byte chunks from Source to Dest, transformed; a status
+  // for a short read or write, with everything as the chunk-by-chunk loop
+  // leaves it.
+  std::int32_t PumpWholeChunks(framework::TStream& Source, framework::TStream& Dest,
+                               std::int64_t Chunks, bool Encrypt);
+#endif
   // The first Blocks of such a run from the chain register Chain, touching
   // nothing of the instance (so that another thread may run it meanwhile).
   void TransformDetached(bool Encrypt, const TBlock& Chain, const std::uint8_t* In,
