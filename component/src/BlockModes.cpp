@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "BlockWords.h"
-#include "SecondCore.h"
+#include "TwoCores.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
 #include "cipher/SecureWipe.h"

@@ -16,7 +16,7 @@
 
 #include "FileWorker.h"
 #include "Padding.h"
-#include "SecondCore.h"
+#include "TwoCores.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "Padding.h"
-#include "SecondCore.h"
+#include "TwoCores.h"
 #include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 
 namespace quorin {
 namespace {
+
+constexpr std::int64_t kTwoCoresFrom = std::int64_t{8} << 20;
 
 void Check(std::int32_t status, const std::string& input) {
   if (status != 0) throw CommandError(StatusMessage(status, input));
@@ -32,18 +35,28 @@ int RunBulk(const CipherOptions& o, bool encrypt) {
   // The armour is a stream of its own around the raw ciphertext: the same
   // bytes as EncryptString gives in smEncode, in constant memory.
   auto q = MakeCipher(key, o.mode, Rc6::TStringMode::smNormal);
+  // Large inputs (or of a size not known beforehand) in the modes whose
+  // blocks do not wait on each other take a second core.
+  std::optional<TwoCores> two;
+  const bool splits =
+      o.mode == Rc6::TCipherMode::ECB ||
+      (!encrypt && (o.mode == Rc6::TCipherMode::CBC || o.mode == Rc6::TCipherMode::CFB));
+  if (splits && in.Remaining().value_or(kTwoCoresFrom) >= kTwoCoresFrom)
+    two.emplace(MakeCipher(key, o.mode, Rc6::TStringMode::smNormal),
+                o.mode != Rc6::TCipherMode::ECB);
+  TwoCores* both = two ? &*two : nullptr;
   Progress progress(in.Remaining(), o.progress);
   if (encrypt && o.armour) {
     ArmourWriter armour(out, ArmourWriter::Form::Framed);
-    EncryptAll(*q, in, armour, progress);
+    EncryptAll(*q, in, armour, progress, both);
     armour.Finish();
   } else if (encrypt) {
-    EncryptAll(*q, in, out, progress);
+    EncryptAll(*q, in, out, progress, both);
   } else if (o.armour) {
     ArmourReader armour(in, in.Name());
-    DecryptAll(*q, armour, out, progress, in.Name(), true);
+    DecryptAll(*q, armour, out, progress, in.Name(), true, both);
   } else {
-    DecryptAll(*q, in, out, progress, in.Name());
+    DecryptAll(*q, in, out, progress, in.Name(), false, both);
   }
   out.Commit();
   return 0;

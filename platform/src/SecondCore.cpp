@@ -1,22 +1,22 @@
-#include "SecondCore.h"
+#include "quorin/platform/SecondCore.h"
 
 #include <system_error>
 
 #include "quorin/platform/Cores.h"
 #include "quorin/platform/Threads.h"
 
-namespace Rc6::detail {
+namespace quorin::platform {
 
-TSecondCore::TSecondCore(bool Wanted) {
-  if (!Wanted || quorin::platform::UsableCores() < 2) return;
+SecondCore::SecondCore(bool Wanted) {
+  if (!Wanted || UsableCores() < 2) return;
   try {
-    FThread = quorin::platform::StartQuietThread([this] { Loop(); });
+    FThread = StartQuietThread([this] { Loop(); });
   } catch (const std::system_error&) {
     // No thread to be had: every run stays on the caller's.
   }
 }
 
-TSecondCore::~TSecondCore() {
+SecondCore::~SecondCore() {
   if (!FThread.joinable()) return;
   {
     std::lock_guard<std::mutex> hold(FLock);
@@ -26,7 +26,7 @@ TSecondCore::~TSecondCore() {
   FThread.join();
 }
 
-void TSecondCore::Start(void (*Head)(void*) noexcept, void* Context) {
+void SecondCore::Start(void (*Head)(void*) noexcept, void* Context) {
   if (!FThread.joinable()) {
     Head(Context);
     return;
@@ -39,13 +39,13 @@ void TSecondCore::Start(void (*Head)(void*) noexcept, void* Context) {
   FChanged.notify_all();
 }
 
-void TSecondCore::Finish() {
+void SecondCore::Finish() {
   if (!FThread.joinable()) return;
   std::unique_lock<std::mutex> hold(FLock);
   FChanged.wait(hold, [this] { return FTask == nullptr; });
 }
 
-void TSecondCore::Loop() {
+void SecondCore::Loop() {
   std::unique_lock<std::mutex> hold(FLock);
   for (;;) {
     FChanged.wait(hold, [this] { return FTask != nullptr || FStopping; });
@@ -60,4 +60,4 @@ void TSecondCore::Loop() {
   }
 }
 
-}  // namespace Rc6::detail
+}  // namespace quorin::platform

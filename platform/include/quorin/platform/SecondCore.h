@@ -1,26 +1,23 @@
-// A second thread for one run of cipher work at a time: the run's first part
-// goes to the helper while the caller's thread does the rest, so that the
-// modes whose blocks do not wait on each other use two cores.
+// A second thread for one run of work at a time: the run's first part goes
+// to the helper while the caller's thread does the rest, so that work that
+// splits (the cipher modes whose blocks do not wait on each other) uses two
+// cores.
 #pragma once
 
 #include <condition_variable>
-#include <cstdint>
 #include <mutex>
 #include <thread>
 
-namespace Rc6::detail {
+namespace quorin::platform {
 
-// Inputs from this size on get a second core for their cipher work.
-inline constexpr std::int64_t kTwoCoresFrom = std::int64_t{8} << 20;
-
-class TSecondCore {
+class SecondCore {
  public:
   // A thread only when wanted and the process may use two cores or more (and
   // one can be had); otherwise Available() is false and nothing is split.
-  explicit TSecondCore(bool Wanted);
-  ~TSecondCore();
-  TSecondCore(const TSecondCore&) = delete;
-  TSecondCore& operator=(const TSecondCore&) = delete;
+  explicit SecondCore(bool Wanted);
+  ~SecondCore();
+  SecondCore(const SecondCore&) = delete;
+  SecondCore& operator=(const SecondCore&) = delete;
 
   bool Available() const { return FThread.joinable(); }
 
@@ -46,4 +43,4 @@ class TSecondCore {
   std::thread FThread;
 };
 
-}  // namespace Rc6::detail
+}  // namespace quorin::platform
