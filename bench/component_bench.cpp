@@ -84,6 +84,27 @@ void Component_Stream(benchmark::State& state) {
 }
 BENCHMARK(Component_Stream)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark::kMillisecond);
 
+// The modes that split a large stream's cipher work over two cores, confined
+// to one core (third argument 1) and free (2), as Component_FileCores.
+void Component_StreamCores(benchmark::State& state) {
+  std::optional<OneCore> confined;
+  if (state.range(2) == 1) confined.emplace();
+  Component_Stream(state);
+  state.SetLabel(std::string(kModeNames[state.range(0)]) +
+                 (state.range(2) == 1 ? ", one core" : ", all cores"));
+}
+BENCHMARK(Component_StreamCores)
+    ->Args({0, 1, 1})
+    ->Args({0, 1, 2})
+    ->Args({0, 0, 1})
+    ->Args({0, 0, 2})
+    ->Args({1, 0, 1})
+    ->Args({1, 0, 2})
+    ->Args({2, 0, 1})
+    ->Args({2, 0, 2})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 // Strings of 1 MiB (raw, no armour), each mode and direction.
 void Component_String(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
