@@ -42,6 +42,18 @@ std::size_t ReadChunks(ByteSource& in, std::uint8_t* stage, std::size_t have, st
   return have;
 }
 
+// The final chunk, in the work buffer: decrypted, its padding checked
+// strictly and dropped, written.
+void DecryptFinal(Rc6::TQuorin& q, std::size_t n, ByteSink& out, const std::string& what) {
+  std::uint8_t* buffer = q.Buffer().data();
+  Check(q.DecryptBuffer(static_cast<std::int32_t>(n)), what);
+  const std::size_t pad = StrictPadLength(buffer, n);
+  if (pad == 0)
+    throw CommandError("cannot decrypt " + what +
+                       ": the key, IV, mode or key size is wrong, or the file is damaged");
+  out.Write(buffer, n - pad);
+}
+
 }  // namespace
 
 TwoCores::TwoCores(std::unique_ptr<Rc6::TQuorin> helper, bool chained)
@@ -167,12 +179,7 @@ void DecryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progre
     two->Transform(q, stage.data(), whole, false);
     out.Write(stage.data(), whole * kChunk);
     std::memcpy(buffer, stage.data() + whole * kChunk, n);
-    Check(q.DecryptBuffer(static_cast<std::int32_t>(n)), what);
-    const std::size_t pad = StrictPadLength(buffer, n);
-    if (pad == 0)
-      throw CommandError("cannot decrypt " + what +
-                         ": the key, IV, mode or key size is wrong, or the file is damaged");
-    out.Write(buffer, n - pad);
+    DecryptFinal(q, n, out, what);
     return;
   }
   // One chunk is read ahead: the final chunk is known only once the next read comes back empty.
@@ -182,15 +189,11 @@ void DecryptAll(Rc6::TQuorin& q, ByteSource& in, ByteSink& out, Progress& progre
     if (n == 0 || n % kBlock != 0) Check(Rc6::TStatus::BadCiphertext, what, armoured);
     const std::size_t next = n == kChunk ? in.Read(ahead.data(), kChunk) : 0;
     progress.Advance(n);
-    Check(q.DecryptBuffer(static_cast<std::int32_t>(n)), what);
     if (next == 0) {
-      const std::size_t pad = StrictPadLength(buffer, n);
-      if (pad == 0)
-        throw CommandError("cannot decrypt " + what +
-                           ": the key, IV, mode or key size is wrong, or the file is damaged");
-      out.Write(buffer, n - pad);
+      DecryptFinal(q, n, out, what);
       return;
     }
+    Check(q.DecryptBuffer(static_cast<std::int32_t>(n)), what);
     out.Write(buffer, n);
     std::memcpy(buffer, ahead.data(), next);
     n = next;
