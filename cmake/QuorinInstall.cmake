@@ -187,10 +187,13 @@ set(CPACK_DEBIAN_TOOLS_DESCRIPTION "RC6 encryption from the command line
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME ${_python})
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "${_exact}, python3")
+# Columns as pandas Series, and across a Dask cluster.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pandas, python3-distributed")
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION "RC6 cipher component TQuorin - Python 3 package
  Reads and writes the TQuorin component's data from Python: RC6-32/20 in
  ECB, CBC, CFB or OFB with count-byte padding, the radix-64 armour and the
- CBC-MAC, through the C interface (ctypes).")
+ CBC-MAC, through the C interface (ctypes); whole columns in one call, as
+ lists, pandas Series or across a Dask cluster.")
 if(WIN32)
   # One ZIP of everything a Windows user needs: the DLLs and quorin.exe in
   # bin (they find each other there), import libraries, headers, documents.
