@@ -61,11 +61,18 @@ class Source:
         self.file = fileobj
         self.error: Optional[BaseException] = None
         self.inside = False  # whether a thread is in the function now
+        self._left = False  # whether leave() was called: no read may start then
+        self._entering = threading.Lock()
         self._readinto = getattr(fileobj, "readinto", None)
         self.function = READ_FN(self._read)
 
     def _read(self, _context: Optional[int], address: Optional[int], size: int) -> int:
-        self.inside = True
+        # A call that arrives after leave() reads nothing: the library's
+        # thread may have passed its own stop check just before the stop.
+        with self._entering:
+            if self._left:
+                return -1
+            self.inside = True
         try:
             _stop_if_interrupted()
             if not address:
@@ -93,8 +100,10 @@ class Source:
             self.inside = False
 
     def leave(self, patience: float) -> bool:
-        """Waits up to patience seconds for the function to return, for one
-        that will not be called again; whether it did."""
+        """Lets no further call read, and waits up to patience seconds for a
+        call under way to return; whether none is under way."""
+        with self._entering:
+            self._left = True
         deadline = time.monotonic() + patience
         while self.inside and time.monotonic() < deadline:
             time.sleep(0.001)
