@@ -142,15 +142,15 @@ struct BenchFiles {
   }
 };
 
-// The output is a new file each time (third argument 1), or the previous
-// run's output, truncated when opened (0). Some file systems (ext4) write a
-// file truncated and rewritten out to disk when it is closed, so that a crash
-// cannot leave it empty: the second form then measures the disk as well.
-void Component_File(benchmark::State& state) {
+// One file operation per iteration. The output is a new file each time, or
+// the previous run's output, truncated when opened. Some file systems (ext4)
+// write a file truncated and rewritten out to disk when it is closed, so
+// that a crash cannot leave it empty: the second form then measures the disk
+// as well.
+void FileRun(benchmark::State& state, bool newOutput) {
   static BenchFiles files;
   const int mode = static_cast<int>(state.range(0));
   const bool encrypt = state.range(1) == 1;
-  const bool newOutput = state.range(2) == 1;
   auto q = Make(mode);
   if (!encrypt) q->EncryptFile(files.plain, files.sealed);
   // One call untimed: the first output's pages come from memory the page
@@ -171,6 +171,11 @@ void Component_File(benchmark::State& state) {
   state.SetLabel(kModeNames[mode]);
   state.SetBytesProcessed(state.iterations() * (std::int64_t{256} << 20));
 }
+
+// A new output (third argument 1) or the previous one overwritten (0).
+void Component_File(benchmark::State& state) {
+  FileRun(state, state.range(2) == 1);
+}
 BENCHMARK(Component_File)
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1}, {1, 0}})
     ->UseRealTime()
@@ -181,26 +186,11 @@ BENCHMARK(Component_File)
 // (2): ECB both ways, CBC and CFB decryption. A new output each time (see
 // above); with TMPDIR=/dev/shm no disk takes part.
 void Component_FileCores(benchmark::State& state) {
-  static BenchFiles files;
-  const int mode = static_cast<int>(state.range(0));
-  const bool encrypt = state.range(1) == 1;
-  auto q = Make(mode);
-  if (!encrypt) q->EncryptFile(files.plain, files.sealed);
   std::optional<OneCore> confined;
   if (state.range(2) == 1) confined.emplace();
-  encrypt ? q->EncryptFile(files.plain, files.out) : q->DecryptFile(files.sealed, files.out);
-  SettleDisk();
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::filesystem::remove(files.out);
-    state.ResumeTiming();
-    q->LoadIVString("a benchmark iv!!");
-    benchmark::DoNotOptimize(encrypt ? q->EncryptFile(files.plain, files.out)
-                                     : q->DecryptFile(files.sealed, files.out));
-  }
-  state.SetLabel(std::string(kModeNames[mode]) +
+  FileRun(state, true);
+  state.SetLabel(std::string(kModeNames[state.range(0)]) +
                  (state.range(2) == 1 ? ", one core" : ", all cores"));
-  state.SetBytesProcessed(state.iterations() * (std::int64_t{256} << 20));
 }
 BENCHMARK(Component_FileCores)->Apply(SplittingModesOnOneCoreAndAll);
 
