@@ -107,6 +107,15 @@ set(_runtime libquorin1)
 set(_dev libquorin-dev)
 set(_tools quorin)
 set(_python python3-quorin)
+set(_components runtime dev tools python)
+set(_pg_major 15)
+if(TARGET quorin-postgresql)
+  # The extension is named as Debian names them: for one server version.
+  execute_process(COMMAND ${QUORIN_PG_CONFIG} --version OUTPUT_VARIABLE _pg_version ERROR_QUIET)
+  string(REGEX MATCH "[0-9]+" _pg_major "${_pg_version}")
+  list(APPEND _components postgresql)
+endif()
+set(_postgresql postgresql-${_pg_major}-quorin)
 if(WIN32)
   # The ZIP's top folder: what a Windows user opens first.
   install(FILES README.md LICENSE docs/WINDOWS.md DESTINATION . COMPONENT runtime)
@@ -116,7 +125,7 @@ elseif(QUORIN_DEBIAN_DOCS)
     COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${PROJECT_BINARY_DIR}/changelog.Debian.gz
     DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
   add_custom_target(debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
-  foreach(_component runtime dev tools python)
+  foreach(_component ${_components})
     set(_doc ${CMAKE_INSTALL_DATADIR}/doc/${_${_component}})
     install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
       DESTINATION ${_doc} COMPONENT ${_component})
@@ -135,7 +144,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorin developers <dev@quorin.example.org>"
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorin.example.org/")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools python)
+set(CPACK_COMPONENTS_ALL ${_components})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -194,6 +203,14 @@ set(CPACK_DEBIAN_PYTHON_DESCRIPTION "RC6 cipher component TQuorin - Python 3 pac
  ECB, CBC, CFB or OFB with count-byte padding, the radix-64 armour and the
  CBC-MAC, through the C interface (ctypes); whole columns in one call, as
  lists, pandas Series or across a Dask cluster.")
+set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_NAME ${_postgresql})
+set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_SECTION database)
+set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_DEPENDS "${_exact}, postgresql-${_pg_major}")
+set(CPACK_DEBIAN_POSTGRESQL_DESCRIPTION "RC6 cipher component TQuorin - PostgreSQL ${_pg_major} extension
+ CREATE EXTENSION quorin gives SQL functions that read and write the
+ TQuorin component's strings (RC6-32/20 in ECB, CBC, CFB or OFB, raw or
+ armoured, with the CBC-MAC) and seal or open values for recipients or
+ key files, in parallel queries, keeping keys out of the server log.")
 if(WIN32)
   # One ZIP of everything a Windows user needs: the DLLs and quorin.exe in
   # bin (they find each other there), import libraries, headers, documents.
