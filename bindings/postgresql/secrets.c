@@ -2,111 +2,90 @@
  * (or fails): the copies live in a memory context whose reset wipes them. */
 #include "quorin_pg.h"
 
+#include <fcntl.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "storage/fd.h"
 #include "utils/builtins.h"
 
-void
-quorin_pg_secret_wipe(QuorinSecret *s)
-{
-	if (s->bytes != NULL)
-	{
-		explicit_bzero(s->bytes, s->len);
-		pfree(s->bytes);
-	}
-	s->bytes = NULL;
-	s->len = 0;
+void quorin_pg_secret_wipe(QuorinSecret* s) {
+  if (s->bytes != NULL) {
+    explicit_bzero(s->bytes, s->len);
+    pfree(s->bytes);
+  }
+  s->bytes = NULL;
+  s->len = 0;
 }
 
-void
-quorin_pg_secret_set(QuorinSecret *s, MemoryContext context, const void *bytes, size_t len)
-{
-	quorin_pg_secret_wipe(s);
-	/* one byte more, so that an empty secret still has an address */
-	s->bytes = MemoryContextAlloc(context, len + 1);
-	memcpy(s->bytes, bytes, len);
-	s->len = len;
+void quorin_pg_secret_set(QuorinSecret* s, MemoryContext context, const void* bytes, size_t len) {
+  quorin_pg_secret_wipe(s);
+  /* one byte more, so that an empty secret still has an address */
+  s->bytes = MemoryContextAlloc(context, len + 1);
+  memcpy(s->bytes, bytes, len);
+  s->len = len;
 }
 
-static pg_attribute_noreturn() void
-file_error(const char *function, const char *path, const char *step)
-{
-	ereport(ERROR,
-			(errcode_for_file_access(),
-			 errmsg("%s: could not %s \"%s\": %m", function, step, path)));
+static pg_attribute_noreturn() void file_error(const char* function, const char* path,
+                                               const char* step) {
+  ereport(ERROR,
+          (errcode_for_file_access(), errmsg("%s: could not %s \"%s\": %m", function, step, path)));
 }
 
 /* Reads the whole file into buffer (max_len + 1 bytes, so that a longer
  * file shows itself), through the server's tracked descriptors so that an
  * error closes it. */
-static size_t
-read_file(const char *function, const char *path, uint8 *buffer, size_t max_len)
-{
-	size_t		len = 0;
-	struct stat st;
-	int			fd = OpenTransientFile(path, O_RDONLY | PG_BINARY);
+static size_t read_file(const char* function, const char* path, uint8* buffer, size_t max_len) {
+  size_t len = 0;
+  struct stat st;
+  int fd = OpenTransientFile(path, O_RDONLY | PG_BINARY);
 
-	if (fd < 0)
-		file_error(function, path, "open");
-	if (fstat(fd, &st) != 0)
-		file_error(function, path, "examine");
-	if (!S_ISREG(st.st_mode))
-	{
-		CloseTransientFile(fd);
-		quorin_pg_refuse(function, "a secret file must be a regular file");
-	}
-	while (len <= max_len)
-	{
-		ssize_t		got = read(fd, buffer + len, max_len + 1 - len);
+  if (fd < 0) file_error(function, path, "open");
+  if (fstat(fd, &st) != 0) file_error(function, path, "examine");
+  if (!S_ISREG(st.st_mode)) {
+    CloseTransientFile(fd);
+    quorin_pg_refuse(function, "a secret file must be a regular file");
+  }
+  while (len <= max_len) {
+    ssize_t got = read(fd, buffer + len, max_len + 1 - len);
 
-		if (got < 0 && errno == EINTR)
-			continue;
-		if (got < 0)
-		{
-			explicit_bzero(buffer, len);
-			file_error(function, path, "read");
-		}
-		if (got == 0)
-			break;
-		len += (size_t) got;
-	}
-	CloseTransientFile(fd);
-	return len;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      explicit_bzero(buffer, len);
+      file_error(function, path, "read");
+    }
+    if (got == 0) break;
+    len += (size_t)got;
+  }
+  CloseTransientFile(fd);
+  return len;
 }
 
-const QuorinSecret *
-quorin_pg_secret_file(QuorinSecretFile *cache, MemoryContext context, const char *function,
-					  const text *path_text, size_t max_len)
-{
-	char	   *path = text_to_cstring(path_text);
-	uint8	   *buffer;
-	size_t		len;
+const QuorinSecret* quorin_pg_secret_file(QuorinSecretFile* cache, MemoryContext context,
+                                          const char* function, const text* path_text,
+                                          size_t max_len) {
+  char* path = text_to_cstring(path_text);
+  uint8* buffer;
+  size_t len;
 
-	if (cache->path != NULL && strcmp(cache->path, path) == 0)
-		return &cache->secret;
-	if (!is_absolute_path(path))
-		quorin_pg_refuse(function, "the path of a secret file must be absolute");
+  if (cache->path != NULL && strcmp(cache->path, path) == 0) return &cache->secret;
+  if (!is_absolute_path(path))
+    quorin_pg_refuse(function, "the path of a secret file must be absolute");
 
-	buffer = palloc(max_len + 1);
-	len = read_file(function, path, buffer, max_len);
-	if (len == 0 || len > max_len)
-	{
-		explicit_bzero(buffer, len > max_len ? max_len + 1 : len);
-		ereport(ERROR,
-				(errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-				 errmsg("%s: the secret file \"%s\" is %s", function, path,
-						len == 0 ? "empty" : "too long"),
-				 errdetail("A secret file holds 1 to %zu bytes.", max_len)));
-	}
-	quorin_pg_secret_set(&cache->secret, context, buffer, len);
-	explicit_bzero(buffer, len);
-	pfree(buffer);
-	if (cache->path != NULL)
-		pfree(cache->path);
-	cache->path = MemoryContextStrdup(context, path);
-	return &cache->secret;
+  buffer = palloc(max_len + 1);
+  len = read_file(function, path, buffer, max_len);
+  if (len == 0 || len > max_len) {
+    explicit_bzero(buffer, len > max_len ? max_len + 1 : len);
+    ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
+                    errmsg("%s: the secret file \"%s\" is %s", function, path,
+                           len == 0 ? "empty" : "too long"),
+                    errdetail("A secret file holds 1 to %zu bytes.", max_len)));
+  }
+  quorin_pg_secret_set(&cache->secret, context, buffer, len);
+  explicit_bzero(buffer, len);
+  pfree(buffer);
+  if (cache->path != NULL) pfree(cache->path);
+  cache->path = MemoryContextStrdup(context, path);
+  return &cache->secret;
 }
