@@ -47,7 +47,8 @@ def build_libraries(root: str) -> str:
     build = os.path.join(root, "build", "python-package")
     subprocess.run(["cmake", "-S", root, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
                     "-DQUORIN_BUILD_TESTS=OFF", "-DQUORIN_BUILD_TOOLS=OFF",
-                    "-DQUORIN_BUILD_BENCHMARKS=OFF", "-DCMAKE_BUILD_WITH_INSTALL_RPATH=ON"],
+                    "-DQUORIN_BUILD_BENCHMARKS=OFF", "-DQUORIN_POSTGRESQL=OFF",
+                    "-DCMAKE_BUILD_WITH_INSTALL_RPATH=ON"],
                    check=True)
     subprocess.run(["cmake", "--build", build, "--target", "quorin-c", "--parallel",
                     str(os.cpu_count() or 1)], check=True)
