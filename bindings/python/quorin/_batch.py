@@ -8,8 +8,9 @@ chain they are skipped as if absent."""
 import ctypes
 import sys
 from array import array
+from concurrent.futures import ThreadPoolExecutor
 from itertools import accumulate, compress
-from typing import Any, List, Optional, Sequence, Tuple, Union
+from typing import Any, Iterator, List, Optional, Sequence, Tuple, Union
 
 from ._component import Quorin
 from ._native import lib as _lib
@@ -105,35 +106,77 @@ def _ivs(iv: Optional[BytesLike], ivs: Optional[Sequence[BytesLike]], chain: boo
 _PART = 1 << 15
 
 
-def _part(q: Quorin, encrypt: bool, armour: bool, items: Sequence[Any], iv_use: int,
-          ivs: Optional[bytes]) -> Tuple[List[Any], "array[int]"]:
-    """One C call over items: their results (None where one failed) and statuses."""
-    data, offsets = _laid_out(items, "utf-8" if encrypt else "ascii")
-    count = len(items)
-    call = _lib.quorin_encrypt_strings if encrypt else _lib.quorin_decrypt_strings
-    statuses = array("i", bytes(4 * count))
-    statuses_p = (ctypes.c_int32 * count).from_buffer(statuses)
-    size = ctypes.c_size_t(0)
-    args = (q._handle(), data, (ctypes.c_int64 * (count + 1)).from_buffer(offsets), count, iv_use,
-            ivs)
-    _check(call(*args, None, ctypes.byref(size), None, statuses_p))
-    out = bytearray(max(size.value, 1))
-    out_p = (ctypes.c_uint8 * len(out)).from_buffer(out)
-    out_offsets = array("q", bytes(8 * (count + 1)))
-    try:
-        _check(call(*args, out_p, ctypes.byref(size),
-                    (ctypes.c_int64 * (count + 1)).from_buffer(out_offsets), statuses_p))
-        with memoryview(out) as view:
-            raw = view[:size.value].tobytes()
-    finally:
-        if not encrypt:
-            ctypes.memset(out_p, 0, len(out))
-    blob: Union[bytes, str] = raw.decode("ascii") if encrypt and armour else raw
-    ends = out_offsets.tolist()
-    results: List[Any] = [blob[a:b] for a, b in zip(ends, ends[1:])]
-    if statuses.count(_OK) != count:
-        results = [r if s == _OK else None for r, s in zip(results, statuses)]
-    return results, statuses
+class _Part:
+    """One C call: its records laid out, then its output and statuses."""
+
+    def __init__(self, encrypt: bool, armour: bool, items: Sequence[Any], iv_use: int,
+                 ivs: Optional[bytes]) -> None:
+        self.encrypt, self.armour, self.count = encrypt, armour, len(items)
+        self.data, self.offsets = _laid_out(items, "utf-8" if encrypt else "ascii")
+        self.iv_use, self.ivs = iv_use, ivs
+        self.statuses = array("i", bytes(4 * self.count))
+        self.out_offsets = array("q", bytes(8 * (self.count + 1)))
+        self.out = bytearray(max(self._room(), 1))
+        self.size = ctypes.c_size_t(len(self.out))
+
+    def _room(self) -> int:
+        """What the results may take: exact for encryption (padded to whole
+        blocks, armoured at 4 characters for 3 bytes), and for decryption
+        at most the input (3 bytes for 4 characters)."""
+        if not self.encrypt:
+            return len(self.data) if not self.armour else len(self.data) * 3 // 4
+        padded = len(self.data) + 16 * self.count  # at most: each record gains 1 to 16
+        return padded if not self.armour else (padded * 4 + 2 * self.count) // 3
+
+    def call(self, q: Quorin) -> None:
+        """The C library's work, one call with the GIL released: on any thread."""
+        count = self.count
+        call = _lib.quorin_encrypt_strings if self.encrypt else _lib.quorin_decrypt_strings
+        _check(call(q._handle(), self.data,
+                    (ctypes.c_int64 * (count + 1)).from_buffer(self.offsets), count, self.iv_use,
+                    self.ivs, (ctypes.c_uint8 * len(self.out)).from_buffer(self.out),
+                    ctypes.byref(self.size),
+                    (ctypes.c_int64 * (count + 1)).from_buffer(self.out_offsets),
+                    (ctypes.c_int32 * count).from_buffer(self.statuses)))
+
+    def results(self) -> List[Any]:
+        """The results as Python objects, None where a record failed; a
+        decryption's buffer is wiped."""
+        with memoryview(self.out) as view:
+            raw = view[:self.size.value].tobytes()
+        if not self.encrypt:
+            self.out[:] = bytes(len(self.out))
+        blob: Union[bytes, str] = raw.decode("ascii") if self.encrypt and self.armour else raw
+        ends = self.out_offsets.tolist()
+        results: List[Any] = [blob[a:b] for a, b in zip(ends, ends[1:])]
+        if self.statuses.count(_OK) != self.count:
+            results = [r if s == _OK else None for r, s in zip(results, self.statuses)]
+        return results
+
+
+def _pipelined(q: Quorin, parts: Iterator[_Part]) -> Iterator[_Part]:
+    """Each part called in order on one thread while this one lays out the
+    next part and makes the objects of the one before: the C library's work
+    and the interpreter's overlap on two cores. With one part, no thread."""
+    first = next(parts, None)
+    if first is None:
+        return
+    second = next(parts, None)
+    if second is None:
+        first.call(q)
+        yield first
+        return
+    with ThreadPoolExecutor(1, thread_name_prefix="quorin-batch") as pool:
+        running = pool.submit(first.call, q)
+        current: _Part = first
+        following: Optional[_Part] = second
+        while following is not None:
+            running.result()
+            running = pool.submit(following.call, q)
+            yield current
+            current, following = following, next(parts, None)
+        running.result()
+        yield current
 
 
 def _run(encrypt: bool, values: Sequence[Value], key: BytesLike, iv: Optional[BytesLike],
@@ -150,10 +193,7 @@ def _run(encrypt: bool, values: Sequence[Value], key: BytesLike, iv: Optional[By
         items = list(compress(items, present))
     iv_use, iv_bytes = _ivs(iv, ivs, chain, len(rows), present)
 
-    results: List[Any] = []
-    statuses = array("i")
-    with Quorin(mode, key_size, string_mode) as q:
-        q.initialise(key)
+    def parts() -> Iterator[_Part]:
         for start in range(0, len(items), _PART):
             part = items[start:start + _PART]
             part_ivs = iv_bytes
@@ -161,10 +201,15 @@ def _run(encrypt: bool, values: Sequence[Value], key: BytesLike, iv: Optional[By
                 part_ivs = iv_bytes[16 * start:16 * (start + len(part))]
             elif iv_use == _IV_CHAIN and start > 0:
                 part_ivs = None  # the chain runs on from the part before
-            part_results, part_statuses = _part(q, encrypt, string_mode == "encode", part, iv_use,
-                                                part_ivs)
-            results += part_results
-            statuses += part_statuses
+            yield _Part(encrypt, string_mode == "encode", part, iv_use, part_ivs)
+
+    results: List[Any] = []
+    statuses = array("i")
+    with Quorin(mode, key_size, string_mode) as q:
+        q.initialise(key)
+        for done in _pipelined(q, parts()):
+            results += done.results()
+            statuses += done.statuses
     failed = statuses.count(_OK) != len(statuses)
     if present is not None:
         spread: List[Any] = [None] * len(rows)
