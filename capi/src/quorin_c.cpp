@@ -156,7 +156,7 @@ void quorin_burn(quorin* q) {
 }
 
 const char* quorin_version(void) {
-  return "1.11";
+  return QUORIN_VERSION;  // the project's, from its build
 }
 
 int quorin_encrypt_block(quorin* q, const uint8_t in[16], uint8_t out[16]) {

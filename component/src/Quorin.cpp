@@ -128,12 +128,9 @@ const char* KernelName() {
   return cipher::Rc6KernelName();
 }
 
+// The version of the package these sources are built into, from its build.
 std::string TQuorin::GetVersion() const {
-#if defined(QUORIN_FEATURES_1_10)
-  return "1.10";
-#else
-  return "1.11";
-#endif
+  return QUORIN_PACKAGE_VERSION;
 }
 
 std::int32_t TQuorin::KeyStatus() const {
