@@ -1,6 +1,7 @@
 /* quorin_sealed.h: sealed files from C. Include <quorin/quorin.h>, which
  * includes this; present when the library was built with sealed files
- * (libsodium and libcrypto), as Debian's is.
+ * (with libsodium; libcrypto is used where the build finds it, for speed
+ * only), as Debian's is.
  *
  * A sealed file is RC6 under a random file key, opened by any one of its
  * recipients (a passphrase, a key file, or an X25519 public key whose

@@ -295,8 +295,9 @@ class RC6_API TQuorin : public framework::TComponent {
 // Puts TQuorin on the palette page "Vantrel".
 RC6_API void Register();
 
-// The block kernel chosen for this processor at start: "avx2" or "portable"
-// (QUORIN_CPU_DISABLE=avx2 forces the portable one).
+// The block kernel chosen for this processor at start: "avx512", "avx2" or
+// "portable" ("simd128" in WebAssembly). QUORIN_CPU_DISABLE takes kernels
+// away: "avx512" leaves AVX2, "avx512,avx2" the portable one.
 RC6_API const char* KernelName();
 
 }  // namespace QUORIN_PACKAGE_NAMESPACE

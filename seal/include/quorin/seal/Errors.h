@@ -74,8 +74,9 @@ class QUORIN_SEAL_API TruncatedError : public SealError {
   ~TruncatedError() override;
 };
 
-// The file was sealed with the other kind of secret (a passphrase where a
-// key file was given, or the reverse).
+// No secret given is of a kind the file was sealed for: a passphrase, a key
+// file or an identity (say, a passphrase where the file opens only with a
+// key file or an identity).
 class QUORIN_SEAL_API SecretKindError : public SealError {
  public:
   using SealError::SealError;
