@@ -34,7 +34,7 @@ file(RELATIVE_PATH QUORIN_PYTHON_TO_LIB /${QUORIN_PYTHON_DIR}/quorin
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/python/_location.py CONTENT
   "# Written at installation: where libquorin-c lies, relative to this package.\nLIBRARY = \"${QUORIN_PYTHON_TO_LIB}\"\n")
 file(GLOB _quorin_python_modules ${PROJECT_SOURCE_DIR}/bindings/python/quorin/*.py)
-if(NOT WIN32)  # on Windows Python loads quorin-c.dll by ctypes (WINDOWS.md)
+if(NOT WIN32)  # on Windows Python loads quorin-c.dll by ctypes (docs/windows.md)
   install(FILES ${_quorin_python_modules} bindings/python/quorin/py.typed ${PROJECT_BINARY_DIR}/python/_location.py
     DESTINATION ${QUORIN_PYTHON_DIR}/quorin COMPONENT python)
 endif()
@@ -118,7 +118,8 @@ endif()
 set(_postgresql postgresql-${_pg_major}-quorin)
 if(WIN32)
   # The ZIP's top folder: what a Windows user opens first.
-  install(FILES README.md LICENSE docs/WINDOWS.md DESTINATION . COMPONENT runtime)
+  install(FILES README.md LICENSE DESTINATION . COMPONENT runtime)
+  install(FILES docs/windows.md DESTINATION . RENAME WINDOWS.md COMPONENT runtime)
 elseif(QUORIN_DEBIAN_DOCS)
   # Debian's changelog, compressed as policy asks (reproducibly: no name, no time).
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
@@ -130,9 +131,16 @@ elseif(QUORIN_DEBIAN_DOCS)
     install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
       DESTINATION ${_doc} COMPONENT ${_component})
   endforeach()
-  install(FILES README.md docs/sealed-format.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_tools} COMPONENT tools)
+  install(FILES README.md docs/cli.md docs/security.md docs/sealed-format.md
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_tools} COMPONENT tools)
+  install(FILES docs/cpp.md docs/c.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_dev} COMPONENT dev)
+  if(TARGET quorin-postgresql)
+    install(FILES docs/postgresql.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_postgresql}
+            COMPONENT postgresql)
+  endif()
 else()
-  install(FILES README.md LICENSE CHANGELOG.md docs/sealed-format.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT dev)
+  install(FILES README.md LICENSE CHANGELOG.md docs/cli.md docs/cpp.md docs/c.md docs/security.md
+                docs/sealed-format.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT dev)
 endif()
 
 set(CPACK_PACKAGE_NAME quorin)

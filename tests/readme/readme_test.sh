@@ -3,8 +3,8 @@
 # so that a command that stops working, or an example that no longer runs,
 # fails here.
 #
-#   readme_test.sh examples BINDIR   the tool's examples (the code blocks of
-#                                    "The quorin tool"), run in a scratch
+#   readme_test.sh examples BINDIR   the tool's examples (the README's "Seal
+#                                    and open" and docs/cli.md), run in a scratch
 #                                    folder with BINDIR's quorin, through a
 #                                    terminal (script) that types passphrases
 #   readme_test.sh setup             the two set-up commands and the install
@@ -17,13 +17,14 @@ readme=$repo/README.md
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The shell lines of the code blocks in the section titled $1.
+# The shell lines of the code blocks in the section of file $2 titled $1
+# (every block of the file with an empty title).
 blocks_of() {
   awk -v title="$1" '
-    /^## / { inside = ($0 == title) }
-    inside && /^```sh$/ { code = 1; next }
+    title != "" && /^## / { inside = ($0 == title) }
+    (title == "" || inside) && /^```sh$/ { code = 1; next }
     code && /^```$/ { code = 0; next }
-    inside && code { print }' "$readme"
+    code { print }' "$2"
 }
 
 fail() {
@@ -34,9 +35,11 @@ fail() {
 examples() {
   local bindir=$1
   local lines
-  lines=$(blocks_of '## The `quorin` tool')
-  [ -n "$lines" ] || fail "no examples found in the README's tool section"
+  lines=$(blocks_of '## Seal and open' "$readme"; blocks_of '' "$repo/docs/cli.md")
+  [ -n "$lines" ] || fail "no examples found in the README and docs/cli.md"
   cd "$work" || exit 1
+  # The libraries where the README's install lines put them.
+  mkdir -p home/.local && ln -s "$bindir/../lib" home/.local/lib
   # What the examples work on.
   head -c 20000 /dev/urandom >report.pdf
   head -c 3000 /dev/urandom >in.dat
@@ -52,9 +55,9 @@ examples() {
     echo "$lines"
     echo 'echo "README examples: all ran"'
   } >examples.sh
-  # Three passphrases are typed: seal asks twice, open once.
-  printf 'readme pass\nreadme pass\nreadme pass\n' |
-    PATH="$bindir:$PATH" script -qec "bash examples.sh" /dev/null >log.txt 2>&1
+  # Six passphrases are typed: each seal asks twice, each open once.
+  printf 'readme pass\nreadme pass\nreadme pass\nreadme pass\nreadme pass\nreadme pass\n' |
+    HOME="$work/home" PATH="$bindir:$PATH" script -qec "bash examples.sh" /dev/null >log.txt 2>&1
   local code=$?
   if [ $code -ne 0 ] || ! grep -q "README examples: all ran" log.txt; then
     cat log.txt
@@ -63,7 +66,8 @@ examples() {
   cmp -s report.pdf opened.pdf || fail "the sealed report did not open to itself"
   cmp -s plan.txt plan-copy.txt || fail "the plan sealed for a recipient did not open to itself"
   cmp -s report.pdf decrypted.pdf || fail "the encrypted report did not decrypt to itself"
-  echo "ok   the README's $(grep -c . <<<"$lines") tool example lines run as written"
+  cmp -s notes.txt notes-copy.txt || fail "the README's sealed notes did not open to themselves"
+  echo "ok   the $(grep -c . <<<"$lines") tool example lines of the README and docs/cli.md run as written"
 }
 
 setup() {

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Every C example of a document (its ```c blocks, each a whole program) is
+# compiled as C99 with warnings as errors against the C interface and run,
+# in a scratch folder holding the files the examples name.
+# Usage: c_examples.sh DOCUMENT INCLUDE_DIR LIBRARY_DIR CC
+set -euo pipefail
+document=$(realpath "$1") include=$(realpath "$2") libdir=$(realpath "$3") cc=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+awk -v dir="$work" '
+  /^```c$/ { n++; file = sprintf("%s/example%d.c", dir, n); code = 1; next }
+  code && /^```$/ { code = 0; close(file); next }
+  code { print > file }' "$document"
+cd "$work"
+printf 'meet at noon\n' >notes.txt
+count=0
+for source in example*.c; do
+  "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$include" "$source" -o "${source%.c}" \
+    -L"$libdir" -lquorin-c
+  LD_LIBRARY_PATH="$libdir" "./${source%.c}" >"${source%.c}.out" ||
+    { cat "${source%.c}.out"; echo "FAIL $source of $document"; exit 1; }
+  count=$((count + 1))
+done
+[ "$count" -gt 0 ] || { echo "FAIL no C examples in $document"; exit 1; }
+cmp -s notes.txt copy.txt || { echo "FAIL the sealed example did not open to itself"; exit 1; }
+echo "ok   $count C examples of $(basename "$document") built and ran"
