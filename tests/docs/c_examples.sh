@@ -2,9 +2,12 @@
 # Every C example of a document (its ```c blocks, each a whole program) is
 # compiled as C99 with warnings as errors against the C interface and run,
 # in a scratch folder holding the files the examples name.
-# Usage: c_examples.sh DOCUMENT INCLUDE_DIR LIBRARY_DIR CC
+# Usage: c_examples.sh DOCUMENT LIBRARY_DIR CC INCLUDE_DIR...
 set -euo pipefail
-document=$(realpath "$1") include=$(realpath "$2") libdir=$(realpath "$3") cc=$4
+document=$(realpath "$1") libdir=$(realpath "$2") cc=$3
+shift 3
+includes=()
+for dir in "$@"; do includes+=("-I$(realpath "$dir")"); done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 awk -v dir="$work" '
@@ -15,7 +18,7 @@ cd "$work"
 printf 'meet at noon\n' >notes.txt
 count=0
 for source in example*.c; do
-  "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror -I"$include" "$source" -o "${source%.c}" \
+  "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror "${includes[@]}" "$source" -o "${source%.c}" \
     -L"$libdir" -lquorin-c
   LD_LIBRARY_PATH="$libdir" "./${source%.c}" >"${source%.c}.out" ||
     { cat "${source%.c}.out"; echo "FAIL $source of $document"; exit 1; }

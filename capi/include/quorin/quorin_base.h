@@ -7,12 +7,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(QUORIN_C_BUILDING) && defined(_WIN32)
-#define QUORIN_C_API __declspec(dllexport)
-#elif defined(QUORIN_C_BUILDING)
-#define QUORIN_C_API __attribute__((visibility("default")))
+#include "quorin/Export.h"
+
+#if defined(QUORIN_C_BUILDING)
+#define QUORIN_C_API QUORIN_EXPORT
 #else
-#define QUORIN_C_API
+#define QUORIN_C_API QUORIN_IMPORT
 #endif
 
 /* In C++ the enumerations get int as their fixed type, so that any value a C

@@ -32,12 +32,12 @@
 #include "quorin/framework/Classes.h"
 #include "quorin/framework/SysUtils.h"  // EInOutError, raised by the file operations
 
-#if defined(_WIN32) && (defined(tamberlo_EXPORTS) || defined(tambercin_EXPORTS))
-#define RC6_API __declspec(dllexport)
-#elif defined(_WIN32)
-#define RC6_API __declspec(dllimport)
+#include "quorin/Export.h"
+
+#if defined(tamberlo_EXPORTS) || defined(tambercin_EXPORTS)
+#define RC6_API QUORIN_EXPORT
 #else
-#define RC6_API __attribute__((visibility("default")))
+#define RC6_API QUORIN_IMPORT
 #endif
 
 #if defined(QUORIN_FEATURES_1_10)

@@ -5,12 +5,12 @@
 #include <stdexcept>
 #include <string>
 
-#if defined(_WIN32) && defined(QUORIN_SEAL_BUILDING)
-#define QUORIN_SEAL_API __declspec(dllexport)
-#elif defined(_WIN32)
-#define QUORIN_SEAL_API __declspec(dllimport)
+#include "quorin/Export.h"
+
+#if defined(QUORIN_SEAL_BUILDING)
+#define QUORIN_SEAL_API QUORIN_EXPORT
 #else
-#define QUORIN_SEAL_API __attribute__((visibility("default")))
+#define QUORIN_SEAL_API QUORIN_IMPORT
 #endif
 
 namespace quorin::seal {
