@@ -153,20 +153,21 @@ TEST(StandardSeal, RecipientsAloneAndPaths) {
   EXPECT_EQ(Open(Seal(Text("to a recipient"), options), Me()), Text("to a recipient"));
 
   namespace fs = std::filesystem;
-  const fs::path folder =
-      fs::temp_directory_path() /
-      ("quorin-standard-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-       "-é");
+  // A name beyond ASCII: paths reach the library as UTF-8 on every system.
+  const fs::path folder = fs::temp_directory_path() / fs::path(u8"quorin-standard-é") /
+                          std::to_string(::testing::UnitTest::GetInstance()->random_seed());
   fs::create_directories(folder);
   const fs::path plain = folder / "plain.txt", sealed = folder / "sealed.qsl",
                  opened = folder / "opened.txt";
   std::ofstream(plain, std::ios::binary) << "by path";
   SealFile(plain, sealed, {Key(), Me()});
   OpenFile(sealed, opened, Me());
-  std::ifstream back(opened, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), "by path");
+  {
+    std::ifstream back(opened, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), "by path");
+  }
   EXPECT_THROW(SealFile(plain, sealed, Key()), FileError);  // an existing output is refused
-  fs::remove_all(folder);
+  fs::remove_all(folder.parent_path());
 }
 
 }  // namespace
