@@ -10,14 +10,14 @@
 #include <set>
 #include <thread>
 
-#include "BatchPipeline.h"
-#include "Bytes.h"
-#include "ChunkAuthenticator.h"
-#include "ChunkCipher.h"
-#include "Keys.h"
-#include "PayloadKeys.h"
-#include "SealCore.h"
 #include "TestSupport.h"
+#include "chunks/BatchPipeline.h"
+#include "chunks/ChunkAuthenticator.h"
+#include "chunks/ChunkCipher.h"
+#include "drivers/SealCore.h"
+#include "format/Bytes.h"
+#include "keys/Keys.h"
+#include "keys/PayloadKeys.h"
 #include "quorin/framework/MemoryStream.h"
 #include "quorin/seal/Incremental.h"
 

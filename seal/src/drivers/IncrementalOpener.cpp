@@ -1,0 +1,327 @@
+// Opening pushed input. Until the header is complete the bytes are kept
+// and the header is parsed again as more arrive; after it, one stored
+// chunk is held back, since a chunk is the last only when the input ends
+// after it.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "chunks/ChunkAuthenticator.h"
+#include "chunks/ChunkCheck.h"
+#include "chunks/ChunkCipher.h"
+#include "chunks/ChunkTag.h"
+#include "drivers/SealCore.h"
+#include "keys/UnlockV2.h"
+#include "quorin/framework/MemoryStream.h"
+#include "quorin/seal/Armour.h"
+#include "quorin/seal/Incremental.h"
+
+namespace quorin::seal {
+namespace {
+
+constexpr std::size_t kBlock = ChunkCipher::kBlock;
+constexpr std::size_t kLanes = ChunkCipher::kLanes;
+
+// A file's body after its header: checks and decrypts stored chunks.
+class Body {
+ public:
+  virtual ~Body() = default;
+  std::size_t StoredChunk() const { return stored_; }
+  // Opens `count` stored chunks end to end at `in` (the last of them
+  // `lastSize` bytes, and the file's last if `final`) into `out`; returns
+  // the plaintext length.
+  virtual std::size_t Open(const std::uint8_t* in, std::size_t count, std::size_t lastSize,
+                           bool final, std::uint8_t* out) = 0;
+
+ protected:
+  explicit Body(std::size_t stored) : stored_(stored) {}
+  std::size_t stored_;
+};
+
+class BodyV2 final : public Body {
+ public:
+  BodyV2(detail::UnlockedV2 unlocked, std::size_t headerBytes, const std::string& name)
+      : Body(unlocked.header.chunkBytes + kChunkTagBytes),
+        unlocked_(std::move(unlocked)),
+        cipher_(unlocked_.header.mode, unlocked_.keys.encryption),
+        tag_(unlocked_.keys.tag, unlocked_.headerMac),
+        check_(
+            [this](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size,
+                   const std::uint8_t* storedTag) {
+              return tag_.Matches(index, last, data, size, storedTag);
+            },
+            kChunkTagBytes, name, headerBytes, stored_, true),
+        name_(name) {}
+
+  std::size_t Open(const std::uint8_t* in, std::size_t count, std::size_t lastSize, bool final,
+                   std::uint8_t* out) override {
+    const std::size_t chunk = unlocked_.header.chunkBytes;
+    ChunkCipher::Piece pieces[kLanes];
+    std::size_t length = 0;
+    for (std::size_t c = 0; c < count; ++c) {
+      const bool last = c + 1 == count;
+      const std::size_t size = last ? lastSize : stored_;
+      const std::size_t cipherBytes =
+          check_.Verify(in + c * stored_, size, index_ + c, final && last);
+      pieces[c] = {in + c * stored_, out + c * chunk, cipherBytes / kBlock, {}};
+      ChunkIV(unlocked_.keys.iv, index_ + c, pieces[c].iv.data());
+      if (cipher_.DecryptsChunksWhole()) cipher_.Decrypt({&pieces[c], 1});
+      length = c * chunk + cipherBytes;
+    }
+    if (!cipher_.DecryptsChunksWhole()) cipher_.Decrypt({pieces, count});
+    index_ += count;
+    if (final) detail::Unpad(out, length, name_);
+    return length;
+  }
+
+ private:
+  detail::UnlockedV2 unlocked_;
+  ChunkCipher cipher_;
+  ChunkAuthenticator tag_;
+  ChunkCheck check_;
+  std::string name_;
+  std::uint64_t index_ = 0;
+};
+
+class BodyV1 final : public Body {
+ public:
+  BodyV1(const HeaderInfo& info, std::vector<std::uint8_t> raw, const Secret& secret,
+         const std::string& name)
+      : Body(info.chunkBytes + format::kTagBytes),
+        raw_(std::move(raw)),
+        header_(detail::V1Header(info, raw_)),
+        keys_(DeriveKeys(secret, header_)),
+        cipher_(header_, keys_.encryption),
+        keyed_({keys_.mac.data(), keys_.mac.size()}),
+        mac_(keyed_),
+        check_(
+            [this](std::uint64_t index, bool last, const std::uint8_t* chunk, std::size_t size,
+                   const std::uint8_t* tag) {
+              return TagMatches(ChunkTag(mac_, raw_, index, last, chunk, size), tag);
+            },
+            format::kTagBytes, name, format::kHeaderBytes, stored_, false),
+        name_(name) {}
+
+  std::size_t Open(const std::uint8_t* in, std::size_t count, std::size_t lastSize, bool final,
+                   std::uint8_t* out) override {
+    constexpr std::size_t kPiece = Rc6::TQuorin::ChunkSize;
+    Rc6::TQuorin& q = *cipher_.q;
+    std::size_t written = 0;
+    for (std::size_t c = 0; c < count; ++c) {
+      const bool last = c + 1 == count;
+      const std::uint8_t* stored = in + c * stored_;
+      const std::size_t length =
+          check_.Verify(stored, last ? lastSize : stored_, index_++, final && last);
+      // The component's chain runs on through every chunk, piece by piece.
+      for (std::size_t at = 0; at < length; at += kPiece) {
+        const std::size_t piece = std::min(kPiece, length - at);
+        std::memcpy(q.Buffer().data(), stored + at, piece);
+        if (q.DecryptBuffer(static_cast<std::int32_t>(piece)) != 0)
+          throw SealError("the component refused to decrypt");  // cannot happen: whole blocks
+        std::memcpy(out + written, q.Buffer().data(), piece);
+        written += piece;
+      }
+    }
+    if (final) detail::Unpad(out, written, name_);
+    return written;
+  }
+
+ private:
+  std::vector<std::uint8_t> raw_;  // as read: every tag covers it
+  format::Header header_;
+  Keys keys_;
+  detail::LockedCipher cipher_;
+  const Mac keyed_;
+  MacContext mac_;
+  ChunkCheck check_;
+  std::string name_;
+  std::uint64_t index_ = 0;
+};
+
+}  // namespace
+
+struct IncrementalOpener::State {
+  std::vector<Secret> secrets;
+  OpenOptions options;
+  std::string name;
+  std::vector<std::uint8_t> held;  // the header so far, then one stored chunk at most
+  std::size_t lastTried = 0;       // how much of a header was too short
+  std::optional<HeaderInfo> info;
+  std::unique_ptr<Body> body;
+  bool over = false;
+
+  // Parses the header if `held` completes it; returns the bytes after it.
+  bool ReadHeader(bool ending) {
+    framework::TMemoryStream in;
+    in.Write(held.data(), static_cast<std::int32_t>(held.size()));
+    in.Seek(0, framework::TSeekOrigin::soBeginning);
+    std::vector<std::uint8_t> raw;
+    HeaderInfo h;
+    try {
+      h = detail::ReadHeader(in, raw, options, name);
+    } catch (const TruncatedError&) {
+      if (ending) throw;
+      lastTried = held.size();
+      return false;
+    }
+    std::vector<const Secret*> pointers;
+    for (const Secret& s : secrets) pointers.push_back(&s);
+    const Secret& usable = detail::UsableSecret(h, pointers, name);
+    const std::size_t headerBytes = static_cast<std::size_t>(in.Position());
+    raw.resize(headerBytes);  // version 1 reads a fixed size
+    if (h.version == 2)
+      body = std::make_unique<BodyV2>(detail::UnlockV2(raw, pointers, name), headerBytes, name);
+    else
+      body = std::make_unique<BodyV1>(h, std::move(raw), usable, name);
+    info = std::move(h);
+    held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(headerBytes));
+    return true;
+  }
+
+  void Usable() const {
+    if (over) throw std::logic_error("the opener was finished or failed");
+  }
+
+  // Binary or armoured, on the input's first bytes.
+  void Decide();
+  std::size_t Push(std::span<const std::uint8_t> input, std::span<std::uint8_t> out);
+  std::size_t PushBinary(std::span<const std::uint8_t> sealed, std::span<std::uint8_t> out);
+
+  bool decided = false;
+  std::vector<std::uint8_t> lead;          // the first bytes, until decided
+  std::unique_ptr<ArmourDecoder> decoder;  // armoured input
+  std::string decoded;
+};
+
+IncrementalOpener::IncrementalOpener(Secrets secrets, const OpenOptions& options, std::string name)
+    : state_(std::make_unique<State>()) {
+  for (const Secret* s : secrets) {
+    if (s == nullptr) throw std::invalid_argument("a null secret");
+    state_->secrets.push_back(s->Copy());
+  }
+  state_->options = options;
+  state_->name = std::move(name);
+}
+
+IncrementalOpener::~IncrementalOpener() = default;
+
+std::size_t IncrementalOpener::MostOutput(std::size_t inputBytes) const {
+  // Plaintext is never longer than its sealed form, nor decoded armour
+  // than its text; a sum past SIZE_MAX answers SIZE_MAX, which no caller
+  // has room for.
+  const State& s = *state_;
+  const std::size_t held = s.held.size() + s.lead.size() + (s.decoder ? s.decoder->Held() : 0);
+  return inputBytes > std::numeric_limits<std::size_t>::max() - held
+             ? std::numeric_limits<std::size_t>::max()
+             : held + inputBytes;
+}
+
+bool IncrementalOpener::HasHeader() const {
+  return state_->info.has_value();
+}
+
+const HeaderInfo& IncrementalOpener::Header() const {
+  if (!state_->info) throw std::logic_error("the header has not been read yet");
+  return *state_->info;
+}
+
+std::size_t IncrementalOpener::Update(std::span<const std::uint8_t> sealed,
+                                      std::span<std::uint8_t> out) {
+  State& s = *state_;
+  s.Usable();
+  if (out.size() < MostOutput(sealed.size()))
+    throw std::invalid_argument("the output has less room than MostOutput asks for");
+  s.over = true;  // until this call returns normally
+  std::size_t written = 0;
+  if (!s.decided) {
+    s.lead.insert(s.lead.end(), sealed.begin(), sealed.end());
+    if (s.lead.size() >= format::kMagicBytes) {
+      s.Decide();
+      written = s.Push(s.lead, out);
+      s.lead.clear();
+    }
+  } else {
+    written = s.Push(sealed, out);
+  }
+  s.over = false;
+  return written;
+}
+
+void IncrementalOpener::State::Decide() {
+  decided = true;
+  if (!lead.empty() && !BeginsBinary(lead)) decoder = std::make_unique<ArmourDecoder>(name);
+}
+
+std::size_t IncrementalOpener::State::Push(std::span<const std::uint8_t> input,
+                                           std::span<std::uint8_t> out) {
+  if (!decoder) return PushBinary(input, out);
+  decoded.clear();
+  decoder->Update(input, decoded);
+  return PushBinary({reinterpret_cast<const std::uint8_t*>(decoded.data()), decoded.size()}, out);
+}
+
+std::size_t IncrementalOpener::State::PushBinary(std::span<const std::uint8_t> sealed,
+                                                 std::span<std::uint8_t> out) {
+  State& s = *this;
+  std::size_t written = 0;
+  std::vector<std::uint8_t> afterHeader;
+  if (!s.body) {
+    s.held.insert(s.held.end(), sealed.begin(), sealed.end());
+    // Parsed again only once the input has grown by half, so that a header
+    // pushed byte by byte costs little.
+    if (s.held.size() < s.lastTried + s.lastTried / 2 + 1 || !s.ReadHeader(false)) return 0;
+    afterHeader.swap(s.held);
+    sealed = afterHeader;
+  }
+  Body& opened = *s.body;
+  const std::size_t stored = opened.StoredChunk();
+  while (!sealed.empty()) {
+    if (s.held.size() == stored) {  // more follows, so it was not the last
+      written += opened.Open(s.held.data(), 1, stored, false, out.data() + written);
+      s.held.clear();
+    }
+    if (s.held.empty()) {
+      // Chunks wholly in the input with more input after them, side by side.
+      while (sealed.size() > stored) {
+        const std::size_t count = std::min((sealed.size() - 1) / stored, kLanes);
+        written += opened.Open(sealed.data(), count, stored, false, out.data() + written);
+        sealed = sealed.subspan(count * stored);
+      }
+    }
+    const std::size_t n = std::min(sealed.size(), stored - s.held.size());
+    s.held.insert(s.held.end(), sealed.begin(), sealed.begin() + static_cast<std::ptrdiff_t>(n));
+    sealed = sealed.subspan(n);
+  }
+  return written;
+}
+
+std::size_t IncrementalOpener::Finish(std::span<std::uint8_t> out) {
+  State& s = *state_;
+  s.Usable();
+  if (out.size() < MostOutput(0))
+    throw std::invalid_argument("the output has less room than MostOutput asks for");
+  s.over = true;
+  std::size_t written = 0;
+  if (!s.decided) {
+    s.Decide();
+    written = s.Push(s.lead, out);
+    s.lead.clear();
+  }
+  if (s.decoder) {
+    s.decoded.clear();
+    s.decoder->Finish(s.decoded);
+    written +=
+        s.PushBinary({reinterpret_cast<const std::uint8_t*>(s.decoded.data()), s.decoded.size()},
+                     out.subspan(written));
+  }
+  if (!s.body) s.ReadHeader(true);
+  // Any byte after the header leaves a chunk held back, so none held means none given.
+  if (s.held.empty())
+    throw TruncatedError(s.name + " is truncated: it has a header but no sealed data");
+  return written + s.body->Open(s.held.data(), 1, s.held.size(), true, out.data() + written);
+}
+
+}  // namespace quorin::seal

@@ -1,0 +1,208 @@
+// Sealing pushed plaintext in format version 2. A full chunk is never the
+// last one (the last holds the 0 to C-1 bytes after the last full chunk,
+// and the padding), so every full chunk is sealed as soon as it is
+// complete; only a partial chunk waits for more.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "chunks/ChunkAuthenticator.h"
+#include "chunks/ChunkCipher.h"
+#include "drivers/SealCore.h"
+#include "keys/PayloadKeys.h"
+#include "quorin/platform/Random.h"
+#include "quorin/seal/Armour.h"
+#include "quorin/seal/Incremental.h"
+
+namespace quorin::seal {
+namespace {
+
+constexpr std::size_t kBlock = ChunkCipher::kBlock;
+constexpr std::size_t kTag = kChunkTagBytes;
+constexpr std::size_t kLanes = ChunkCipher::kLanes;
+constexpr std::size_t kChunk = format::kChunkBytes;
+constexpr std::size_t kStored = kChunk + kTag;
+
+// The header, with a fresh file key wrapped for every secret and recipient.
+struct Sealing {
+  explicit Sealing(Secrets secrets, const SealOptions& o) : fileKey(kFileKeyBytes) {
+    detail::CheckRecipients(secrets, o);
+    if (o.formatVersion != 2)
+      throw std::invalid_argument("pushed input is sealed in format version 2 only");
+    platform::RandomBytes(fileKey.data(), fileKey.size());
+    header = {o.mode, o.keyBits, kChunk, {}, {}};
+    platform::RandomBytes(header.nonce.data(), header.nonce.size());
+    for (const Secret* s : secrets)
+      header.stanzas.push_back(WrapForSecret(*s, o.costs, fileKey, platform::RandomBytes));
+    for (const Recipient& r : o.recipients)
+      header.stanzas.push_back(WrapForRecipient(r, fileKey, platform::RandomBytes));
+  }
+  SecureBuffer fileKey;
+  format2::Header header;
+};
+
+}  // namespace
+
+struct IncrementalSealer::State {
+  State(Sealing sealing, bool armoured)
+      : armour(armoured),
+        keys(DerivePayloadKeys(sealing.fileKey, sealing.header.nonce, sealing.header.keyBits)),
+        head(format2::Encode(sealing.header)),
+        headerMac(Mac({keys.headerMac.data(), keys.headerMac.size()}).Of({head})),
+        cipher(sealing.header.mode, keys.encryption),
+        tag(keys.tag, headerMac),
+        partial(kChunk) {
+    head.insert(head.end(), headerMac.begin(), headerMac.end());
+  }
+
+  // Seals `count` chunks of `blocks` blocks each (the last may be shorter)
+  // from `in` to `out`, side by side.
+  void Seal(const std::uint8_t* in, std::size_t count, std::size_t lastBlocks, bool final,
+            std::uint8_t* out) {
+    ChunkCipher::Piece pieces[kLanes];
+    for (std::size_t c = 0; c < count; ++c) {
+      const std::size_t blocks = c + 1 == count ? lastBlocks : kChunk / kBlock;
+      pieces[c] = {in + c * kChunk, out + c * kStored, blocks, {}};
+      ChunkIV(keys.iv, index + c, pieces[c].iv.data());
+    }
+    cipher.Encrypt({pieces, count});
+    for (std::size_t c = 0; c < count; ++c) {
+      const std::size_t length = pieces[c].blocks * kBlock;
+      const Poly1305Value t = tag.Of(index + c, final && c + 1 == count, pieces[c].out, length);
+      std::memcpy(pieces[c].out + length, t.data(), kTag);
+    }
+    index += count;
+  }
+
+  std::size_t Header(std::uint8_t* out) {
+    if (headerSent) return 0;
+    headerSent = true;
+    std::memcpy(out, head.data(), head.size());
+    return head.size();
+  }
+
+  void Usable() const {
+    if (finished) throw std::logic_error("the sealer was finished");
+  }
+
+  std::size_t MostBinary(std::size_t inputBytes) const;
+  std::size_t Update(std::span<const std::uint8_t> plain, std::span<std::uint8_t> out);
+  std::size_t Finish(std::span<std::uint8_t> out);
+  // The text of these sealed bytes, into out.
+  std::size_t Armoured(std::span<const std::uint8_t> bytes, std::span<std::uint8_t> out,
+                       bool final);
+
+  bool armour;
+  ArmourEncoder encoder;
+  std::vector<std::uint8_t> binary;  // with armour: the sealed bytes of a call
+  std::string text;
+  PayloadKeys keys;
+  std::vector<std::uint8_t> head;  // the header and its MAC
+  MacValue headerMac;
+  ChunkCipher cipher;
+  ChunkAuthenticator tag;
+  SecureBuffer partial;  // plaintext of the chunk being filled
+  std::size_t held = 0;
+  std::uint64_t index = 0;
+  bool headerSent = false, finished = false;
+};
+
+IncrementalSealer::IncrementalSealer(Secrets secrets, const SealOptions& options)
+    : state_(std::make_unique<State>(Sealing(secrets, options), options.armour)) {}
+
+IncrementalSealer::~IncrementalSealer() = default;
+
+namespace {
+
+constexpr std::size_t kMost = std::numeric_limits<std::size_t>::max();
+
+}  // namespace
+
+std::size_t IncrementalSealer::State::MostBinary(std::size_t inputBytes) const {
+  // A length no buffer could hold answers SIZE_MAX, which no caller has room for.
+  const std::size_t header = headerSent ? 0 : head.size();
+  if (inputBytes > kMost - kChunk - held) return kMost;
+  const std::size_t chunks = (held + inputBytes) / kChunk + 1;
+  if (chunks > (kMost - header) / kStored) return kMost;
+  return header + chunks * kStored;
+}
+
+std::size_t IncrementalSealer::MostOutput(std::size_t inputBytes) const {
+  const std::size_t binary = state_->MostBinary(inputBytes);
+  if (!state_->armour) return binary;
+  return binary > kMost / 2 ? kMost : ArmourEncoder::MostText(binary);
+}
+
+std::size_t IncrementalSealer::Update(std::span<const std::uint8_t> plain,
+                                      std::span<std::uint8_t> out) {
+  State& s = *state_;
+  s.Usable();
+  if (out.size() < MostOutput(plain.size()))
+    throw std::invalid_argument("the output has less room than MostOutput asks for");
+  if (!s.armour) return s.Update(plain, out);
+  s.binary.resize(s.MostBinary(plain.size()));
+  const std::size_t n = s.Update(plain, s.binary);
+  return s.Armoured(std::span(s.binary).first(n), out, false);
+}
+
+std::size_t IncrementalSealer::Finish(std::span<std::uint8_t> out) {
+  State& s = *state_;
+  s.Usable();
+  if (out.size() < MostOutput(0))
+    throw std::invalid_argument("the output has less room than MostOutput asks for");
+  if (!s.armour) return s.Finish(out);
+  s.binary.resize(s.MostBinary(0));
+  const std::size_t n = s.Finish(s.binary);
+  return s.Armoured(std::span(s.binary).first(n), out, true);
+}
+
+std::size_t IncrementalSealer::State::Armoured(std::span<const std::uint8_t> bytes,
+                                               std::span<std::uint8_t> out, bool final) {
+  text.clear();
+  encoder.Update(bytes, text);
+  if (final) encoder.Finish(text);
+  std::memcpy(out.data(), text.data(), text.size());
+  return text.size();
+}
+
+std::size_t IncrementalSealer::State::Update(std::span<const std::uint8_t> plain,
+                                             std::span<std::uint8_t> out) {
+  State& s = *this;
+  std::size_t written = s.Header(out.data());
+  if (s.held > 0) {
+    const std::size_t n = std::min(plain.size(), kChunk - s.held);
+    std::memcpy(s.partial.data() + s.held, plain.data(), n);
+    s.held += n;
+    plain = plain.subspan(n);
+    if (s.held < kChunk) return written;
+    s.Seal(s.partial.data(), 1, kChunk / kBlock, false, out.data() + written);
+    written += kStored;
+    s.held = 0;
+  }
+  // Full chunks straight from the caller's buffer, as many side by side as
+  // the cipher takes.
+  while (plain.size() >= kChunk) {
+    const std::size_t count = std::min(plain.size() / kChunk, kLanes);
+    s.Seal(plain.data(), count, kChunk / kBlock, false, out.data() + written);
+    written += count * kStored;
+    plain = plain.subspan(count * kChunk);
+  }
+  std::memcpy(s.partial.data(), plain.data(), plain.size());
+  s.held = plain.size();
+  return written;
+}
+
+std::size_t IncrementalSealer::State::Finish(std::span<std::uint8_t> out) {
+  State& s = *this;
+  std::size_t written = s.Header(out.data());
+  const std::size_t pad = kBlock - s.held % kBlock;
+  std::memset(s.partial.data() + s.held, static_cast<int>(pad), pad);
+  s.Seal(s.partial.data(), 1, (s.held + pad) / kBlock, true, out.data() + written);
+  written += s.held + pad + kTag;
+  s.finished = true;
+  return written;
+}
+
+}  // namespace quorin::seal
