@@ -105,10 +105,16 @@ class VectorSink final : public ByteSink {
   std::vector<std::uint8_t>& out_;
 };
 
-std::vector<const Secret*> PointersOf(std::span<const Secret> secrets) {
+// The secrets as the stream forms take them: pointers to the caller's objects.
+template <class Objects>
+std::vector<const Secret*> PointersTo(const Objects& secrets) {
   std::vector<const Secret*> pointers;
   for (const Secret& s : secrets) pointers.push_back(&s);
   return pointers;
+}
+
+std::vector<const Secret*> PointersOf(std::span<const Secret> secrets) {
+  return PointersTo(secrets);
 }
 
 std::vector<std::uint8_t> Sealed(std::span<const std::uint8_t> plain, Secrets secrets,
@@ -145,9 +151,7 @@ std::vector<std::uint8_t> Opened(std::span<const std::uint8_t> sealed, Secrets s
 
 namespace detail {
 std::vector<const Secret*> Pointers(SecretList secrets) {
-  std::vector<const Secret*> pointers;
-  for (const Secret& s : secrets) pointers.push_back(&s);
-  return pointers;
+  return PointersTo(secrets);
 }
 }  // namespace detail
 
