@@ -120,7 +120,10 @@ std::vector<const Secret*> PointersOf(std::span<const Secret> secrets) {
 std::vector<std::uint8_t> Sealed(std::span<const std::uint8_t> plain, Secrets secrets,
                                  const SealOptions& options) {
   std::vector<std::uint8_t> out;
-  out.reserve(SealedBytes(plain.size(), secrets, options));
+  const std::uint64_t size = SealedBytes(plain.size(), secrets, options);
+  if (size > std::numeric_limits<std::size_t>::max())
+    throw std::length_error("the sealed bytes would not fit in this process's memory");
+  out.reserve(static_cast<std::size_t>(size));
   SpanSource source(plain);
   VectorSink sink(out);
   SourceStream in(source);
