@@ -44,6 +44,7 @@ void quorin_pg_secret_wipe(QuorinSecret* s);
 typedef struct QuorinSecretFile {
   char* path;
   QuorinSecret secret;
+  uint64 reads; /* how many times a file was read: what is made from it is stale when it grows */
 } QuorinSecretFile;
 
 /* The bytes of the file at path (absolute; a regular file of 1 to max_len

@@ -23,8 +23,9 @@ typedef enum SecretSource { RECIPIENTS, IDENTITY, KEY_FILE, IDENTITY_FILE } Secr
 typedef struct SealedSite {
   quorin_secrets* secrets;
   bool ready;
-  QuorinSecret made_from; /* the argument (or file) the set was made from */
+  QuorinSecret made_from; /* the argument the set was made from */
   QuorinSecretFile file;
+  uint64 made_from_read; /* or the read of the file it was made from */
   MemoryContext context;
 } SealedSite;
 
@@ -69,14 +70,16 @@ static void add_recipients(const char* function, quorin_secrets* secrets, ArrayT
 static const quorin_secrets* secrets_of(FunctionCallInfo fcinfo, const char* function,
                                         SecretSource source) {
   SealedSite* site = site_of(fcinfo);
+  const bool from_file = source == KEY_FILE || source == IDENTITY_FILE;
   const uint8* bytes;
   size_t len;
 
-  if (source == KEY_FILE || source == IDENTITY_FILE) {
+  if (from_file) {
     const QuorinSecret* file =
         quorin_pg_secret_file(&site->file, site->context, function, PG_GETARG_TEXT_PP(1),
                               source == KEY_FILE ? QUORIN_KEY_FILE_MAX : IDENTITY_FILE_MAX);
 
+    if (site->ready && site->made_from_read == site->file.reads) return site->secrets;
     bytes = file->bytes;
     len = file->len;
   } else {
@@ -84,9 +87,9 @@ static const quorin_secrets* secrets_of(FunctionCallInfo fcinfo, const char* fun
 
     bytes = (const uint8*)VARDATA_ANY(argument);
     len = VARSIZE_ANY_EXHDR(argument);
+    if (site->ready && site->made_from.len == len && memcmp(site->made_from.bytes, bytes, len) == 0)
+      return site->secrets;
   }
-  if (site->ready && site->made_from.len == len && memcmp(site->made_from.bytes, bytes, len) == 0)
-    return site->secrets;
 
   site->ready = false;
   quorin_secrets_free(site->secrets);
@@ -109,7 +112,10 @@ static const quorin_secrets* secrets_of(FunctionCallInfo fcinfo, const char* fun
                       quorin_secrets_add_identities(site->secrets, (const char*)bytes, len));
       break;
   }
-  quorin_pg_secret_set(&site->made_from, site->context, bytes, len);
+  if (from_file)
+    site->made_from_read = site->file.reads;
+  else
+    quorin_pg_secret_set(&site->made_from, site->context, bytes, len);
   site->ready = true;
   return site->secrets;
 }

@@ -87,5 +87,6 @@ const QuorinSecret* quorin_pg_secret_file(QuorinSecretFile* cache, MemoryContext
   pfree(buffer);
   if (cache->path != NULL) pfree(cache->path);
   cache->path = MemoryContextStrdup(context, path);
+  cache->reads++;
   return &cache->secret;
 }

@@ -8,9 +8,7 @@ Usage: run_tests.py EXTENSION_DIR LIBRARY_DIR [ROWS]
 (the Python package is found through PYTHONPATH and QUORIN_C_LIBRARY), or
 run_tests.py --installed: the installed package in Debian's own server."""
 
-import os
 import random
-import shutil
 import subprocess
 import sys
 from pathlib import Path

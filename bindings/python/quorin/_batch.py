@@ -15,7 +15,7 @@ from typing import Any, Iterator, List, Optional, Sequence, Tuple, Union
 from ._component import Quorin
 from ._native import lib as _lib
 from ._support import BytesLike
-from .errors import QuorinError, check as _check, error_for as _error_for
+from .errors import QuorinError, check as _check
 
 Value = Optional[Union[str, BytesLike]]
 
@@ -145,7 +145,8 @@ class _Part:
         with memoryview(self.out) as view:
             raw = view[:self.size.value].tobytes()
         if not self.encrypt:
-            self.out[:] = bytes(len(self.out))
+            n = len(self.out)
+            ctypes.memset((ctypes.c_uint8 * n).from_buffer(self.out), 0, n)
         blob: Union[bytes, str] = raw.decode("ascii") if self.encrypt and self.armour else raw
         ends = self.out_offsets.tolist()
         results: List[Any] = [blob[a:b] for a, b in zip(ends, ends[1:])]

@@ -144,7 +144,7 @@ std::vector<std::uint8_t> Opened(std::span<const std::uint8_t> sealed, Secrets s
     SinkStream to(sink);
     OpenStream(in, to, secrets, options);
   } catch (...) {
-    platform::WipeSecret(out.data(), out.capacity());
+    platform::WipeSecret(out.data(), out.size());
     throw;
   }
   return out;
