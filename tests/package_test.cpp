@@ -177,8 +177,12 @@ TEST(Loader, IsSafeFromFourThreads) {
       } else {
         auto package = LoadPackage(QUORIN_TAMBERCIN_PATH);
         EXPECT_STREQ(package->Info().Version, "1.10");
-        for (const auto& page : PalettePages())
-          for (const auto* c : page.Classes) EXPECT_EQ(c->ClassName, "TQuorin");
+        // The class records belong to the package that registered them and go
+        // when another thread unloads it, so only the copied names are read here.
+        for (const auto& page : PalettePages()) {
+          EXPECT_EQ(page.Name, "Vantrel");
+          EXPECT_EQ(page.Classes.size(), 1U);
+        }
         if (FindComponentClass("TQuorin") != nullptr) ++lookups;
       }
     }

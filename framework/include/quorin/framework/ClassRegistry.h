@@ -58,7 +58,8 @@ FRAMEWORK_API void RegisterComponents(const std::string& Page,
 // package that holds its descriptor is unloaded. Empty pages disappear.
 FRAMEWORK_API void UnregisterComponentClass(const TComponentClass* Class);
 
-// The pages in the order they were first used.
+// The pages in the order they were first used. A class pointer stays valid
+// only while the package that registered it stays loaded.
 FRAMEWORK_API std::vector<TPalettePage> PalettePages();
 FRAMEWORK_API const TComponentClass* FindComponentClass(std::string_view ClassName);
 // The registered class of an instance, or nullptr.
