@@ -246,19 +246,6 @@ int quorin_keygen(const char* path) {
   });
 }
 
-void quorin_seal_options_default(quorin_seal_options* options) {
-  if (options == nullptr) return;
-  const seal::SealOptions d;
-  *options = {QUORIN_CBC, QUORIN_KEY_256, d.costs.passes, d.costs.memoryBytes, d.formatVersion, 0,
-              0};
-}
-
-void quorin_open_options_default(quorin_open_options* options) {
-  if (options == nullptr) return;
-  const seal::OpenOptions d;
-  *options = {d.maxPasses, d.maxMemoryBytes, 0};
-}
-
 int quorin_seal_file(const quorin_secrets* s, const quorin_seal_options* options,
                      const char* in_path, const char* out_path) {
   if (s == nullptr || in_path == nullptr || out_path == nullptr)

@@ -647,6 +647,99 @@ static void test_limits_and_stops(void) {
   quorin_secrets_free(s);
 }
 
+/* Options by name: each name sets what the struct's field holds, refuses
+ * what it cannot hold and names the options it belongs to; options made
+ * by name seal, and the header reads by name as the struct says. */
+static void test_options_by_name(void) {
+  static const struct {
+    int sealing;
+    quorin_option name;
+    uint64_t value;
+    int status;
+  } cases[] = {
+      {1, QUORIN_OPTION_MODE, QUORIN_OFB, QUORIN_OK},
+      {1, QUORIN_OPTION_MODE, 4, QUORIN_INVALID_ARGUMENT},
+      {1, QUORIN_OPTION_KEY_SIZE, 192, QUORIN_OK},
+      {1, QUORIN_OPTION_KEY_SIZE, 100, QUORIN_INVALID_ARGUMENT},
+      {1, QUORIN_OPTION_KEY_SIZE, (uint64_t)1 << 32 | 128, QUORIN_INVALID_ARGUMENT},
+      {1, QUORIN_OPTION_PASSES, UINT32_MAX, QUORIN_OK},
+      {1, QUORIN_OPTION_PASSES, (uint64_t)UINT32_MAX + 2, QUORIN_INVALID_ARGUMENT},
+      {1, QUORIN_OPTION_MEMORY_BYTES, UINT64_MAX, QUORIN_OK},
+      {1, QUORIN_OPTION_FORMAT_VERSION, 1, QUORIN_OK},
+      {1, QUORIN_OPTION_ARMOUR, 1, QUORIN_OK},
+      {1, QUORIN_OPTION_ARMOUR, 2, QUORIN_INVALID_ARGUMENT},
+      {1, QUORIN_OPTION_REPLACE_OUTPUT, 1, QUORIN_OK},
+      {1, QUORIN_OPTION_MAX_PASSES, 1, QUORIN_INVALID_ARGUMENT},
+      {1, (quorin_option)99, 1, QUORIN_INVALID_ARGUMENT},
+      {0, QUORIN_OPTION_MAX_PASSES, 7, QUORIN_OK},
+      {0, QUORIN_OPTION_MAX_PASSES, (uint64_t)1 << 32, QUORIN_INVALID_ARGUMENT},
+      {0, QUORIN_OPTION_MAX_MEMORY_BYTES, 12345, QUORIN_OK},
+      {0, QUORIN_OPTION_REPLACE_OUTPUT, 0, QUORIN_OK},
+      {0, QUORIN_OPTION_ARMOUR, 1, QUORIN_INVALID_ARGUMENT},
+  };
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    uint64_t got = 0;
+    quorin_seal_options* so = quorin_seal_options_new();
+    quorin_open_options* oo = quorin_open_options_new();
+    const int set = cases[i].sealing ? quorin_seal_options_set(so, cases[i].name, cases[i].value)
+                                     : quorin_open_options_set(oo, cases[i].name, cases[i].value);
+    if (set != cases[i].status) fprintf(stderr, "options case %zu\n", i);
+    CHECK(set == cases[i].status);
+    if (set == QUORIN_OK) {
+      CHECK((cases[i].sealing ? quorin_seal_options_get(so, cases[i].name, &got)
+                              : quorin_open_options_get(oo, cases[i].name, &got)) == QUORIN_OK);
+      CHECK(got == cases[i].value);
+    } else {
+      /* a refusal says why and leaves the options at their defaults */
+      quorin_seal_options sd;
+      quorin_open_options od;
+      quorin_seal_options_default(&sd);
+      quorin_open_options_default(&od);
+      CHECK(quorin_last_error()[0] != '\0');
+      CHECK(so->mode == sd.mode && so->key_size == sd.key_size && so->passes == sd.passes &&
+            so->memory_bytes == sd.memory_bytes && so->format_version == sd.format_version &&
+            so->armour == sd.armour && so->replace_output == sd.replace_output);
+      CHECK(oo->max_passes == od.max_passes && oo->max_memory_bytes == od.max_memory_bytes &&
+            oo->replace_output == od.replace_output);
+    }
+    quorin_options_free(so);
+    quorin_options_free(oo);
+  }
+
+  /* The defaults by name are the struct's, and options made by name seal. */
+  quorin_seal_options d, *so = quorin_seal_options_new();
+  quorin_seal_options_default(&d);
+  uint64_t v = 0;
+  CHECK(quorin_seal_options_get(so, QUORIN_OPTION_PASSES, &v) == QUORIN_OK && v == d.passes);
+  CHECK(quorin_seal_options_get(so, QUORIN_OPTION_KEY_SIZE, &v) == QUORIN_OK && v == 256);
+  CHECK(quorin_seal_options_set(so, QUORIN_OPTION_MODE, QUORIN_CFB) == QUORIN_OK);
+  CHECK(quorin_seal_options_set(so, QUORIN_OPTION_KEY_SIZE, 128) == QUORIN_OK);
+  CHECK(quorin_seal_options_set(so, QUORIN_OPTION_PASSES, 1) == QUORIN_OK);
+  CHECK(quorin_seal_options_set(so, QUORIN_OPTION_MEMORY_BYTES, 8192) == QUORIN_OK);
+  quorin_secrets* s = secrets_of(PASSPHRASE, 1);
+  size_t sealed_size = 0;
+  uint8_t* sealed = seal_buffer(s, so, (const uint8_t*)"abc", 3, &sealed_size);
+  quorin_sealed_info* info = quorin_sealed_info_new();
+  CHECK(quorin_sealed_info_buffer(sealed, sealed_size, NULL, info) == QUORIN_OK);
+  static const struct {
+    quorin_info_field name;
+    uint64_t value;
+  } fields[] = {{QUORIN_INFO_VERSION, 2},         {QUORIN_INFO_MODE, QUORIN_CFB},
+                {QUORIN_INFO_KEY_SIZE, 128},      {QUORIN_INFO_KINDS, QUORIN_SECRET_PASSPHRASE},
+                {QUORIN_INFO_RECIPIENTS, 1},      {QUORIN_INFO_PASSES, 1},
+                {QUORIN_INFO_MEMORY_BYTES, 8192}, {QUORIN_INFO_CHUNK_BYTES, CHUNK}};
+  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i)
+    CHECK(quorin_sealed_info_get(info, fields[i].name, &v) == QUORIN_OK && v == fields[i].value);
+  CHECK(quorin_sealed_info_get(info, (quorin_info_field)0, &v) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_seal_options_set(NULL, QUORIN_OPTION_MODE, 1) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_sealed_info_get(info, QUORIN_INFO_MODE, NULL) == QUORIN_INVALID_ARGUMENT);
+  quorin_options_free(NULL);
+  quorin_options_free(info);
+  quorin_options_free(so);
+  quorin_secrets_free(s);
+  free(sealed);
+}
+
 int main(void) {
   test_identities();
   test_secret_refusals();
@@ -655,5 +748,6 @@ int main(void) {
   test_failures();
   test_files();
   test_limits_and_stops();
+  test_options_by_name();
   return check_summary();
 }

@@ -5,14 +5,10 @@
 // them. The loader attaches the module once, before anything here is called.
 
 let M;
-// Where each field of the C option and information structs is, as the
-// module's header compiled them (wasm/module.c): offsets are never assumed.
-let LAYOUT;
 
 /** Attaches the instantiated WebAssembly module; called once by the loader. */
 export function attach(module) {
   M = module;
-  LAYOUT = JSON.parse(M.UTF8ToString(M._quorin_js_layout()));
 }
 
 const MODES = ["ecb", "cbc", "cfb", "ofb"];
@@ -114,6 +110,24 @@ class Heap {
     if (this.ptr) {
       M.HEAPU8.fill(0, this.ptr, this.ptr + this.size);
       M._free(this.ptr);
+      this.ptr = 0;
+    }
+  }
+}
+
+// The C library's option structs and header descriptions, made, filled and
+// read by name through its accessors: nothing here knows their layout.
+const OPTION = { mode: 1, keySize: 2, passes: 3, memoryBytes: 4, armour: 6, maxPasses: 8, maxMemoryBytes: 9 };
+const INFO = { version: 1, mode: 2, keySize: 3, kinds: 4, recipients: 5, passes: 6, memoryBytes: 7, chunkBytes: 8 };
+
+class Named {
+  constructor(ptr) {
+    if (!ptr) throw new QuorinError(-23, "out of memory");
+    this.ptr = ptr;
+  }
+  free() {
+    if (this.ptr) {
+      M._quorin_options_free(this.ptr);
       this.ptr = 0;
     }
   }
@@ -398,21 +412,25 @@ function secretsOf(options, sealing) {
   return set;
 }
 
-// quorin_seal_options, filled where the header puts each field.
+// quorin_seal_options, set by name.
 function sealOptions({ mode = "cbc", keySize = 256, cost = "moderate", armour = false }) {
-  const at = LAYOUT.seal;
-  const o = new Heap(at.size);
-  M._quorin_seal_options_default(o.ptr);
   if (!(mode in SEAL_MODES)) throw new RangeError(`mode must be cbc, cfb or ofb, not ${mode}`);
   if (typeof armour !== "boolean") throw new TypeError(`armour must be true or false, not ${kindOf(armour)}`);
+  const bits = KEY_SIZES[choice(keySize, KEY_SIZES, "keySize")];
   const [passes, memory] = costsOf(cost);
-  const view = new DataView(M.HEAPU8.buffer, o.ptr, at.size);
-  view.setInt32(at.mode, SEAL_MODES[mode], true);
-  view.setInt32(at.key_size, KEY_SIZES[choice(keySize, KEY_SIZES, "keySize")], true);
-  view.setInt32(at.armour, armour ? 1 : 0, true);
-  view.setUint32(at.passes, passes, true);
-  view.setBigUint64(at.memory_bytes, BigInt(memory), true);
-  return o;
+  const o = new Named(M._quorin_seal_options_new());
+  try {
+    const set = (name, value) => check(M._quorin_seal_options_set(o.ptr, name, BigInt(value)));
+    set(OPTION.mode, SEAL_MODES[mode]);
+    set(OPTION.keySize, bits);
+    set(OPTION.armour, armour ? 1 : 0);
+    set(OPTION.passes, passes);
+    set(OPTION.memoryBytes, memory);
+    return o;
+  } catch (e) {
+    o.free();
+    throw e;
+  }
 }
 
 // A number that is an integer within [least, most], or a RangeError (a
@@ -439,16 +457,21 @@ function costsOf(cost) {
 }
 
 function openOptions({ costLimit }) {
-  const at = LAYOUT.open;
-  const o = new Heap(at.size);
-  M._quorin_open_options_default(o.ptr);
+  let limits;
   if (costLimit !== undefined) {
     if (!Array.isArray(costLimit) || costLimit.length !== 2) throw new TypeError("costLimit must be [passes, bytes]");
-    const passes = integer(costLimit[0], 0, 2 ** 32 - 1, "costLimit's passes");
-    const memory = integer(costLimit[1], 0, Number.MAX_SAFE_INTEGER, "costLimit's memory");
-    const view = new DataView(M.HEAPU8.buffer, o.ptr, at.size);
-    view.setUint32(at.max_passes, passes, true);
-    view.setBigUint64(at.max_memory_bytes, BigInt(memory), true);
+    limits = [integer(costLimit[0], 0, 2 ** 32 - 1, "costLimit's passes"),
+      integer(costLimit[1], 0, Number.MAX_SAFE_INTEGER, "costLimit's memory")];
+  }
+  const o = new Named(M._quorin_open_options_new());
+  if (limits) {
+    try {
+      check(M._quorin_open_options_set(o.ptr, OPTION.maxPasses, BigInt(limits[0])));
+      check(M._quorin_open_options_set(o.ptr, OPTION.maxMemoryBytes, BigInt(limits[1])));
+    } catch (e) {
+      o.free();
+      throw e;
+    }
   }
   return o;
 }
@@ -609,20 +632,22 @@ export function sealedSize(length, options) {
 /** What a sealed file's header says, without a secret. */
 export function sealedHeader(data) {
   const raw = textOrBytes(data, "data");
-  const at = LAYOUT.info;
-  return withHeap([Heap.of(raw), new Heap(at.size)], (src, info) => {
+  return withHeap([Heap.of(raw), new Named(M._quorin_sealed_info_new()), new Heap(8)], (src, info, value) => {
     check(M._quorin_sealed_info_buffer(src.ptr, raw.length, 0, info.ptr));
-    const v = new DataView(M.HEAPU8.buffer, info.ptr, at.size);
-    const kinds = v.getUint32(at.kinds, true);
+    const field = (name) => {
+      check(M._quorin_sealed_info_get(info.ptr, name, value.ptr));
+      return Number(new DataView(M.HEAPU8.buffer, value.ptr, 8).getBigUint64(0, true));
+    };
+    const kinds = field(INFO.kinds);
     return {
-      version: v.getInt32(at.version, true),
-      mode: MODES[v.getInt32(at.mode, true)],
-      keySize: v.getInt32(at.key_size, true),
+      version: field(INFO.version),
+      mode: MODES[field(INFO.mode)],
+      keySize: field(INFO.keySize),
       kinds: KINDS.filter((_, i) => kinds & (1 << i)),
-      recipients: v.getUint32(at.recipients, true),
-      passes: v.getUint32(at.passes, true),
-      memoryBytes: Number(v.getBigUint64(at.memory_bytes, true)),
-      chunkBytes: v.getUint32(at.chunk_bytes, true),
+      recipients: field(INFO.recipients),
+      passes: field(INFO.passes),
+      memoryBytes: field(INFO.memoryBytes),
+      chunkBytes: field(INFO.chunkBytes),
     };
   });
 }

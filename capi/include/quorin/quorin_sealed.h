@@ -20,8 +20,10 @@
  * error, the size query for caller buffers), and:
  * - Options are plain structs: fill one with quorin_seal_options_default
  *   (or quorin_open_options_default) and change what you need; NULL means
- *   the defaults. The structs belong to this soname: a field added later
- *   comes with a new soname.
+ *   the defaults. The structs keep their layout for this soname. A program
+ *   that must not depend on it (another language's binding, or one that
+ *   wants options added later) makes them with quorin_seal_options_new and
+ *   sets them by name: later options come as new names, not new fields.
  * - Callbacks: a read function fills up to len bytes and returns how many
  *   (0 at the end, -1 for a failure); a write function takes all len bytes
  *   and returns 0 (anything else is a failure). A failure gives
@@ -120,6 +122,39 @@ typedef struct quorin_open_options {
 QUORIN_C_API void quorin_seal_options_default(quorin_seal_options* options);
 QUORIN_C_API void quorin_open_options_default(quorin_open_options* options);
 
+/* The options by name. quorin_seal_options_new and quorin_open_options_new
+ * give options of the library's own size with the defaults (NULL when
+ * memory is short), freed with quorin_options_free (which takes either;
+ * NULL is ignored). _set refuses (QUORIN_INVALID_ARGUMENT, naming it) a
+ * name the options do not have and a value the option cannot hold:
+ * QUORIN_OPTION_MODE a quorin_mode, QUORIN_OPTION_KEY_SIZE 128, 192 or
+ * 256, the passes up to UINT32_MAX, REPLACE_OUTPUT and ARMOUR 0 or 1.
+ * Whether a cost or a mode suits a sealed file is checked where the options
+ * are used, as for the structs. */
+typedef QUORIN_ENUM(quorin_option_e){
+    QUORIN_OPTION_MODE = 1,            /* sealing */
+    QUORIN_OPTION_KEY_SIZE = 2,        /* sealing, in bits */
+    QUORIN_OPTION_PASSES = 3,          /* sealing */
+    QUORIN_OPTION_MEMORY_BYTES = 4,    /* sealing */
+    QUORIN_OPTION_FORMAT_VERSION = 5,  /* sealing */
+    QUORIN_OPTION_ARMOUR = 6,          /* sealing */
+    QUORIN_OPTION_REPLACE_OUTPUT = 7,  /* both */
+    QUORIN_OPTION_MAX_PASSES = 8,      /* opening */
+    QUORIN_OPTION_MAX_MEMORY_BYTES = 9 /* opening */
+} quorin_option;
+
+QUORIN_C_API quorin_seal_options* quorin_seal_options_new(void);
+QUORIN_C_API quorin_open_options* quorin_open_options_new(void);
+QUORIN_C_API void quorin_options_free(void* options);
+QUORIN_C_API int quorin_seal_options_set(quorin_seal_options* options, quorin_option name,
+                                         uint64_t value);
+QUORIN_C_API int quorin_seal_options_get(const quorin_seal_options* options, quorin_option name,
+                                         uint64_t* value);
+QUORIN_C_API int quorin_open_options_set(quorin_open_options* options, quorin_option name,
+                                         uint64_t value);
+QUORIN_C_API int quorin_open_options_get(const quorin_open_options* options, quorin_option name,
+                                         uint64_t* value);
+
 /* What a sealed file's header says, read without a secret. */
 typedef struct quorin_sealed_info {
   int version; /* 1 or 2 */
@@ -131,6 +166,17 @@ typedef struct quorin_sealed_info {
   uint64_t memory_bytes;
   uint32_t chunk_bytes;
 } quorin_sealed_info;
+
+/* The header's fields by name, for the same programs: quorin_sealed_info_new
+ * gives one (all zero; NULL when memory is short), freed with
+ * quorin_options_free. */
+typedef QUORIN_ENUM(quorin_info_field_e){
+    QUORIN_INFO_VERSION = 1,      QUORIN_INFO_MODE = 2,       QUORIN_INFO_KEY_SIZE = 3,
+    QUORIN_INFO_KINDS = 4,        QUORIN_INFO_RECIPIENTS = 5, QUORIN_INFO_PASSES = 6,
+    QUORIN_INFO_MEMORY_BYTES = 7, QUORIN_INFO_CHUNK_BYTES = 8} quorin_info_field;
+QUORIN_C_API quorin_sealed_info* quorin_sealed_info_new(void);
+QUORIN_C_API int quorin_sealed_info_get(const quorin_sealed_info* info, quorin_info_field name,
+                                        uint64_t* value);
 
 typedef ptrdiff_t (*quorin_read_fn)(void* context, uint8_t* buffer, size_t len);
 typedef int (*quorin_write_fn)(void* context, const uint8_t* data, size_t len);
