@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "OneCore.h"
-#include "SettleDisk.h"
 #include "quorin/Rc6.h"
+#include "quorin/platform/OneCore.h"
+#include "quorin/platform/SettleDisk.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ BENCHMARK(Component_Stream)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark
 // The modes that split a large stream's cipher work over two cores, confined
 // to one core (third argument 1) and free (2), as Component_FileCores.
 void Component_StreamCores(benchmark::State& state) {
-  std::optional<OneCore> confined;
+  std::optional<quorin::platform::OneCore> confined;
   if (state.range(2) == 1) confined.emplace();
   Component_Stream(state);
   state.SetLabel(std::string(kModeNames[state.range(0)]) +
@@ -157,7 +157,7 @@ void FileRun(benchmark::State& state, bool newOutput) {
   // cache must first give back. Then the files' writing out to disk must not
   // run into the timed calls.
   encrypt ? q->EncryptFile(files.plain, files.out) : q->DecryptFile(files.sealed, files.out);
-  SettleDisk();
+  quorin::platform::SettleDisk();
   for (auto _ : state) {
     if (newOutput) {
       state.PauseTiming();
@@ -186,7 +186,7 @@ BENCHMARK(Component_File)
 // (2): ECB both ways, CBC and CFB decryption. A new output each time (see
 // above); with TMPDIR=/dev/shm no disk takes part.
 void Component_FileCores(benchmark::State& state) {
-  std::optional<OneCore> confined;
+  std::optional<quorin::platform::OneCore> confined;
   if (state.range(2) == 1) confined.emplace();
   FileRun(state, true);
   state.SetLabel(std::string(kModeNames[state.range(0)]) +

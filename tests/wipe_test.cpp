@@ -10,7 +10,7 @@
 
 #include "TestSupport.h"
 #include "cipher/Rc6.h"
-#include "cipher/SecureWipe.h"
+#include "quorin/platform/Wipe.h"
 
 using namespace testsupport;
 
@@ -74,7 +74,7 @@ TEST_P(Wiping, NoKeyScheduleChainOrBlockRemains) {
   EXPECT_EQ(Holds(storage, sizeof storage, lastChunkBlock.data(), 16), !c.destroy);
   EXPECT_FALSE(Holds(storage, sizeof storage, key.data(), 16)) << "the key itself";
   if (!c.destroy) q->~TQuorin();
-  cipher::SecureWipeObject(schedule);
+  quorin::platform::WipeObject(schedule);
 }
 
 INSTANTIATE_TEST_SUITE_P(BurnAndDestruction, Wiping,

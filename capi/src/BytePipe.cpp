@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "Status.h"
-#include "cipher/SecureWipe.h"
+#include "quorin/platform/Wipe.h"
 
 namespace quorin_capi {
 
@@ -12,7 +12,7 @@ BytePipe::BytePipe(std::size_t capacity) : ring_(capacity) {}
 
 // Plaintext passes through the ring.
 BytePipe::~BytePipe() {
-  cipher::SecureWipe(ring_.data(), ring_.size());
+  quorin::platform::Wipe(ring_.data(), ring_.size());
 }
 
 // Each side wakes the other only when it waits and can go on, and the

@@ -1,22 +1,19 @@
 // A caller's file descriptor as the stream a writer's or reader's thread
 // writes or reads, which the caller's thread can stop while that thread
 // waits on it (a pipe with no data yet, or no room): freeing a writer or
-// reader never hangs on a descriptor. One implementation per platform.
+// reader never hangs on a descriptor.
 #pragma once
 
-#include <atomic>
 #include <string>
 
 #include "CallerStreams.h"
+#include "quorin/platform/StoppableDescriptor.h"
 
 namespace quorin_capi {
 
 class DescriptorStream final : public ForwardStream {
  public:
   DescriptorStream(int fd, std::string name);
-  ~DescriptorStream() override;
-  DescriptorStream(const DescriptorStream&) = delete;
-  DescriptorStream& operator=(const DescriptorStream&) = delete;
 
   // Fills count bytes, fewer only at the end of the input.
   std::int32_t Read(void* buffer, std::int32_t count) override;
@@ -26,11 +23,8 @@ class DescriptorStream final : public ForwardStream {
   void Stop() noexcept;
 
  private:
-  int fd_;
+  quorin::platform::StoppableDescriptor descriptor_;
   std::string name_;
-  std::atomic<bool> stopped_{false};
-  // Where the system can wait on two at once: a pipe that wakes the wait.
-  [[maybe_unused]] int wake_[2] = {-1, -1};
 };
 
 }  // namespace quorin_capi

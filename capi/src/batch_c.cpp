@@ -11,7 +11,7 @@
 #include "RawStrings.h"
 #include "Sizes.h"
 #include "Status.h"
-#include "cipher/SecureWipe.h"
+#include "Wipe.h"
 #include "quorin/quorin.h"
 
 using namespace quorin_capi;
@@ -31,7 +31,7 @@ struct Batch {
 // Zeroes all a scratch string has held, its spare capacity too.
 void WipeAll(std::string& s) {
   s.resize(s.capacity());
-  cipher::SecureWipe(s.data(), s.size());
+  quorin_capi::Wipe(s.data(), s.size());
 }
 
 std::size_t LengthOf(const Batch& b, std::size_t i) {

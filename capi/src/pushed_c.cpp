@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "SealedCommon.h"
-#include "cipher/SecureWipe.h"
+#include "quorin/platform/Wipe.h"
 #include "quorin/seal/Incremental.h"
 
 using namespace quorin_capi;
@@ -35,7 +35,7 @@ int Pushed(auto& o, const uint8_t* src, size_t len, uint8_t* dst, size_t dst_len
     o.finished = finish;
     return QUORIN_OK;
   });
-  if (status != QUORIN_OK && wipeOnFailure && dst != nullptr) cipher::SecureWipe(dst, dst_len);
+  if (status != QUORIN_OK && wipeOnFailure && dst != nullptr) quorin::platform::Wipe(dst, dst_len);
   return status;
 }
 

@@ -12,7 +12,7 @@
 #include "RawStrings.h"
 #include "Sizes.h"
 #include "Status.h"
-#include "cipher/SecureWipe.h"
+#include "Wipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
 #include "quorin/quorin.h"
@@ -59,7 +59,7 @@ std::string Staged(const std::uint8_t* src, std::size_t length) {
 
 // Zeroes a string that held plaintext before it is freed.
 void Wipe(std::string& s) {
-  cipher::SecureWipe(s.data(), s.size());
+  quorin_capi::Wipe(s.data(), s.size());
 }
 
 // A block through the component; in and out may be the same.

@@ -17,10 +17,10 @@
 #include "DescriptorStream.h"
 #include "SealedCommon.h"
 #include "Status.h"
-#include "cipher/SecureWipe.h"
 #include "quorin/framework/Exceptions.h"
 #include "quorin/framework/FileStream.h"
 #include "quorin/platform/Threads.h"
+#include "quorin/platform/Wipe.h"
 #include "quorin/quorin_sealed.h"
 #include "quorin/seal/Seal.h"
 
@@ -51,7 +51,7 @@ int DeliverText(std::string& text, char* dst, std::size_t* dst_len) {
     std::memcpy(dst, text.c_str(), text.size() + 1);
     *dst_len = text.size();
   }
-  cipher::SecureWipe(text.data(), text.size());
+  quorin::platform::Wipe(text.data(), text.size());
   return status;
 }
 
@@ -329,7 +329,7 @@ int quorin_open_buffer(const quorin_secrets* s, const quorin_open_options* optio
   if (status == QUORIN_OK)
     *dst_len = sink.Written();
   else if (sink.Written() > 0)
-    cipher::SecureWipe(dst, sink.Written());  // nothing of a file that failed is left behind
+    quorin::platform::Wipe(dst, sink.Written());  // nothing of a file that failed is left behind
   return status;
 }
 

@@ -11,7 +11,7 @@
 
 #include "cipher/Endian.h"
 #include "cipher/Rc6.h"
-#include "cipher/SecureWipe.h"
+#include "quorin/platform/Wipe.h"
 
 namespace cipher {
 namespace {
@@ -75,7 +75,7 @@ struct UnrolledSchedule {
     std::uint32_t A = 0, B = 0;
     All(std::make_index_sequence<kPassSteps>{}, L, S, A, B);
     // A and B end as copies of S[43] and L's last word: only L is secret.
-    SecureWipeObject(L);
+    quorin::platform::WipeObject(L);
   }
 };
 
@@ -100,7 +100,7 @@ void ExpandAnyLength(std::span<const std::uint8_t> Key, Rc6RoundKeys& S) noexcep
     if (++i == kRc6RoundKeyWords) i = 0;
     if (++j == c) j = 0;
   }
-  SecureWipeObject(L);
+  quorin::platform::WipeObject(L);
 }
 
 }  // namespace

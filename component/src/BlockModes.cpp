@@ -12,9 +12,9 @@
 #include "TwoCores.h"
 #include "cipher/Rc6.h"
 #include "cipher/Rc6Rounds.h"
-#include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
+#include "quorin/platform/Wipe.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
@@ -126,7 +126,7 @@ void TQuorin::EncryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::
   cipher::Rc6StoreBlock(chain, FIV.data());
   cipher::Rc6StoreBlock(out, FBlock.data());
   if (FCipherMode != TCipherMode::CBC) cipher::Rc6StoreBlock(plain, FSave.data());
-  cipher::SecureWipeObject(plain);
+  quorin::platform::WipeObject(plain);
 }
 
 namespace {
@@ -166,7 +166,7 @@ void TQuorin::DecryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::
         FIV = FSave;
         done += n;
       }
-      cipher::SecureWipeObject(work);
+      quorin::platform::WipeObject(work);
       break;
     }
     case TCipherMode::CFB: {  // P[i] = C[i] xor E(C[i-1])
@@ -189,8 +189,8 @@ void TQuorin::DecryptBlocksMode(const std::uint8_t* In, std::uint8_t* Out, std::
         FIV = FSave;
         done += n;
       }
-      cipher::SecureWipeObject(work);
-      cipher::SecureWipeObject(stream);
+      quorin::platform::WipeObject(work);
+      quorin::platform::WipeObject(stream);
       break;
     }
     case TCipherMode::OFB:  // the same as encryption
@@ -225,7 +225,7 @@ void TQuorin::TransformDetached(bool Encrypt, const TBlock& Chain, const std::ui
       Xor16(Out, In, stream.data());
       for (std::size_t j = 1; j < Blocks; ++j)
         Xor16(Out + BlockSize * j, Out + BlockSize * j, In + BlockSize * j);
-      cipher::SecureWipeObject(stream);
+      quorin::platform::WipeObject(stream);
       break;
     }
   }
@@ -266,7 +266,7 @@ void TQuorin::TransformBlocksSplit(bool Encrypt, const std::uint8_t* In, std::ui
     else
       DecryptBlocksMode(In + at, Out + at, Blocks - head.Blocks);
   });
-  cipher::SecureWipeObject(head.Chain);
+  quorin::platform::WipeObject(head.Chain);
 }
 
 std::int32_t TQuorin::EncryptBlock(const TBlock& In, TBlock& Out) {

@@ -17,10 +17,10 @@
 #include "FileWorker.h"
 #include "Padding.h"
 #include "TwoCores.h"
-#include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
 #include "quorin/framework/SysUtils.h"
 #include "quorin/framework/TypedFile.h"
+#include "quorin/platform/Wipe.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
@@ -115,7 +115,7 @@ class TStage {
   }
   ~TStage() {
     FWorker.Wait(Io);
-    cipher::SecureWipe(FData.get(), FSize);
+    quorin::platform::Wipe(FData.get(), FSize);
   }
   TStage(const TStage&) = delete;
   TStage& operator=(const TStage&) = delete;

@@ -6,8 +6,8 @@
 
 #include "KeyBytes.h"
 #include "cipher/Rc6.h"
-#include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
+#include "quorin/platform/Wipe.h"
 
 namespace Rc6 {
 inline namespace QUORIN_PACKAGE_NAMESPACE {
@@ -39,7 +39,7 @@ TQuorin::TQuorin(framework::TComponent* AOwner) : framework::TComponent(AOwner) 
 
 TQuorin::~TQuorin() {
   Burn();
-  cipher::SecureWipeObject(FBuffer);
+  quorin::platform::WipeObject(FBuffer);
 }
 
 const framework::TComponentClass& TQuorin::ComponentClass() {
@@ -90,7 +90,7 @@ std::int32_t TQuorin::KeyFromStaging(const std::uint8_t* Key, std::size_t Length
     std::array<std::uint8_t, 32> staging{};
     std::memcpy(staging.data(), Key, Length);
     rc6_key_setup(staging, KeyLen);
-    cipher::SecureWipeObject(staging);
+    quorin::platform::WipeObject(staging);
   }
   FInitialised = true;
   return TStatus::Ok;
@@ -114,12 +114,12 @@ void TQuorin::LoadIV(const std::uint8_t* IV, std::size_t Length) {
 }
 
 void TQuorin::Burn() {
-  cipher::SecureWipeObject(FInitialised);
-  cipher::SecureWipeObject(FIVLoaded);
-  cipher::SecureWipeObject(FIV);
-  cipher::SecureWipeObject(FSave);
-  cipher::SecureWipeObject(FS);
-  cipher::SecureWipeObject(FBlock);
+  quorin::platform::WipeObject(FInitialised);
+  quorin::platform::WipeObject(FIVLoaded);
+  quorin::platform::WipeObject(FIV);
+  quorin::platform::WipeObject(FSave);
+  quorin::platform::WipeObject(FS);
+  quorin::platform::WipeObject(FBlock);
   FInitialised = false;
   FIVLoaded = false;
 }

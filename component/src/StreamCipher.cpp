@@ -9,8 +9,8 @@
 #include "Padding.h"
 #include "TwoCores.h"
 #include "cipher/Rc6.h"
-#include "cipher/SecureWipe.h"
 #include "quorin/Rc6.h"
+#include "quorin/platform/Wipe.h"
 
 #if QUORIN_HAS_STREAMS
 
@@ -60,8 +60,8 @@ std::int32_t TQuorin::PumpWholeChunks(framework::TStream& Source, framework::TSt
     std::uint8_t* b;
     std::size_t n;
     ~TWipe() {
-      cipher::SecureWipe(a, n);
-      cipher::SecureWipe(b, n);
+      quorin::platform::Wipe(a, n);
+      quorin::platform::Wipe(b, n);
     }
   } const wipe{in.get(), out.get(), bytes};
   constexpr std::size_t kBlocks = TQuorin::ChunkSize / BlockSize;

@@ -1,26 +1,26 @@
 // File stream: a handle stream that opens its file by name and closes it.
 #include "quorin/framework/FileStream.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 
-#include "SystemIo.h"
 #include "quorin/framework/Exceptions.h"
+#include "quorin/platform/SystemIo.h"
 
 namespace framework {
+
+namespace sysio = quorin::platform::sysio;
 namespace {
 
-int OpenFlags(std::uint16_t Mode) {
+sysio::OpenFlags FlagsOf(std::uint16_t Mode) {
   switch (Mode) {
     case fmCreate:
-      return O_RDWR | O_CREAT | O_TRUNC;
+      return sysio::kReadWrite | sysio::kCreate | sysio::kTruncate;
     case fmOpenWrite:
-      return O_WRONLY;
+      return sysio::kWriteOnly;
     case fmOpenReadWrite:
-      return O_RDWR;
+      return sysio::kReadWrite;
     default:
-      return O_RDONLY;
+      return sysio::kReadOnly;
   }
 }
 
@@ -32,7 +32,7 @@ int OpenOrThrow(const std::string& FileName, std::uint16_t Mode) {
   };
   if (FileName.find('\0') != std::string::npos)
     return fail(EINVAL, "the name contains a zero byte");
-  const int fd = sysio::Open(FileName, OpenFlags(Mode));
+  const int fd = sysio::Open(FileName, FlagsOf(Mode));
   if (fd < 0) return fail(errno, sysio::ErrorText(errno));
   return fd;
 }

@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "SystemIo.h"
 #include "quorin/framework/Exceptions.h"
+#include "quorin/platform/SystemIo.h"
 
 namespace framework {
+
+namespace sysio = quorin::platform::sysio;
 
 THandleStream::THandleStream(int AHandle, std::string Name)
     : FHandle(AHandle), FName(std::move(Name)) {}

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ModuleLoader.h"
 #include "PackageRegistry.h"
+#include "quorin/platform/ModuleLoader.h"
 
 namespace framework {
+
+namespace modules = quorin::platform::modules;
 namespace {
 
 // The package whose register procedures are running, to attribute the classes they register.

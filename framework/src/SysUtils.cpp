@@ -1,12 +1,12 @@
 #include "quorin/framework/SysUtils.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 
-#include "SystemIo.h"
+#include "quorin/platform/SystemIo.h"
 
 namespace framework {
+
+namespace sysio = quorin::platform::sysio;
 
 std::string IntToHex(std::uint64_t Value, int Digits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -24,7 +24,7 @@ int FileCreate(const std::string& FileName, unsigned Rights) {
     errno = EINVAL;
     return -1;
   }
-  return sysio::Open(FileName, O_WRONLY | O_CREAT | O_TRUNC, Rights);
+  return sysio::Open(FileName, sysio::kWriteOnly | sysio::kCreate | sysio::kTruncate, Rights);
 }
 
 std::string IOErrorMessage(int Code, const std::string& Step, const std::string& FileName) {

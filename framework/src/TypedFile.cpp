@@ -1,16 +1,16 @@
 // Typed-file records over the system's file handles, with the pending error kept per thread.
 #include "quorin/framework/TypedFile.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <cstring>
 
-#include "SystemIo.h"
 #include "quorin/framework/Exceptions.h"
 #include "quorin/framework/SysUtils.h"
+#include "quorin/platform/SystemIo.h"
 
 namespace framework {
+
+namespace sysio = quorin::platform::sysio;
 namespace {
 
 struct TPendingIOError {
@@ -25,14 +25,14 @@ void Fail(const TFileRec& F, int Code, const char* Step) {
   pendingError.Message = IOErrorMessage(Code, Step, F.Name);
 }
 
-int FlagsOf(std::uint16_t Mode) {
+sysio::OpenFlags FlagsOf(std::uint16_t Mode) {
   switch (Mode) {
     case fmOpenRead:
-      return O_RDONLY;
+      return sysio::kReadOnly;
     case fmOpenWrite:
-      return O_WRONLY;
+      return sysio::kWriteOnly;
     default:
-      return O_RDWR;
+      return sysio::kReadWrite;
   }
 }
 

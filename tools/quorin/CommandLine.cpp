@@ -15,6 +15,7 @@
 #include "Examples.h"
 #include "KeyMaterial.h"
 #include "Secret.h"
+#include "quorin/platform/Wipe.h"
 
 namespace quorin {
 namespace {
@@ -130,7 +131,7 @@ void AddKeyOptions(CLI::App* cmd, CipherOptions& o, const bool& secretsTakenOut,
 SecretBytes TakeAndWipe(char* value) {
   const std::size_t n = std::strlen(value);
   SecretBytes out(value, value + n);
-  platform::WipeSecret(value, n);
+  platform::Wipe(value, n);
   return out;
 }
 

@@ -17,6 +17,7 @@
 #include "quorin/platform/Files.h"
 #include "quorin/platform/Random.h"
 #include "quorin/platform/SecretMemory.h"
+#include "quorin/platform/Wipe.h"
 #include "quorin/seal/Seal.h"
 
 namespace quorin {
@@ -309,7 +310,7 @@ int KeyGen(const SealCommandOptions& o) {
   std::string text = "# a quorin identity: keep this file secret\n# recipient: " + recipient +
                      "\n" + identity.IdentityString() + "\n";
   SecretBytes bytes(text.begin(), text.end());
-  platform::WipeSecret(text.data(), text.size());
+  platform::Wipe(text.data(), text.size());
   // The identity appears only once its recipient has been printed.
   WriteNewSecretFile(o.output, bytes.data(), bytes.size(), [&] {
     printed.Write(recipient + "\n");

@@ -16,10 +16,6 @@ void FreeSecret(void* data) noexcept {
   sodium_free(data);
 }
 
-void WipeSecret(void* data, std::size_t size) noexcept {
-  if (data != nullptr && size != 0) sodium_memzero(data, size);
-}
-
 void LockSecret(const void* data, std::size_t size) noexcept {
   if (data != nullptr && size != 0) (void)sodium_mlock(const_cast<void*>(data), size);
 }

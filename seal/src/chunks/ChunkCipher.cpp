@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "cipher/Rc6.h"
-#include "cipher/SecureWipe.h"
+#include "quorin/platform/Wipe.h"
 
 namespace quorin::seal {
 namespace {
@@ -60,7 +60,7 @@ void ChunkCipher::Interleaved(std::span<const Piece> pieces) const {
         std::memcpy(pieces[k].out + at, lane, kBlock);
     }
   }
-  cipher::SecureWipe(lanes, sizeof lanes);
+  quorin::platform::Wipe(lanes, sizeof lanes);
 }
 
 void ChunkCipher::Encrypt(std::span<const Piece> pieces) const {

@@ -7,9 +7,9 @@
 #include "chunks/BatchPipeline.h"
 #include "chunks/ChunkAuthenticator.h"
 #include "chunks/ChunkCipher.h"
-#include "cipher/SecureWipe.h"
 #include "drivers/SealCore.h"
 #include "keys/PayloadKeys.h"
+#include "quorin/platform/Wipe.h"
 
 namespace quorin::seal::detail {
 namespace {
@@ -45,7 +45,7 @@ void CheckRecipients(Secrets secrets, const SealOptions& o) {
 }
 
 WipedBuffer::~WipedBuffer() {
-  cipher::SecureWipe(data(), touched_);
+  quorin::platform::Wipe(data(), touched_);
 }
 
 void SealV2With(framework::TStream& source, framework::TStream& dest, Secrets secrets,

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "quorin/platform/SecretMemory.h"
+#include "quorin/platform/Wipe.h"
 
 namespace quorin::seal {
 
@@ -144,7 +145,7 @@ std::vector<std::uint8_t> Opened(std::span<const std::uint8_t> sealed, Secrets s
     SinkStream to(sink);
     OpenStream(in, to, secrets, options);
   } catch (...) {
-    platform::WipeSecret(out.data(), out.size());
+    platform::Wipe(out.data(), out.size());
     throw;
   }
   return out;

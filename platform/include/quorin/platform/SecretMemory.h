@@ -14,8 +14,6 @@ namespace quorin::platform {
 void* AllocateSecret(std::size_t size);
 // Wipes, unlocks and frees; null is allowed.
 void FreeSecret(void* data) noexcept;
-// Zeroes memory in a way the optimiser cannot remove.
-void WipeSecret(void* data, std::size_t size) noexcept;
 // For secrets in memory of another kind (an object on the heap): locks its
 // pages where the system allows, without an error if it does not, and
 // unlocks them (without wiping: the object wipes its own secrets).

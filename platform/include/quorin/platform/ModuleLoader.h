@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace framework::modules {
+namespace quorin::platform::modules {
 
 // The loaded module, or nullptr with the system's reason in Error.
 void* Load(const std::string& Path, std::string& Error);
@@ -12,4 +12,4 @@ void* Load(const std::string& Path, std::string& Error);
 void* Find(void* Module, const char* Name);
 void Unload(void* Module);
 
-}  // namespace framework::modules
+}  // namespace quorin::platform::modules

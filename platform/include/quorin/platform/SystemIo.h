@@ -1,5 +1,5 @@
-// Private helpers: the system's file calls behind the framework's handles,
-// one implementation per platform (posix/, windows/). A handle is an int on
+// The system's file calls behind the framework's handles, one
+// implementation per platform (posix/, windows/). A handle is an int on
 // every platform (a CRT descriptor on Windows); failures set errno.
 #pragma once
 
@@ -7,12 +7,25 @@
 #include <cstdint>
 #include <string>
 
-namespace framework::sysio {
+namespace quorin::platform::sysio {
 
-// Opens Name (UTF-8) with the O_* flags of <fcntl.h>; returns the handle, or
-// -1 with errno set. Rights apply to a file that O_CREAT creates: 0600-like
-// rights make it the owner's alone on Windows, as on POSIX.
-int Open(const std::string& Name, int Flags, unsigned Rights = 0666);
+// How a file is opened: one access, and what to do with a file that is
+// (not) there.
+enum OpenFlags : unsigned {
+  kReadOnly = 0,
+  kWriteOnly = 1,
+  kReadWrite = 2,
+  kCreate = 4,    // made when missing
+  kTruncate = 8,  // emptied when there
+};
+constexpr OpenFlags operator|(OpenFlags a, OpenFlags b) {
+  return static_cast<OpenFlags>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+
+// Opens Name (UTF-8); returns the handle, or -1 with errno set. Rights apply
+// to a file that kCreate creates: 0600-like rights make it the owner's alone
+// on Windows, as on POSIX.
+int Open(const std::string& Name, OpenFlags Flags, unsigned Rights = 0666);
 // One read or write of up to Count bytes (interrupted calls retried): the
 // bytes moved, 0 at the end of a file, or -1 with errno set.
 long ReadSome(int Handle, void* Buffer, std::size_t Count);
@@ -36,4 +49,4 @@ bool Examine(int Handle, TFileFacts& Facts);
 // The text for an errno value set by these functions.
 std::string ErrorText(int Code);
 
-}  // namespace framework::sysio
+}  // namespace quorin::platform::sysio

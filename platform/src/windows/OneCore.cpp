@@ -1,10 +1,12 @@
 // Windows gives a new thread the process's mask, not its creator's: the
 // process is confined while the object lives.
-#include "../OneCore.h"
+#include "quorin/platform/OneCore.h"
 
 #include <windows.h>
 
 #include <cstring>
+
+namespace quorin::platform {
 
 OneCore::OneCore() {
   DWORD_PTR process = 0, system = 0;
@@ -19,3 +21,5 @@ OneCore::~OneCore() {
   std::memcpy(&before, saved_, sizeof before);
   SetProcessAffinityMask(GetCurrentProcess(), before);
 }
+
+}  // namespace quorin::platform

@@ -3,6 +3,8 @@
 // that would otherwise use every core the process may.
 #pragma once
 
+namespace quorin::platform {
+
 class OneCore {
  public:
   OneCore();
@@ -13,3 +15,5 @@ class OneCore {
  private:
   alignas(16) unsigned char saved_[128];  // the thread's mask before
 };
+
+}  // namespace quorin::platform

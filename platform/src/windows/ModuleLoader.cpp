@@ -1,4 +1,4 @@
-#include "../ModuleLoader.h"
+#include "quorin/platform/ModuleLoader.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "Win32Text.h"
 
-namespace framework::modules {
+namespace quorin::platform::modules {
 
 void* Load(const std::string& Path, std::string& Error) {
   std::wstring wide;
@@ -35,4 +35,4 @@ void Unload(void* Module) {
   ::FreeLibrary(static_cast<HMODULE>(Module));
 }
 
-}  // namespace framework::modules
+}  // namespace quorin::platform::modules

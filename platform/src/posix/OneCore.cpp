@@ -1,10 +1,12 @@
-#include "../OneCore.h"
+#include "quorin/platform/OneCore.h"
 
 #include <sched.h>
 
 #include <cstring>
 
 static_assert(sizeof(cpu_set_t) <= 128);
+
+namespace quorin::platform {
 
 OneCore::OneCore() {
   cpu_set_t mask;
@@ -23,3 +25,5 @@ OneCore::~OneCore() {
   std::memcpy(&mask, saved_, sizeof mask);
   sched_setaffinity(0, sizeof mask, &mask);
 }
+
+}  // namespace quorin::platform

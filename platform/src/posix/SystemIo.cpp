@@ -1,4 +1,4 @@
-#include "../SystemIo.h"
+#include "quorin/platform/SystemIo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,12 +7,15 @@
 #include <cerrno>
 #include <cstring>
 
-namespace framework::sysio {
+namespace quorin::platform::sysio {
 
-int Open(const std::string& Name, int Flags, unsigned Rights) {
+int Open(const std::string& Name, OpenFlags Flags, unsigned Rights) {
+  int system = (Flags & kReadWrite) != 0 ? O_RDWR : (Flags & kWriteOnly) != 0 ? O_WRONLY : O_RDONLY;
+  if ((Flags & kCreate) != 0) system |= O_CREAT;
+  if ((Flags & kTruncate) != 0) system |= O_TRUNC;
   int fd;
   do {
-    fd = ::open(Name.c_str(), Flags | O_CLOEXEC, static_cast<mode_t>(Rights));
+    fd = ::open(Name.c_str(), system | O_CLOEXEC, static_cast<mode_t>(Rights));
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -51,4 +54,4 @@ std::string ErrorText(int Code) {
   return std::strerror(Code);
 }
 
-}  // namespace framework::sysio
+}  // namespace quorin::platform::sysio

@@ -2,4 +2,8 @@
 // writeback of earlier runs does not land in the timed calls.
 #pragma once
 
+namespace quorin::platform {
+
 void SettleDisk();
+
+}  // namespace quorin::platform

@@ -1,7 +1,7 @@
 // The loops over the system's single reads and writes, the same on every platform.
-#include "SystemIo.h"
+#include "quorin/platform/SystemIo.h"
 
-namespace framework::sysio {
+namespace quorin::platform::sysio {
 
 long ReadFully(int Handle, void* Buffer, std::size_t Count) {
   auto* p = static_cast<unsigned char*>(Buffer);
@@ -27,4 +27,4 @@ long WriteFully(int Handle, const void* Buffer, std::size_t Count) {
   return static_cast<long>(done);
 }
 
-}  // namespace framework::sysio
+}  // namespace quorin::platform::sysio

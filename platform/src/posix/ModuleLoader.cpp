@@ -1,8 +1,8 @@
-#include "../ModuleLoader.h"
+#include "quorin/platform/ModuleLoader.h"
 
 #include <dlfcn.h>
 
-namespace framework::modules {
+namespace quorin::platform::modules {
 
 void* Load(const std::string& Path, std::string& Error) {
   void* module = ::dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -21,4 +21,4 @@ void Unload(void* Module) {
   ::dlclose(Module);
 }
 
-}  // namespace framework::modules
+}  // namespace quorin::platform::modules

@@ -1,7 +1,7 @@
 // Win32 handles behind CRT descriptors: files are opened with CreateFileW, so
 // that UTF-8 names reach the file system whole, and shared for reading,
 // writing and deleting as POSIX files are.
-#include "../SystemIo.h"
+#include "quorin/platform/SystemIo.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -15,26 +15,17 @@
 #include "OwnerOnly.h"
 #include "Win32Text.h"
 
-namespace framework::sysio {
+namespace quorin::platform::sysio {
 namespace {
 
-DWORD Creation(int Flags) {
-  if ((Flags & O_CREAT) != 0) {
-    if ((Flags & O_EXCL) != 0) return CREATE_NEW;
-    return (Flags & O_TRUNC) != 0 ? CREATE_ALWAYS : OPEN_ALWAYS;
-  }
-  return (Flags & O_TRUNC) != 0 ? TRUNCATE_EXISTING : OPEN_EXISTING;
+DWORD Creation(OpenFlags Flags) {
+  if ((Flags & kCreate) != 0) return (Flags & kTruncate) != 0 ? CREATE_ALWAYS : OPEN_ALWAYS;
+  return (Flags & kTruncate) != 0 ? TRUNCATE_EXISTING : OPEN_EXISTING;
 }
 
-DWORD Access(int Flags) {
-  switch (Flags & (O_RDONLY | O_WRONLY | O_RDWR)) {
-    case O_WRONLY:
-      return GENERIC_WRITE;
-    case O_RDWR:
-      return GENERIC_READ | GENERIC_WRITE;
-    default:
-      return GENERIC_READ;
-  }
+DWORD Access(OpenFlags Flags) {
+  if ((Flags & kReadWrite) != 0) return GENERIC_READ | GENERIC_WRITE;
+  return (Flags & kWriteOnly) != 0 ? GENERIC_WRITE : GENERIC_READ;
 }
 
 bool IsFolder(const std::wstring& Name) {
@@ -44,7 +35,7 @@ bool IsFolder(const std::wstring& Name) {
 
 }  // namespace
 
-int Open(const std::string& Name, int Flags, unsigned Rights) {
+int Open(const std::string& Name, OpenFlags Flags, unsigned Rights) {
   std::wstring wide;
   try {
     wide = quorin::win32::WidePath(Name);
@@ -54,8 +45,8 @@ int Open(const std::string& Name, int Flags, unsigned Rights) {
   }
   HANDLE handle;
   try {
-    quorin::win32::OwnerOnly security((Flags & O_CREAT) != 0 && (Rights & 077) == 0);
-    const DWORD attributes = (Rights & 0200) == 0 && (Flags & O_CREAT) != 0
+    quorin::win32::OwnerOnly security((Flags & kCreate) != 0 && (Rights & 077) == 0);
+    const DWORD attributes = (Rights & 0200) == 0 && (Flags & kCreate) != 0
                                  ? FILE_ATTRIBUTE_READONLY
                                  : FILE_ATTRIBUTE_NORMAL;
     handle = ::CreateFileW(wide.c_str(), Access(Flags),
@@ -74,7 +65,7 @@ int Open(const std::string& Name, int Flags, unsigned Rights) {
     quorin::win32::ErrnoFromLastError();
     return -1;
   }
-  const int crtFlags = _O_BINARY | ((Flags & (O_WRONLY | O_RDWR)) == 0 ? _O_RDONLY : 0);
+  const int crtFlags = _O_BINARY | ((Flags & (kWriteOnly | kReadWrite)) == 0 ? _O_RDONLY : 0);
   const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), crtFlags);
   if (fd < 0) {
     ::CloseHandle(handle);
@@ -123,4 +114,4 @@ std::string ErrorText(int Code) {
   return quorin::win32::ErrorText(Code);
 }
 
-}  // namespace framework::sysio
+}  // namespace quorin::platform::sysio

@@ -1,7 +1,0 @@
-#include "../SettleDisk.h"
-
-#include <unistd.h>
-
-void SettleDisk() {
-  ::sync();
-}

@@ -1,0 +1,11 @@
+#include "quorin/platform/SettleDisk.h"
+
+#include <unistd.h>
+
+namespace quorin::platform {
+
+void SettleDisk() {
+  ::sync();
+}
+
+}  // namespace quorin::platform
