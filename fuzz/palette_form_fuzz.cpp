@@ -2,13 +2,14 @@
 // quorin-palette's entry point, "form-show PACKAGE FILE", with the package
 // really loaded and installed. Any file must end in exit code 0 or 1, never a
 // fault or an exception escaping.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <string>
 
 #include "PaletteApp.h"
@@ -17,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::string path = [] {
     std::cout.rdbuf(nullptr);  // the forms that are read are printed: keep them quiet
     std::cerr.rdbuf(nullptr);
-    return "/tmp/palette_form_fuzz." + std::to_string(::getpid()) + ".txt";
+    return (std::filesystem::temp_directory_path() /
+            ("palette_form_fuzz." + std::to_string(std::random_device{}()) + ".txt"))
+        .string();
   }();
   {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);

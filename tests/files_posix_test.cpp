@@ -1,9 +1,6 @@
 // The file operations where POSIX's rights, umask and devices decide.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <filesystem>
 
@@ -47,17 +44,15 @@ TEST(Files, NewOutputsAreTheOwnersOnlyAndExistingOnesKeepTheirRights) {
   TempDir dir;
   WriteFileBytes(dir.File("p"), Bytes(100, 7));
   auto q = Make(TCipherMode::ECB);
-  const mode_t old = ::umask(022);
+  const unsigned old = testsupport::SetUmask(022);
   ASSERT_EQ(q->EncryptFile(dir.File("p"), dir.File("c")), 0);
   ASSERT_EQ(q->DecryptFile(dir.File("c"), dir.File("d")), 0);
   WriteFileBytes(dir.File("shared"), {});
-  ::chmod(dir.File("shared").c_str(), 0644);
+  std::filesystem::permissions(dir.File("shared"), std::filesystem::perms(0644));
   ASSERT_EQ(q->DecryptFile(dir.File("c"), dir.File("shared")), 0);
-  ::umask(old);
+  testsupport::SetUmask(old);
   const auto rights = [&](const char* name) {
-    struct stat st {};
-    ::stat(dir.File(name).c_str(), &st);
-    return st.st_mode & 07777;
+    return static_cast<unsigned>(std::filesystem::status(dir.File(name)).permissions());
   };
   EXPECT_EQ(rights("c"), 0600u);
   EXPECT_EQ(rights("d"), 0600u);
@@ -71,8 +66,9 @@ TEST(Files, AnOutputThatCannotBeCreatedRaisesTheCreationsError) {
   WriteFileBytes(dir.File("p"), Bytes(100, 7));
   std::string out = dir.File("locked/out");
   std::filesystem::create_directory(dir.File("locked"));
-  ::chmod(dir.File("locked").c_str(), 0500);
-  if (::geteuid() == 0) out = "/sys/quorin-test-output";  // permissions do not stop root there
+  std::filesystem::permissions(dir.File("locked"), std::filesystem::perms(0500));
+  if (testsupport::IsSuperuser())
+    out = "/sys/quorin-test-output";  // permissions do not stop root there
   auto q = Make(TCipherMode::ECB);
   const int fds = OpenDescriptorCount();
   try {
@@ -83,5 +79,5 @@ TEST(Files, AnOutputThatCannotBeCreatedRaisesTheCreationsError) {
     EXPECT_NE(std::string(e.what()).find("creating"), std::string::npos) << e.what();
   }
   EXPECT_EQ(OpenDescriptorCount(), fds);
-  ::chmod(dir.File("locked").c_str(), 0700);
+  std::filesystem::permissions(dir.File("locked"), std::filesystem::perms(0700));
 }

@@ -2,9 +2,6 @@
 // I/O and IntToHex.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "TestSupport.h"
 #include "quorin/framework/Classes.h"
 #include "quorin/framework/SysUtils.h"

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -16,12 +14,6 @@
 using namespace testsupport;
 
 namespace {
-
-long PeakRssKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 TEST(LargeFile, OneGiBRoundTripInBoundedMemory) {
   constexpr std::int64_t kSize = (std::int64_t{1} << 30) + 5;  // 1 GiB and a tail
@@ -35,7 +27,7 @@ TEST(LargeFile, OneGiBRoundTripInBoundedMemory) {
     out.seekp(4096 * 1000 + 7);
     out.put('?');
   }
-  const long before = PeakRssKiB();
+  const long before = PeakResidentKiB();
   Rc6::TQuorin q(nullptr);
   q.SetCipherMode(Rc6::TCipherMode::CBC);
   q.InitialiseString("a large file key");
@@ -45,7 +37,7 @@ TEST(LargeFile, OneGiBRoundTripInBoundedMemory) {
   std::filesystem::remove(plain);
   q.LoadIVString("a large file iv.");
   ASSERT_EQ(q.DecryptFile(cipher, back), 0);
-  const long after = PeakRssKiB();
+  const long after = PeakResidentKiB();
   std::filesystem::remove(cipher);
 
   ASSERT_EQ(std::filesystem::file_size(back), static_cast<std::uintmax_t>(kSize));

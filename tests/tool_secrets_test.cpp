@@ -4,8 +4,6 @@
 // cannot be read back without undefined behaviour.)
 #include <gtest/gtest.h>
 
-#include <sys/prctl.h>
-
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -88,7 +86,7 @@ TEST(ToolSecrets, KeyStorageIsLockedAndTheProcessNotDumpable) {
     }
   }
   quorin::ForbidCoreDumps();
-  EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+  EXPECT_EQ(testsupport::Dumpable(), 0);
 }
 
 }  // namespace

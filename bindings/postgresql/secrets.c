@@ -2,10 +2,7 @@
  * (or fails): the copies live in a memory context whose reset wipes them. */
 #include "quorin_pg.h"
 
-#include <fcntl.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "storage/fd.h"
 #include "utils/builtins.h"
@@ -34,31 +31,26 @@ static pg_attribute_noreturn() void file_error(const char* function, const char*
 }
 
 /* Reads the whole file into buffer (max_len + 1 bytes, so that a longer
- * file shows itself), through the server's tracked descriptors so that an
- * error closes it. */
+ * file shows itself), with the server's own file calls: a file it tracks,
+ * closed by an error. A folder cannot be read (EISDIR); a device gives more
+ * than a secret file holds. */
 static size_t read_file(const char* function, const char* path, uint8* buffer, size_t max_len) {
-  size_t len = 0;
-  struct stat st;
-  int fd = OpenTransientFile(path, O_RDONLY | PG_BINARY);
+  size_t len;
+  FILE* file = AllocateFile(path, PG_BINARY_R);
 
-  if (fd < 0) file_error(function, path, "open");
-  if (fstat(fd, &st) != 0) file_error(function, path, "examine");
-  if (!S_ISREG(st.st_mode)) {
-    CloseTransientFile(fd);
-    quorin_pg_refuse(function, "a secret file must be a regular file");
-  }
-  while (len <= max_len) {
-    ssize_t got = read(fd, buffer + len, max_len + 1 - len);
+  if (file == NULL) file_error(function, path, "open");
+  setvbuf(file, NULL, _IONBF, 0); /* no copy of the secret in a stdio buffer */
+  len = fread(buffer, 1, max_len + 1, file);
+  if (ferror(file)) {
+    const int error = errno;
 
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      explicit_bzero(buffer, len);
-      file_error(function, path, "read");
-    }
-    if (got == 0) break;
-    len += (size_t)got;
+    explicit_bzero(buffer, len);
+    FreeFile(file);
+    if (error == EISDIR) quorin_pg_refuse(function, "a secret file must be a regular file");
+    errno = error;
+    file_error(function, path, "read");
   }
-  CloseTransientFile(fd);
+  FreeFile(file);
   return len;
 }
 

@@ -90,6 +90,7 @@ def regression(server: Server) -> None:
     if result.returncode != 0:
         diffs = out / "regression.diffs"
         print(diffs.read_text() if diffs.exists() else result.stderr)
+        print(server.server_log()[-3000:])
         raise SystemExit("the regression output differs from the expected output")
 
     log = server.server_log()

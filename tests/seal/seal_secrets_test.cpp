@@ -2,46 +2,23 @@
 // (the passphrase or key file bytes, the file key, the keys derived from
 // them, RC6's round keys) comes from
 // libsodium's guarded allocator, which locks it and wipes it when freed, and
-// each one is freed again. The allocator's entry points are interposed here
-// to watch them.
-#include <dlfcn.h>
+// each one is freed again, as the allocator's entry points, interposed on,
+// show.
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "SodiumSpy.h"
 #include "TestSupport.h"
 #include "quorin/framework/MemoryStream.h"
 #include "quorin/seal/Seal.h"
 
 namespace {
 
-std::map<void*, std::size_t>& Live() {
-  static std::map<void*, std::size_t> live;
-  return live;
-}
-std::vector<std::size_t> allocated;
-
-}  // namespace
-
-extern "C" void* sodium_malloc(std::size_t size) {
-  static auto* real = reinterpret_cast<void* (*)(std::size_t)>(dlsym(RTLD_NEXT, "sodium_malloc"));
-  void* p = real(size);
-  if (p != nullptr) {
-    Live()[p] = size;
-    allocated.push_back(size);
-  }
-  return p;
-}
-
-extern "C" void sodium_free(void* p) {
-  static auto* real = reinterpret_cast<void (*)(void*)>(dlsym(RTLD_NEXT, "sodium_free"));
-  Live().erase(p);
-  real(p);
-}
-
-namespace {
-
 using namespace quorin::seal;
+using testsupport::LiveSodiumAllocations;
+
+std::vector<std::size_t>& allocated = testsupport::SodiumAllocationSizes();
 
 TEST(SealSecrets, EverySecretLivesInWipedMemoryAndIsFreed) {
   const std::string passphrase = "a passphrase of 31 bytes length";
@@ -61,7 +38,8 @@ TEST(SealSecrets, EverySecretLivesInWipedMemoryAndIsFreed) {
       OpenStream(sealed, opened, secret);
       ASSERT_EQ(opened.GetSize(), 14);
     }
-    EXPECT_TRUE(Live().empty()) << Live().size() << " secret buffers were not freed";
+    EXPECT_TRUE(LiveSodiumAllocations().empty())
+        << LiveSodiumAllocations().size() << " secret buffers were not freed";
     // The secret itself; sealing: the file key, the stanza's wrap key, then
     // opening as well: the payload root, the header MAC, RC6 (24 bytes), tag and
     // IV keys, RC6's round keys (176 bytes) and each worker's one-time tag key.

@@ -12,11 +12,21 @@ int OpenDescriptorCount();
 // The memory this process has locked (VmLck), in KiB; -1 where the system
 // does not tell.
 long LockedKiB();
+// The most memory this process has had resident so far, in KiB; -1 where
+// the system does not tell.
+long PeakResidentKiB();
 // Whether only the file's owner may read or write it (0600 on POSIX, a
 // DACL of the owner's alone on Windows).
 bool IsOwnersOnly(const std::string& path);
 // The device that swallows what is written ("/dev/null", "NUL").
 extern const char* const kNullDevice;
 void SetEnvironment(const char* name, const char* value);  // null value: unset
+// The process's umask, set; returns the one before (POSIX; 0 elsewhere).
+unsigned SetUmask(unsigned mask);
+// Whether the process runs as the superuser, whom file rights do not stop.
+bool IsSuperuser();
+// Whether the system would write this process to a core dump: 1 or 0, or
+// -1 where it does not tell.
+int Dumpable();
 
 }  // namespace testsupport

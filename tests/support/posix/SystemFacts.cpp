@@ -1,4 +1,7 @@
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +26,11 @@ long LockedKiB() {
   return -1;
 }
 
+long PeakResidentKiB() {
+  rusage usage{};
+  return ::getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : -1;
+}
+
 bool IsOwnersOnly(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600;
@@ -33,6 +41,18 @@ void SetEnvironment(const char* name, const char* value) {
     ::setenv(name, value, 1);
   else
     ::unsetenv(name);
+}
+
+unsigned SetUmask(unsigned mask) {
+  return static_cast<unsigned>(::umask(static_cast<mode_t>(mask)));
+}
+
+bool IsSuperuser() {
+  return ::geteuid() == 0;
+}
+
+int Dumpable() {
+  return ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
 }
 
 }  // namespace testsupport
