@@ -3,13 +3,12 @@
 // and the state of the one-core path. Labelled "long".
 #include <gtest/gtest.h>
 
-#include <sched.h>
-
 #include <algorithm>
 #include <fstream>
 #include <memory>
 
 #include "TestSupport.h"
+#include "quorin/platform/OneCore.h"
 
 using namespace testsupport;
 
@@ -83,15 +82,8 @@ class TwoCores : public ::testing::TestWithParam<Rc6::TCipherMode> {
   // the component has no second core to split over.
   template <class F>
   static void OnOneCore(F f) {
-    cpu_set_t all, one;
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    std::size_t first = 0;
-    while (!CPU_ISSET(first, &all)) ++first;
-    CPU_ZERO(&one);
-    CPU_SET(first, &one);
-    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const quorin::platform::OneCore confined;
     f();
-    sched_setaffinity(0, sizeof all, &all);
   }
   static Bytes Of(framework::TMemoryStream& m) {
     return Bytes(m.Memory(), m.Memory() + m.GetSize());
