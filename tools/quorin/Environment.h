@@ -1,6 +1,4 @@
 // Secrets from the environment (a passphrase, a key), as UTF-8 on every
-// platform: Windows keeps its environment in UTF-16, and its narrow view
-// would turn what the code page lacks into '?'. One implementation per
 // platform.
 #pragma once
 

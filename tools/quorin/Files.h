@@ -19,8 +19,7 @@
 #include <string>
 
 #include "quorin/platform/AtomicOutput.h"
-
-struct stat;
+#include "quorin/platform/Files.h"
 
 namespace quorin {
 
@@ -98,12 +97,8 @@ class Output : public ByteSink {
 
  private:
   enum class Kind { StandardOutput, InPlace, Atomic };
-  // POSIX: a device or pipe, examined through pathFd, written where it is.
-  void OpenInPlace(int pathFd, const struct stat& target, bool force);
-  void CloseInPlace();
-  // The refusals both platforms give in the same words.
-  static UsageError TerminalRefusal(ToTerminal toTerminal);
-  static CommandError SameAsInput(const std::string& which);
+  // A device or pipe, as examined, written where it is.
+  void OpenInPlace(const platform::OutputPlace& place, bool force);
 
   std::string path_, name_;
   Kind kind_ = Kind::StandardOutput;

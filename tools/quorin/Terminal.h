@@ -1,12 +1,14 @@
 // The terminal the user types at (the console on Windows), for prompts
-// whose answer must not be seen: one implementation per platform.
+// whose answer must not be seen: the platform's, with the tool's errors.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "Secret.h"
+#include "quorin/platform/Terminal.h"
 
 namespace quorin {
 
@@ -21,9 +23,6 @@ class Terminal {
  public:
   // Throws UsageError (kNoTerminal) when the process has none.
   Terminal();
-  ~Terminal();
-  Terminal(const Terminal&) = delete;
-  Terminal& operator=(const Terminal&) = delete;
 
   // Shows prompt and reads a line with echo off; the line end is not kept.
   // Throws UsageError for a line longer than kLongestPassphrase bytes, and
@@ -36,8 +35,7 @@ class Terminal {
   void Say(const void* text, std::size_t size);
 
  private:
-  std::intptr_t fd_ = -1;  // a descriptor, or the console's handles on Windows
-  std::intptr_t output_ = -1;
+  std::optional<platform::Terminal> terminal_;
 };
 
 }  // namespace quorin

@@ -86,4 +86,30 @@ FileFacts FactsOfName(const std::string& path) noexcept {
   return Facts(st);
 }
 
+std::array<bool, 3> SecureStandardDescriptors() noexcept {
+  std::array<bool, 3> closed{};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    closed[static_cast<std::size_t>(fd)] = true;
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+  return closed;
+}
+
+std::int64_t PositionOf(int descriptor) noexcept {
+  return static_cast<std::int64_t>(::lseek(descriptor, 0, SEEK_CUR));
+}
+
+void CloseWritten(int descriptor, const std::string& name) {
+  if (::close(descriptor) != 0) throw SystemError("cannot write " + name, errno);
+}
+
+std::string ReservedDeviceName(const std::string&) {
+  return {};
+}
+
 }  // namespace quorin::platform

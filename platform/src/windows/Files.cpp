@@ -134,4 +134,76 @@ FileFacts FactsOfName(const std::string& path) noexcept {
   }
 }
 
+namespace {
+
+bool IsOpen(int fd) {
+  const intptr_t handle = ::_get_osfhandle(fd);
+  return handle != -1 && handle != -2;  // -2: a process without a console
+}
+
+}  // namespace
+
+std::array<bool, 3> SecureStandardDescriptors() noexcept {
+  std::array<bool, 3> closed{};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (IsOpen(fd)) continue;
+    closed[static_cast<std::size_t>(fd)] = true;
+    const int null = ::_open("NUL", _O_RDWR | _O_BINARY);
+    if (null >= 0 && null != fd) {
+      ::_dup2(null, fd);
+      ::_close(null);
+    }
+  }
+  UseBinaryStandardStreams();
+  return closed;
+}
+
+std::int64_t PositionOf(int descriptor) noexcept {
+  return ::_lseeki64(descriptor, 0, SEEK_CUR);
+}
+
+void CloseWritten(int descriptor, const std::string& name) {
+  if (::_close(descriptor) != 0) throw SystemError("cannot write " + name, errno);
+}
+
+std::string ReservedDeviceName(const std::string& path) {
+  std::string base = path.substr(path.find_last_of("/\\:") + 1);
+  base = base.substr(0, base.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  const bool numbered = base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+                        base[3] >= '1' && base[3] <= '9';
+  const bool named = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+                     base == "CONIN$" || base == "CONOUT$";
+  if ((!numbered && !named) || path == "NUL" || path == "nul") return {};
+  return base;
+}
+
+// Windows has no descriptor that holds a name's file without opening it:
+// the name is examined (a reparse point itself) and opened again in place.
+OutputPlace::OutputPlace(const std::string& path) : path_(path) {
+  facts_ = FactsOfName(path);
+  owned_ = true;
+  switch (facts_.kind) {
+    case FileKind::Missing:
+      kind_ = Kind::Missing;
+      break;
+    case FileKind::Folder:
+      kind_ = Kind::Folder;
+      break;
+    case FileKind::Other:
+      kind_ = Kind::Terminal;  // a device (NUL, CON, COM1) or a pipe
+      break;
+    default:
+      kind_ = Kind::Regular;
+  }
+}
+
+OutputPlace::~OutputPlace() = default;
+
+int OutputPlace::OpenInPlace() const {
+  return OpenToWrite(path_);
+}
+
 }  // namespace quorin::platform

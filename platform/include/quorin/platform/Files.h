@@ -4,6 +4,7 @@
 // descriptors on Windows).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -49,5 +50,57 @@ FileFacts FactsOf(int descriptor);
 // What the name is, a final symbolic link not followed; Missing when it
 // cannot be examined.
 FileFacts FactsOfName(const std::string& path) noexcept;
+
+// Makes sure descriptors 0, 1 and 2 are open (on the null device if they
+// were closed), so that no file opened later can take their place, and
+// says which were closed; standard input and output then carry bytes.
+std::array<bool, 3> SecureStandardDescriptors() noexcept;
+// The descriptor's offset, or -1 where it has none (a pipe).
+std::int64_t PositionOf(int descriptor) noexcept;
+// Closes a descriptor written where it is. Throws SystemError ("cannot
+// write <name>: reason") when the close reports that writes failed.
+void CloseWritten(int descriptor, const std::string& name);
+// The device a name reaches in every folder and with any extension (on
+// Windows CON, PRN, AUX, NUL, COM1-9, LPT1-9; "NUL" alone, the way to
+// discard, is not counted), or "".
+std::string ReservedDeviceName(const std::string& path);
+
+// What an output's name refers to, examined once and then, for a device or
+// a pipe, opened through what was examined, so that nothing can be swapped
+// in between (POSIX). In a sticky folder (/tmp) a final symbolic link is
+// not followed, as others may have planted it there.
+class OutputPlace {
+ public:
+  enum class Kind {
+    Missing,       // nothing there: a new file
+    Regular,       // a file (or, in a sticky folder, a symbolic link itself)
+    DanglingLink,  // a symbolic link to nothing
+    Folder,
+    Terminal,       // a character device: a terminal, the null device
+    AnonymousPipe,  // a pipe of this process's own (>(...)), which no one else can have put there
+    Fifo,
+    BlockDevice,
+    Socket,
+  };
+
+  explicit OutputPlace(const std::string& path);
+  ~OutputPlace();
+  OutputPlace(const OutputPlace&) = delete;
+  OutputPlace& operator=(const OutputPlace&) = delete;
+
+  Kind Is() const { return kind_; }
+  const FileFacts& Facts() const { return facts_; }
+  // Whether the file belongs to the user this process runs as.
+  bool OwnedByUser() const { return owned_; }
+  // Opens what was examined to write where it is. Throws SystemError.
+  int OpenInPlace() const;
+
+ private:
+  std::string path_;
+  Kind kind_ = Kind::Missing;
+  FileFacts facts_;
+  bool owned_ = false;
+  int examined_ = -1;  // POSIX: what the name referred to, held open
+};
 
 }  // namespace quorin::platform

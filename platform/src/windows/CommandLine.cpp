@@ -2,12 +2,12 @@
 
 #include <shellapi.h>
 
-#include "../Arguments.h"
 #include "Win32Text.h"
+#include "quorin/platform/Environment.h"
 
-namespace quorin {
+namespace quorin::platform {
 
-Arguments::Arguments(int argc, char** argv) {
+CommandLine::CommandLine(int argc, char** argv) {
   int count = 0;
   wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (wide == nullptr) {
@@ -19,4 +19,4 @@ Arguments::Arguments(int argc, char** argv) {
   for (auto& argument : converted_) pointers_.push_back(argument.data());
 }
 
-}  // namespace quorin
+}  // namespace quorin::platform

@@ -2,9 +2,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../Environment.h"
+#include "quorin/platform/Environment.h"
 
-namespace quorin {
+namespace quorin::platform {
 
 std::optional<SecretBytes> SecretFromEnvironment(const std::string& name) {
   const char* value = std::getenv(name.c_str());
@@ -12,4 +12,4 @@ std::optional<SecretBytes> SecretFromEnvironment(const std::string& name) {
   return SecretBytes(value, value + std::strlen(value));
 }
 
-}  // namespace quorin
+}  // namespace quorin::platform

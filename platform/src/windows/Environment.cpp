@@ -3,23 +3,22 @@
 // passphrase then opens a file on either platform.
 #include <windows.h>
 
+#include <stdexcept>
 #include <vector>
 
-#include "../Environment.h"
-#include "../Errors.h"
 #include "Win32Text.h"
-#include "quorin/platform/SecretMemory.h"
+#include "quorin/platform/Environment.h"
 
-namespace quorin {
+namespace quorin::platform {
 
 std::optional<SecretBytes> SecretFromEnvironment(const std::string& name) {
   std::wstring wideName;
   try {
     wideName = win32::Wide(name);
   } catch (const std::invalid_argument&) {
-    throw UsageError("the environment variable's name is not UTF-8");
+    throw std::invalid_argument("the environment variable's name is not UTF-8");
   }
-  std::vector<wchar_t, platform::SecretAllocator<wchar_t>> value(256);
+  std::vector<wchar_t, SecretAllocator<wchar_t>> value(256);
   for (;;) {
     ::SetLastError(ERROR_SUCCESS);
     const DWORD n =
@@ -36,12 +35,12 @@ std::optional<SecretBytes> SecretFromEnvironment(const std::string& name) {
       ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, value.data(),
                             static_cast<int>(value.size()), nullptr, 0, nullptr, nullptr);
   if (size <= 0)
-    throw UsageError("the environment variable " + name +
-                     " is not text (it holds UTF-16 that has no UTF-8 form)");
+    throw std::invalid_argument("the environment variable " + name +
+                                " is not text (it holds UTF-16 that has no UTF-8 form)");
   SecretBytes out(static_cast<std::size_t>(size));
   ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, value.data(), static_cast<int>(value.size()),
                         reinterpret_cast<char*>(out.data()), size, nullptr, nullptr);
   return out;
 }
 
-}  // namespace quorin
+}  // namespace quorin::platform

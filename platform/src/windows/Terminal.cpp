@@ -4,14 +4,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "../Errors.h"
-#include "../Terminal.h"
-#include "quorin/platform/SecretMemory.h"
+#include "quorin/platform/Terminal.h"
 
-namespace quorin {
+namespace quorin::platform {
 namespace {
 
 struct QuietConsole {
@@ -40,30 +40,30 @@ Terminal::Terminal() {
   DWORD mode = 0;
   if (input == INVALID_HANDLE_VALUE || !::GetConsoleMode(input, &mode)) {
     if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
-    throw UsageError(kNoTerminal);
+    throw Missing("there is no console");
   }
-  fd_ = reinterpret_cast<std::intptr_t>(input);
+  input_ = reinterpret_cast<std::intptr_t>(input);
   output_ = reinterpret_cast<std::intptr_t>(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
                                                           FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                           nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 Terminal::~Terminal() {
-  ::CloseHandle(Handle(fd_));
+  ::CloseHandle(Handle(input_));
   if (Handle(output_) != INVALID_HANDLE_VALUE) ::CloseHandle(Handle(output_));
 }
 
-SecretBytes Terminal::Ask(const char* prompt) {
-  const HANDLE input = Handle(fd_);
+SecretBytes Terminal::Ask(const char* prompt, std::size_t longest) {
+  const HANDLE input = Handle(input_);
   QuietConsole console{input, 0};
   ::GetConsoleMode(input, &console.mode);
   quieted = &console;
   ::SetConsoleCtrlHandler(PutEchoBack, TRUE);
   ::SetConsoleMode(input, (console.mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) |
                               ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
-  Say(prompt);
+  Say(prompt, std::strlen(prompt));
   // Room for the longest passphrase in UTF-16 and its line end.
-  std::vector<wchar_t, platform::SecretAllocator<wchar_t>> typed(kLongestPassphrase + 3);
+  std::vector<wchar_t, SecretAllocator<wchar_t>> typed(longest + 3);
   std::size_t length = 0;
   bool ended = false, closed = false;
   while (length < typed.size()) {
@@ -83,10 +83,11 @@ SecretBytes Terminal::Ask(const char* prompt) {
   ::SetConsoleMode(input, console.mode);
   ::SetConsoleCtrlHandler(PutEchoBack, FALSE);
   quieted = nullptr;
-  Say("\r\n");  // the Enter typed was not shown
+  Say("\r\n", 2);  // the Enter typed was not shown
   while (length > 0 && (typed[length - 1] == L'\n' || typed[length - 1] == L'\r')) --length;
   // Ctrl-Z and Enter: the console's end of input.
-  if (closed || (length > 0 && typed[0] == L'\x1a')) throw CommandError(kNoAnswer);
+  if (closed || (length > 0 && typed[0] == L'\x1a'))
+    throw Ended("the console ended before a line did");
   SecretBytes line(length * 3);
   const int size = length == 0
                        ? 0
@@ -94,9 +95,8 @@ SecretBytes Terminal::Ask(const char* prompt) {
                                                reinterpret_cast<char*>(line.data()),
                                                static_cast<int>(line.size()), nullptr, nullptr);
   line.resize(static_cast<std::size_t>(size));
-  if (!ended || line.size() > kLongestPassphrase)
-    throw UsageError("the passphrase is longer than " + std::to_string(kLongestPassphrase) +
-                     " bytes");
+  if (!ended || line.size() > longest)
+    throw TooLong("the line is longer than " + std::to_string(longest) + " bytes");
   return line;
 }
 
@@ -104,7 +104,7 @@ void Terminal::Say(const void* text, std::size_t size) {
   DWORD written = 0;
   if (!::WriteFile(Handle(output_), text, static_cast<DWORD>(size), &written, nullptr) ||
       written != size)
-    throw CommandError("cannot write to the console");
+    throw std::runtime_error("cannot write to the console");
 }
 
-}  // namespace quorin
+}  // namespace quorin::platform

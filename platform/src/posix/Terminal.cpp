@@ -10,12 +10,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
-#include "../Errors.h"
-#include "../Terminal.h"
+#include "quorin/platform/Terminal.h"
 
-namespace quorin {
+namespace quorin::platform {
 namespace {
 
 // The signals that interrupt a prompt. Each is noted while echo is off, and
@@ -96,19 +96,19 @@ class PromptSignals {
 }  // namespace
 
 Terminal::Terminal() {
-  fd_ = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-  if (fd_ < 0) throw UsageError(kNoTerminal);
-  output_ = fd_;
+  input_ = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (input_ < 0) throw Missing("there is no terminal");
+  output_ = input_;
 }
 
 Terminal::~Terminal() {
-  ::close(static_cast<int>(fd_));
+  ::close(static_cast<int>(input_));
 }
 
-SecretBytes Terminal::Ask(const char* prompt) {
-  const int fd = static_cast<int>(fd_);
+SecretBytes Terminal::Ask(const char* prompt, std::size_t longest) {
+  const int fd = static_cast<int>(input_);
   for (;;) {
-    SecretBytes line(kLongestPassphrase + 1);
+    SecretBytes line(longest + 1);
     std::size_t length = 0;
     bool ended = false, interrupted = false, closed = false;
     {
@@ -122,8 +122,8 @@ SecretBytes Terminal::Ask(const char* prompt) {
         quiet.c_lflag |= ECHONL;
         ::tcsetattr(fd, TCSANOW, &quiet);  // keeps what was typed ahead
       }
-      Say(prompt);
-      while (length <= kLongestPassphrase && signals.WaitForInput(fd)) {
+      Say(prompt, std::strlen(prompt));
+      while (length <= longest && signals.WaitForInput(fd)) {
         char c;
         const ssize_t n = ::read(fd, &c, 1);
         if (n < 0 && errno == EINTR) continue;
@@ -140,15 +140,13 @@ SecretBytes Terminal::Ask(const char* prompt) {
       if (isTerminal) ::tcsetattr(fd, TCSANOW, &saved);
       if (signals.AnyNoted()) {
         interrupted = true;
-        Say("\n");
+        Say("\n", 1);
         signals.Deliver();  // returns when the process was stopped and is continued
       }
     }
     if (interrupted) continue;  // ask again, with echo off again
-    if (closed) throw CommandError(kNoAnswer);
-    if (!ended)
-      throw UsageError("the passphrase is longer than " + std::to_string(kLongestPassphrase) +
-                       " bytes");
+    if (closed) throw Ended("the terminal ended before a line did");
+    if (!ended) throw TooLong("the line is longer than " + std::to_string(longest) + " bytes");
     if (length > 0 && line[length - 1] == '\r') --length;
     line.resize(length);
     return line;
@@ -161,11 +159,11 @@ void Terminal::Say(const void* text, std::size_t size) {
     const ssize_t n = ::write(static_cast<int>(output_), at, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0)
-      throw CommandError(std::string("cannot write to the terminal: ") +
-                         (n < 0 ? std::strerror(errno) : "it took nothing"));
+      throw std::runtime_error(std::string("cannot write to the terminal: ") +
+                               (n < 0 ? std::strerror(errno) : "it took nothing"));
     at += n;
     size -= static_cast<std::size_t>(n);
   }
 }
 
-}  // namespace quorin
+}  // namespace quorin::platform
