@@ -34,4 +34,18 @@ constexpr void StoreLE32(std::uint32_t v, std::uint8_t* p) noexcept {
   p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
+constexpr std::uint16_t LoadLE16(const std::uint8_t* p) noexcept {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+constexpr void StoreLE16(std::uint16_t v, std::uint8_t* p) noexcept {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+constexpr void StoreLE64(std::uint64_t v, std::uint8_t* p) noexcept {
+  StoreLE32(static_cast<std::uint32_t>(v), p);
+  StoreLE32(static_cast<std::uint32_t>(v >> 32), p + 4);
+}
+
 }  // namespace cipher

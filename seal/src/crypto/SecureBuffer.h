@@ -1,14 +1,12 @@
 // A buffer for keys, in the platform's secret memory (guarded, locked where
-// the system allows, wiped when freed).
+// the system allows, wiped when freed). Making one starts libsodium, for the
+// primitives that will work on it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace quorin::seal {
-
-// Calls sodium_init once; throws SealError if libsodium cannot start.
-void StartSodium();
 
 class SecureBuffer {
  public:

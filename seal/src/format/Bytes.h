@@ -1,36 +1,39 @@
-// Little-endian integers in byte buffers, as the sealed format stores them.
+// Little-endian integers in byte buffers, as the sealed format stores them
+// (the cipher's loads and stores).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "cipher/Endian.h"
+
 namespace quorin::seal::bytes {
 
 inline void Put16(std::uint8_t* at, std::uint16_t v) {
-  at[0] = static_cast<std::uint8_t>(v);
-  at[1] = static_cast<std::uint8_t>(v >> 8);
+  cipher::StoreLE16(v, at);
 }
 inline void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  cipher::StoreLE32(v, at);
 }
 inline void Put64(std::uint8_t* at, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  cipher::StoreLE64(v, at);
 }
 inline std::uint16_t Get16(const std::uint8_t* at) {
-  return static_cast<std::uint16_t>(at[0] | at[1] << 8);
+  return cipher::LoadLE16(at);
 }
 inline std::uint32_t Get32(const std::uint8_t* at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | at[i];
-  return v;
+  return cipher::LoadLE32(at);
 }
 
 inline void Append16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
+  std::uint8_t b[2];
+  cipher::StoreLE16(v, b);
+  out.insert(out.end(), b, b + 2);
 }
 inline void Append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  std::uint8_t b[4];
+  cipher::StoreLE32(v, b);
+  out.insert(out.end(), b, b + 4);
 }
 
 }  // namespace quorin::seal::bytes

@@ -1,0 +1,23 @@
+# The system is reached through platform/ alone: no source outside it (and
+# the tests' support folder, which examines the system for the tests)
+# includes a system header.
+# cmake -DROOT=<source dir> -P system_headers.cmake
+set(_system_header "#include <(windows|shellapi|io|direct|unistd|fcntl|dlfcn|termios|poll|pthread|sched|linux/[a-z_]+|sys/[a-z_]+)\\.h>")
+set(_offending "")
+foreach(_folder bench bindings capi cipher component framework fuzz host seal tests tools)
+  file(GLOB_RECURSE _sources "${ROOT}/${_folder}/*.c" "${ROOT}/${_folder}/*.cpp" "${ROOT}/${_folder}/*.h")
+  foreach(_source IN LISTS _sources)
+    file(RELATIVE_PATH _relative "${ROOT}" "${_source}")
+    if(_relative MATCHES "^tests/support/" OR _relative MATCHES "/node_modules/")
+      continue()
+    endif()
+    file(STRINGS "${_source}" _lines REGEX "${_system_header}")
+    if(_lines)
+      list(APPEND _offending "${_relative}: ${_lines}")
+    endif()
+  endforeach()
+endforeach()
+if(_offending)
+  list(JOIN _offending "\n  " _text)
+  message(FATAL_ERROR "system headers outside platform/:\n  ${_text}")
+endif()
