@@ -207,6 +207,10 @@ def test_a_streaming_read_stops_at_a_bad_chunk_having_released_only_verified_byt
     (lambda: quorin.seal(b"x", key_file=KEY, key_size=100), ValueError, "key_size must be"),
     (lambda: quorin.seal(b"x", key_file=KEY, cost="extreme"), ValueError, "cost must be one"),
     (lambda: quorin.seal(b"x", passphrase="p", cost=(9, 8192)), ValueError, "Argon2id costs"),
+    # set by name in the library: a value the option cannot hold is refused, never wrapped
+    (lambda: quorin.seal(b"x", passphrase="p", cost=(2**32 + 1, 8192)), ValueError, "passes"),
+    (lambda: quorin.seal(b"x", passphrase="p", cost=(1, -1)), ValueError, "memory_bytes"),
+    (lambda: quorin.open(b"x", passphrase="p", cost_limit=(1, 2**64)), ValueError, "max_memory"),
     (lambda: quorin.seal(b"x", key_file=b"short"), ValueError, "16"),
     (lambda: quorin.Recipient("quorin1qqqq"), ValueError, "not a valid recipient"),
     (lambda: quorin.Identity(str(ME)[:-1] + "x"), ValueError, "not a valid identity"),

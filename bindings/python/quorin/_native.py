@@ -3,7 +3,7 @@
 import ctypes
 import ctypes.util
 import os
-from typing import List
+from typing import Callable, List, Optional
 
 _p = ctypes.c_void_p
 _u8p = ctypes.POINTER(ctypes.c_uint8)
@@ -45,27 +45,23 @@ READ_FN = ctypes.CFUNCTYPE(ctypes.c_ssize_t, _p, _p, ctypes.c_size_t)
 WRITE_FN = ctypes.CFUNCTYPE(ctypes.c_int, _p, _p, ctypes.c_size_t)
 
 
-class SealOptions(ctypes.Structure):
-    _fields_ = [("mode", ctypes.c_int), ("key_size", ctypes.c_int), ("passes", ctypes.c_uint32),
-                ("memory_bytes", ctypes.c_uint64), ("format_version", ctypes.c_int),
-                ("replace_output", ctypes.c_int), ("armour", ctypes.c_int)]
+class Named:
+    """Options, or a header's description, that the C library made and
+    fills and reads by name (quorin_*_set/_get): nothing here depends on
+    the structs' layout. Passed to the library as its pointer."""
+
+    __slots__ = ("_as_parameter_", "_free")
+
+    def __init__(self, pointer: Optional[int], free: Callable[[int], None]) -> None:
+        if not pointer:
+            raise MemoryError("the library could not make the options")
+        self._as_parameter_ = pointer
+        self._free = free
+
+    def __del__(self) -> None:
+        self._free(self._as_parameter_)
 
 
-class OpenOptions(ctypes.Structure):
-    _fields_ = [("max_passes", ctypes.c_uint32), ("max_memory_bytes", ctypes.c_uint64),
-                ("replace_output", ctypes.c_int)]
-
-
-class SealedInfo(ctypes.Structure):
-    _fields_ = [("version", ctypes.c_int), ("mode", ctypes.c_int), ("key_size", ctypes.c_int),
-                ("kinds", ctypes.c_uint), ("recipients", ctypes.c_uint),
-                ("passes", ctypes.c_uint32), ("memory_bytes", ctypes.c_uint64),
-                ("chunk_bytes", ctypes.c_uint32)]
-
-
-_sealp = ctypes.POINTER(SealOptions)
-_openp = ctypes.POINTER(OpenOptions)
-_infop = ctypes.POINTER(SealedInfo)
 _SEALED_SIGNATURES = [
     ("quorin_secrets_new", _p, []),
     ("quorin_secrets_free", None, [_p]),
@@ -78,25 +74,30 @@ _SEALED_SIGNATURES = [
     ("quorin_identity_new", ctypes.c_int, [_u8p, _sizep]),
     ("quorin_identity_recipient", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
     ("quorin_keygen", ctypes.c_int, [ctypes.c_char_p]),
-    ("quorin_seal_options_default", None, [_sealp]),
-    ("quorin_open_options_default", None, [_openp]),
-    ("quorin_seal_file", ctypes.c_int, [_p, _sealp, ctypes.c_char_p, ctypes.c_char_p]),
-    ("quorin_open_file", ctypes.c_int, [_p, _openp, ctypes.c_char_p, ctypes.c_char_p]),
-    ("quorin_seal_stream", ctypes.c_int, [_p, _sealp, READ_FN, _p, WRITE_FN, _p]),
-    ("quorin_open_stream", ctypes.c_int, [_p, _openp, READ_FN, _p, WRITE_FN, _p]),
-    ("quorin_seal_buffer", ctypes.c_int, [_p, _sealp, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
-    ("quorin_open_buffer", ctypes.c_int, [_p, _openp, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
-    ("quorin_sealed_info_file", ctypes.c_int, [ctypes.c_char_p, _openp, _infop]),
-    ("quorin_sealed_info_stream", ctypes.c_int, [READ_FN, _p, _openp, _infop]),
-    ("quorin_sealed_info_buffer", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _openp, _infop]),
-    ("quorin_seal_writer_new", ctypes.c_int, [_p, _sealp, WRITE_FN, _p, ctypes.POINTER(_p)]),
-    ("quorin_seal_writer_new_fd", ctypes.c_int, [_p, _sealp, ctypes.c_int, ctypes.POINTER(_p)]),
+    ("quorin_seal_options_new", _p, []),
+    ("quorin_open_options_new", _p, []),
+    ("quorin_sealed_info_new", _p, []),
+    ("quorin_options_free", None, [_p]),
+    ("quorin_seal_options_set", ctypes.c_int, [_p, ctypes.c_int, ctypes.c_uint64]),
+    ("quorin_open_options_set", ctypes.c_int, [_p, ctypes.c_int, ctypes.c_uint64]),
+    ("quorin_sealed_info_get", ctypes.c_int, [_p, ctypes.c_int, ctypes.POINTER(ctypes.c_uint64)]),
+    ("quorin_seal_file", ctypes.c_int, [_p, _p, ctypes.c_char_p, ctypes.c_char_p]),
+    ("quorin_open_file", ctypes.c_int, [_p, _p, ctypes.c_char_p, ctypes.c_char_p]),
+    ("quorin_seal_stream", ctypes.c_int, [_p, _p, READ_FN, _p, WRITE_FN, _p]),
+    ("quorin_open_stream", ctypes.c_int, [_p, _p, READ_FN, _p, WRITE_FN, _p]),
+    ("quorin_seal_buffer", ctypes.c_int, [_p, _p, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
+    ("quorin_open_buffer", ctypes.c_int, [_p, _p, ctypes.c_char_p, ctypes.c_size_t, _u8p, _sizep]),
+    ("quorin_sealed_info_file", ctypes.c_int, [ctypes.c_char_p, _p, _p]),
+    ("quorin_sealed_info_stream", ctypes.c_int, [READ_FN, _p, _p, _p]),
+    ("quorin_sealed_info_buffer", ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, _p, _p]),
+    ("quorin_seal_writer_new", ctypes.c_int, [_p, _p, WRITE_FN, _p, ctypes.POINTER(_p)]),
+    ("quorin_seal_writer_new_fd", ctypes.c_int, [_p, _p, ctypes.c_int, ctypes.POINTER(_p)]),
     ("quorin_seal_writer_write", ctypes.c_int, [_p, _p, ctypes.c_size_t]),
     ("quorin_seal_writer_finish", ctypes.c_int, [_p]),
     ("quorin_seal_writer_free", None, [_p]),
-    ("quorin_open_reader_new", ctypes.c_int, [_p, _openp, READ_FN, _p, ctypes.POINTER(_p)]),
-    ("quorin_open_reader_new_fd", ctypes.c_int, [_p, _openp, ctypes.c_int, ctypes.POINTER(_p)]),
-    ("quorin_open_reader_info", ctypes.c_int, [_p, _infop]),
+    ("quorin_open_reader_new", ctypes.c_int, [_p, _p, READ_FN, _p, ctypes.POINTER(_p)]),
+    ("quorin_open_reader_new_fd", ctypes.c_int, [_p, _p, ctypes.c_int, ctypes.POINTER(_p)]),
+    ("quorin_open_reader_info", ctypes.c_int, [_p, _p]),
     ("quorin_open_reader_read", ctypes.c_int, [_p, _p, ctypes.c_size_t, _sizep]),
     ("quorin_open_reader_stop", None, [_p]),
     ("quorin_open_reader_free", None, [_p]),

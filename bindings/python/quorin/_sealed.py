@@ -19,7 +19,7 @@ from dataclasses import dataclass
 from typing import IO, Any, BinaryIO, Iterable, List, Literal, Optional, Tuple, Union, cast, overload
 
 from . import _outputs
-from ._native import OpenOptions, SealOptions, SealedInfo
+from ._native import Named
 from ._native import lib as _lib
 from ._support import BytesLike, PathLike, bytes_, choice, path, sized
 from .errors import check
@@ -155,10 +155,28 @@ class SealedHeader:
         return None
 
 
-def _header(info: SealedInfo) -> SealedHeader:
-    kinds = tuple(k for i, k in enumerate(_KINDS) if info.kinds & (1 << i))
-    return SealedHeader(info.version, _MODES[info.mode], info.key_size, kinds,
-                        info.recipients, info.passes, info.memory_bytes, info.chunk_bytes)
+# The names of the C library's options and header fields.
+_OPTION = {"mode": 1, "key_size": 2, "passes": 3, "memory_bytes": 4, "format_version": 5,
+           "armour": 6, "replace_output": 7, "max_passes": 8, "max_memory_bytes": 9}
+_INFO = ("version", "mode", "key_size", "kinds", "recipients", "passes", "memory_bytes",
+         "chunk_bytes")
+
+
+def _new_info() -> Named:
+    return Named(_lib.quorin_sealed_info_new(), _lib.quorin_options_free)
+
+
+def _header(info: Named) -> SealedHeader:
+    value = ctypes.c_uint64()
+
+    def field(name: str) -> int:
+        check(_lib.quorin_sealed_info_get(info, _INFO.index(name) + 1, ctypes.byref(value)))
+        return value.value
+
+    kinds = tuple(k for i, k in enumerate(_KINDS) if field("kinds") & (1 << i))
+    return SealedHeader(field("version"), _MODES[field("mode")], field("key_size"), kinds,
+                        field("recipients"), field("passes"), field("memory_bytes"),
+                        field("chunk_bytes"))
 
 
 def _passphrase(value: object) -> bytes:
@@ -264,37 +282,45 @@ class _Secrets:
 
 
 def _seal_options(mode: object, key_size: object, cost: object, replace: bool = False,
-                  format_version: int = 2, armour: bool = False) -> SealOptions:
-    o = SealOptions()
-    _lib.quorin_seal_options_default(ctypes.byref(o))
-    o.mode = _MODES.index(_SEALING_MODES[choice(mode, _SEALING_MODES, "mode")])
-    o.key_size = _KEY_SIZES[choice(key_size, _KEY_SIZES, "key_size")]
+                  format_version: int = 2, armour: bool = False) -> Named:
+    o = Named(_lib.quorin_seal_options_new(), _lib.quorin_options_free)
     if isinstance(cost, str):
         choice(cost, tuple(COSTS), "cost")
-        o.passes, o.memory_bytes = COSTS[cost]
+        passes, memory = COSTS[cost]
     elif (isinstance(cost, tuple) and len(cost) == 2
           and all(isinstance(c, int) and not isinstance(c, bool) for c in cost)):
-        o.passes, o.memory_bytes = cost
+        passes, memory = cost
     else:
         raise TypeError("cost must be %s or a tuple (passes, memory_bytes), not %r"
                         % (", ".join(map(repr, COSTS)), cost))
-    o.replace_output = int(bool(replace))
-    o.format_version = format_version
-    o.armour = int(bool(armour))
+    values = {"mode": _MODES.index(_SEALING_MODES[choice(mode, _SEALING_MODES, "mode")]),
+              "key_size": _KEY_SIZES[choice(key_size, _KEY_SIZES, "key_size")],
+              "passes": passes, "memory_bytes": memory, "replace_output": int(bool(replace)),
+              "format_version": format_version, "armour": int(bool(armour))}
+    for name, value in values.items():
+        _set(_lib.quorin_seal_options_set, o, name, value)
     return o
 
 
-def _open_options(cost_limit: Optional[Tuple[int, int]], replace: bool = False) -> OpenOptions:
-    o = OpenOptions()
-    _lib.quorin_open_options_default(ctypes.byref(o))
+def _open_options(cost_limit: Optional[Tuple[int, int]], replace: bool = False) -> Named:
+    o = Named(_lib.quorin_open_options_new(), _lib.quorin_options_free)
     if cost_limit is not None:
         if not (isinstance(cost_limit, tuple) and len(cost_limit) == 2
                 and all(isinstance(c, int) and not isinstance(c, bool) for c in cost_limit)):
             raise TypeError("cost_limit must be a tuple (passes, memory_bytes), not %r"
                             % (cost_limit,))
-        o.max_passes, o.max_memory_bytes = cost_limit
-    o.replace_output = int(bool(replace))
+        _set(_lib.quorin_open_options_set, o, "max_passes", cost_limit[0])
+        _set(_lib.quorin_open_options_set, o, "max_memory_bytes", cost_limit[1])
+    _set(_lib.quorin_open_options_set, o, "replace_output", int(bool(replace)))
     return o
+
+
+def _set(setter: Any, options: Named, name: str, value: int) -> None:
+    """One option by name; a value its field cannot hold (a negative one, or
+    passes beyond 32 bits) is refused, never wrapped."""
+    if value < 0 or value >= 1 << 64:
+        raise ValueError("%s must be a whole number from 0 to 2**64 - 1, not %d" % (name, value))
+    _call(setter(options, _OPTION[name], value))
 
 
 def _call(status: int, *ends: object) -> None:
@@ -348,7 +374,7 @@ def seal(data: BytesLike, *, passphrase: Union[str, BytesLike, None] = None,
     raw = bytes_(data, "data")
     options = _seal_options(mode, key_size, cost, armour=armour)
     with _Secrets(passphrase, key_file, recipients=recipients) as s:
-        return sized(_lib.quorin_seal_buffer, s.handle, ctypes.byref(options), raw, len(raw),
+        return sized(_lib.quorin_seal_buffer, s.handle, options, raw, len(raw),
                      checked=_call)
 
 
@@ -363,7 +389,7 @@ def open(data: Union[BytesLike, str], *, passphrase: Union[str, BytesLike, None]
     raw = data.encode("utf-8") if isinstance(data, str) else bytes_(data, "data")
     options = _open_options(cost_limit)
     with _Secrets(passphrase, key_file, identities) as s:
-        return sized(_lib.quorin_open_buffer, s.handle, ctypes.byref(options), raw, len(raw),
+        return sized(_lib.quorin_open_buffer, s.handle, options, raw, len(raw),
                      checked=_call, wipe=True)
 
 
@@ -435,7 +461,7 @@ def seal_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
     options = _seal_options(mode, key_size, cost, replace, armour=armour)
     with _Secrets(passphrase, key_file, recipients=recipients) as s:
         if _is_regular_file(src) and _is_path(dst):
-            _call(_lib.quorin_seal_file(s.handle, ctypes.byref(options),
+            _call(_lib.quorin_seal_file(s.handle, options,
                                         path(cast(PathLike, src), "src"),
                                         path(cast(PathLike, dst), "dst")))
             return
@@ -444,7 +470,7 @@ def seal_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
             reader = _outputs.Source(source)
             writer = _outputs.Sink(sink)
             with _outputs.interruptible():
-                _call(_lib.quorin_seal_stream(s.handle, ctypes.byref(options), reader.function,
+                _call(_lib.quorin_seal_stream(s.handle, options, reader.function,
                                               None, writer.function, None), reader, writer)
 
         _through(src, dst, replace, work)
@@ -461,7 +487,7 @@ def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
     options = _open_options(cost_limit, replace)
     with _Secrets(passphrase, key_file, identities) as s:
         if _is_regular_file(src) and _is_path(dst):
-            _call(_lib.quorin_open_file(s.handle, ctypes.byref(options),
+            _call(_lib.quorin_open_file(s.handle, options,
                                         path(cast(PathLike, src), "src"),
                                         path(cast(PathLike, dst), "dst")))
             return
@@ -470,7 +496,7 @@ def open_file(src: Source, dst: Source, *, passphrase: Union[str, BytesLike, Non
             reader = _outputs.Source(source)
             writer = _outputs.Sink(sink)
             with _outputs.interruptible():
-                _call(_lib.quorin_open_stream(s.handle, ctypes.byref(options), reader.function,
+                _call(_lib.quorin_open_stream(s.handle, options, reader.function,
                                               None, writer.function, None), reader, writer)
 
         _through(src, dst, replace, work)
@@ -483,19 +509,19 @@ def sealed_header(path_or_file: Union[Source, BytesLike], *,
     or os.PathLike), a binary file object (read only as far as the header)
     or the bytes (a bytes-like object is always the file, or its armour)."""
     options = _open_options(cost_limit)
-    info = SealedInfo()
+    info = _new_info()
     if isinstance(path_or_file, (bytes, bytearray, memoryview)):
         # Bytes are the file (or its armour); a path is a str or os.PathLike.
         raw = bytes(path_or_file)
-        _call(_lib.quorin_sealed_info_buffer(raw, len(raw), ctypes.byref(options),
-                                             ctypes.byref(info)))
+        _call(_lib.quorin_sealed_info_buffer(raw, len(raw), options,
+                                             info))
         return _header(info)
 
     def work(source: BinaryIO) -> None:
         reader = _outputs.Source(source)
         with _outputs.interruptible():
-            _call(_lib.quorin_sealed_info_stream(reader.function, None, ctypes.byref(options),
-                                                 ctypes.byref(info)), reader)
+            _call(_lib.quorin_sealed_info_stream(reader.function, None, options,
+                                                 info), reader)
 
     if _is_path(path_or_file):
         with builtins.open(path(cast(PathLike, path_or_file), "path_or_file"), "rb") as f:
@@ -535,7 +561,7 @@ class SealedWriter(io.BufferedIOBase):
     program ends through an exception: then it is abandoned. Calls from
     several threads take turns: close() waits for a write under way."""
 
-    def __init__(self, dst: Source, secrets: _Secrets, options: SealOptions, armour: bool,
+    def __init__(self, dst: Source, secrets: _Secrets, options: Named, armour: bool,
                  replace: bool) -> None:
         self._handle: Optional[int] = None
         self._lock = threading.Lock()
@@ -547,12 +573,12 @@ class SealedWriter(io.BufferedIOBase):
         try:
             if self._end.atomic is not None:
                 # A file of our own: the library writes it directly.
-                status = _lib.quorin_seal_writer_new_fd(secrets.handle, ctypes.byref(options),
+                status = _lib.quorin_seal_writer_new_fd(secrets.handle, options,
                                                         self._end.file.fileno(),
                                                         ctypes.byref(handle))
             else:
                 self._sink = _outputs.Sink(self._end.file)
-                status = _lib.quorin_seal_writer_new(secrets.handle, ctypes.byref(options),
+                status = _lib.quorin_seal_writer_new(secrets.handle, options,
                                                      self._sink.function, None,
                                                      ctypes.byref(handle))
             _call(status)
@@ -640,7 +666,7 @@ class SealedReader(io.BufferedIOBase):
 
     _BUFFER = 1 << 16  # what one call of the library reads ahead, for readline and peek
 
-    def __init__(self, src: Source, secrets: _Secrets, options: OpenOptions) -> None:
+    def __init__(self, src: Source, secrets: _Secrets, options: Named) -> None:
         self._handle: Optional[int] = None
         self._end: Optional[_Endpoint] = None
         self._closing = False
@@ -654,12 +680,12 @@ class SealedReader(io.BufferedIOBase):
             if owned is not None and stat.S_ISREG(os.fstat(owned.fileno()).st_mode):
                 # A file of our own: the library reads it directly.
                 self._source: Optional[_outputs.Source] = None
-                _call(_lib.quorin_open_reader_new_fd(secrets.handle, ctypes.byref(options),
+                _call(_lib.quorin_open_reader_new_fd(secrets.handle, options,
                                                      owned.fileno(), ctypes.byref(handle)))
             else:
                 self._source = _outputs.Source(end.file)
                 with _outputs.interruptible():  # the header is read on this thread
-                    _call(_lib.quorin_open_reader_new(secrets.handle, ctypes.byref(options),
+                    _call(_lib.quorin_open_reader_new(secrets.handle, options,
                                                       self._source.function, None,
                                                       ctypes.byref(handle)), self._source)
         except BaseException:
@@ -670,8 +696,8 @@ class SealedReader(io.BufferedIOBase):
         self._end = end
         self._handle = handle.value
         _open_objects.add(self)
-        info = SealedInfo()
-        check(_lib.quorin_open_reader_info(self._handle, ctypes.byref(info)))
+        info = _new_info()
+        check(_lib.quorin_open_reader_info(self._handle, info))
         #: What the file's header says.
         self.header = _header(info)
 
