@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every C example of a document (its ```c blocks, each a whole program) is
 # compiled as C99 with warnings as errors against the C interface and run,
-# in a scratch folder holding the files the examples name.
+# in a scratch folder holding the files the examples name, with notes.txt
+# on standard input.
 # Usage: c_examples.sh DOCUMENT LIBRARY_DIR CC INCLUDE_DIR...
 set -euo pipefail
 document=$(realpath "$1") libdir=$(realpath "$2") cc=$3
@@ -20,7 +21,7 @@ count=0
 for source in example*.c; do
   "$cc" -std=c99 -Wall -Wextra -Wpedantic -Werror "${includes[@]}" "$source" -o "${source%.c}" \
     -L"$libdir" -lquorin-c
-  LD_LIBRARY_PATH="$libdir" "./${source%.c}" >"${source%.c}.out" ||
+  LD_LIBRARY_PATH="$libdir" "./${source%.c}" <notes.txt >"${source%.c}.out" ||
     { cat "${source%.c}.out"; echo "FAIL $source of $document"; exit 1; }
   count=$((count + 1))
 done

@@ -16,6 +16,11 @@
  *   quorin_open_file(s, NULL, "notes.txt.qsl", "notes-copy.txt");
  *   quorin_secrets_free(s);
  *
+ * Three forms are enough for new code: between paths (quorin_seal_file),
+ * between buffers (quorin_seal_buffer) and pushed on the caller's thread
+ * (quorin_sealer_*, quorin_opener_*). The callback, writer and reader
+ * forms stay for the programs that use them.
+ *
  * The conventions are those of quorin.h (status codes, the thread's last
  * error, the size query for caller buffers), and:
  * - Options are plain structs: fill one with quorin_seal_options_default
