@@ -25,6 +25,13 @@ void SetEnvironment(const char* name, const char* value);  // null value: unset
 unsigned SetUmask(unsigned mask);
 // Whether the process runs as the superuser, whom file rights do not stop.
 bool IsSuperuser();
+// Special files for the tests of what a name refers to (POSIX; false or
+// -1 elsewhere): a FIFO, a listening socket's file (kept until the process
+// ends), a pipe's two ends (read, write) and closing a descriptor.
+bool MakeFifo(const std::string& path);
+bool MakeSocketFile(const std::string& path);
+bool MakePipe(int ends[2]);
+void CloseDescriptor(int descriptor);
 // Whether the system would write this process to a core dump: 1 or 0, or
 // -1 where it does not tell.
 int Dumpable();

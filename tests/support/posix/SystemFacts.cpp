@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -41,6 +44,27 @@ void SetEnvironment(const char* name, const char* value) {
     ::setenv(name, value, 1);
   else
     ::unsetenv(name);
+}
+
+bool MakeFifo(const std::string& path) {
+  return ::mkfifo(path.c_str(), 0600) == 0;
+}
+
+bool MakeSocketFile(const std::string& path) {
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) return false;
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, path.size());
+  const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  return s >= 0 && ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool MakePipe(int ends[2]) {
+  return ::pipe2(ends, O_CLOEXEC) == 0;
+}
+
+void CloseDescriptor(int descriptor) {
+  ::close(descriptor);
 }
 
 unsigned SetUmask(unsigned mask) {

@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdlib>
@@ -57,6 +58,22 @@ bool IsOwnersOnly(const std::string& path) {
 
 void SetEnvironment(const char* name, const char* value) {
   ::_putenv_s(name, value != nullptr ? value : "");
+}
+
+bool MakeFifo(const std::string&) {
+  return false;
+}
+
+bool MakeSocketFile(const std::string&) {
+  return false;
+}
+
+bool MakePipe(int ends[2]) {
+  return ::_pipe(ends, 4096, _O_BINARY) == 0;
+}
+
+void CloseDescriptor(int descriptor) {
+  ::_close(descriptor);
 }
 
 unsigned SetUmask(unsigned) {
