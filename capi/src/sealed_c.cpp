@@ -15,6 +15,7 @@
 #include "BytePipe.h"
 #include "CallerStreams.h"
 #include "DescriptorStream.h"
+#include "Pump.h"
 #include "SealedCommon.h"
 #include "Status.h"
 #include "quorin/framework/Exceptions.h"
@@ -22,6 +23,7 @@
 #include "quorin/platform/Threads.h"
 #include "quorin/platform/Wipe.h"
 #include "quorin/quorin_sealed.h"
+#include "quorin/seal/Incremental.h"
 #include "quorin/seal/Seal.h"
 
 using namespace quorin_capi;
@@ -80,7 +82,12 @@ struct quorin_seal_writer {
     worker = quorin::platform::StartQuietThread([this] {
       try {
         PipeSource source(pipe);
-        seal::SealStream(source, *sink, secrets->Pointers(), options);
+        if (options.formatVersion == 1) {  // older readers' format, which is not pushed
+          seal::SealStream(source, *sink, secrets->Pointers(), options);
+        } else {
+          seal::IncrementalSealer sealer(secrets->Pointers(), options);
+          Pump(source, *sink, sealer);
+        }
         outcome = {QUORIN_OK, {}};
       } catch (...) {
         pipe.Stop();
@@ -113,7 +120,8 @@ struct quorin_seal_writer {
 
 // The thread that opens for the caller: it reads the input (through the
 // caller's function or file descriptor) and puts verified plaintext in the
-// pipe, which the caller reads.
+// pipe, which the caller reads. The header is read first, on the caller's
+// thread, so that its failures come from _new.
 struct quorin_open_reader {
   quorin_open_reader(const quorin_secrets& s, const seal::OpenOptions& o,
                      std::unique_ptr<framework::TStream> in)
@@ -121,13 +129,34 @@ struct quorin_open_reader {
         source(std::move(in)),
         descriptor(dynamic_cast<DescriptorStream*>(source.get())),
         function(dynamic_cast<CallbackSource*>(source.get())),
-        opener(*source, o),
-        pipe(kPipeBytes) {}
+        opener(secrets->Pointers(), o),
+        pipe(kPipeBytes) {
+    ReadHeader();
+  }
+  // Pushes the input in small pieces until the header is read (or the input
+  // ends); plaintext that comes with it waits for the thread.
+  void ReadHeader() {
+    std::uint8_t piece[4096];
+    while (!opener.HasHeader()) {
+      const std::int32_t n = source->Read(piece, sizeof piece);
+      std::vector<std::uint8_t> out(opener.MostOutput(static_cast<std::size_t>(n)));
+      const std::size_t got =
+          n > 0 ? opener.Update({piece, static_cast<std::size_t>(n)}, out) : opener.Finish(out);
+      first.insert(first.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(got));
+      quorin::platform::Wipe(out.data(), out.size());
+      if (n <= 0) {
+        ended = true;
+        return;
+      }
+    }
+  }
   void Start() {
     worker = quorin::platform::StartQuietThread([this] {
       try {
         PipeSink sink(pipe);
-        opener.OpenTo(sink, secrets->Pointers());
+        if (!first.empty()) sink.Write(first.data(), static_cast<std::int32_t>(first.size()));
+        quorin::platform::Wipe(first.data(), first.size());
+        if (!ended) Pump(*source, sink, opener);
         outcome = {QUORIN_OK, {}};
       } catch (...) {
         pipe.Close();
@@ -140,6 +169,7 @@ struct quorin_open_reader {
   ~quorin_open_reader() {
     Stop();
     if (worker.joinable()) worker.join();
+    quorin::platform::Wipe(first.data(), first.size());
   }
   // The thread reads no more: it ends once a read under way returns.
   void Stop() noexcept {
@@ -152,7 +182,9 @@ struct quorin_open_reader {
   std::unique_ptr<framework::TStream> source;
   DescriptorStream* descriptor;  // the source, when it is a descriptor
   CallbackSource* function;      // the source, when it is the caller's function
-  seal::Opener opener;
+  seal::IncrementalOpener opener;
+  std::vector<std::uint8_t> first;  // plaintext that came with the header
+  bool ended = false;               // the input ended with the header
   BytePipe pipe;
   Failure outcome{QUORIN_OK, {}};
   std::thread worker;
@@ -275,7 +307,12 @@ int quorin_seal_stream(const quorin_secrets* s, const quorin_seal_options* optio
     const seal::SealOptions o = SealOptionsOf(*s, options);
     CallbackSource source(read, read_context);
     CallbackSink sink(write, write_context);
-    seal::SealStream(source, sink, s->Pointers(), o);
+    if (o.formatVersion == 1) {  // older readers' format, which is not pushed
+      seal::SealStream(source, sink, s->Pointers(), o);
+      return QUORIN_OK;
+    }
+    seal::IncrementalSealer sealer(s->Pointers(), o);
+    Pump(source, sink, sealer);
     return QUORIN_OK;
   });
 }
@@ -288,7 +325,8 @@ int quorin_open_stream(const quorin_secrets* s, const quorin_open_options* optio
   return SealGuarded([&]() -> int {
     CallbackSource source(read, read_context);
     CallbackSink sink(write, write_context);
-    seal::OpenStream(source, sink, s->Pointers(), OpenOptionsOf(options));
+    seal::IncrementalOpener opener(s->Pointers(), OpenOptionsOf(options));
+    Pump(source, sink, opener);
     return QUORIN_OK;
   });
 }

@@ -281,15 +281,36 @@ TEST_P(SealRoundTrip, PushedSealingOpensAndHasTheStreamsLength) {
   std::mt19937_64 rng(static_cast<unsigned>(bits) * 3 + static_cast<unsigned>(mode));
   constexpr std::size_t C = format::kChunkBytes;
   for (std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{16}, C - 1, C, C + 1,
-                           3 * C + 100, (ChunkCipher::kLanes + 3) * C + 5}) {
+                           3 * C + 100, (ChunkCipher::kLanes + 3) * C + 5,
+                           (2 * ChunkCipher::kLanes + 3) * C + 5}) {
     const Bytes plain = testsupport::RandomBytes(rng, size);
-    for (std::size_t piece : {std::size_t{1}, std::size_t{1000}, C, C + 16, 40 * C}) {
-      if (piece == 1 && size > C + 1) continue;
+    // 70 chunks at once: an update large enough for two cores.
+    for (std::size_t piece : {std::size_t{1}, std::size_t{1000}, C, C + 16, 40 * C, 70 * C}) {
+      if ((piece == 1 && size > C + 1) || (size > 40 * C && piece < C + 16)) continue;
       SCOPED_TRACE("size " + std::to_string(size) + ", piece " + std::to_string(piece));
       const Bytes sealed = PushedSeal(plain, one, options, piece);
       EXPECT_EQ(sealed.size(), SealedBytes(size, one, options));
       EXPECT_EQ(Opened(sealed, secret), plain);
       EXPECT_EQ(PushedOpen(sealed, secret, piece == 1 || size > 16 ? 4099 : 1), plain);
+      if (piece == 70 * C && size > 40 * C) {
+        // The opener's two cores too; of two damaged chunks, one on each, the
+        // earlier is reported, as one core reports it.
+        EXPECT_EQ(PushedOpen(sealed, secret, piece), plain);
+        Bytes early = sealed, both;
+        early[sealed.size() / 4] ^= 1;
+        both = early;
+        both[sealed.size() * 3 / 4] ^= 1;
+        const auto message = [&](const Bytes& file, std::size_t at) {
+          try {
+            PushedOpen(file, secret, at);
+          } catch (const AuthenticationError& e) {
+            return std::string(e.what());
+          }
+          return std::string("opened");
+        };
+        EXPECT_EQ(message(both, piece), message(early, 4099));
+        EXPECT_NE(message(both, piece), "opened");
+      }
     }
   }
 }

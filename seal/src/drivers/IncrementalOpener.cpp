@@ -4,7 +4,9 @@
 // after it.
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "drivers/SealCore.h"
 #include "keys/UnlockV2.h"
 #include "quorin/framework/MemoryStream.h"
+#include "quorin/platform/SecondCore.h"
 #include "quorin/seal/Armour.h"
 #include "quorin/seal/Incremental.h"
 
@@ -24,6 +27,8 @@ namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
+// A push of this many full chunks (2 MiB) or more is opened on two cores.
+constexpr std::size_t kSplitFrom = kLanes;
 
 // A file's body after its header: checks and decrypts stored chunks.
 class Body {
@@ -35,6 +40,17 @@ class Body {
   // the plaintext length.
   virtual std::size_t Open(const std::uint8_t* in, std::size_t count, std::size_t lastSize,
                            bool final, std::uint8_t* out) = 0;
+  // Opens `count` full stored chunks, none of them the last, as many side
+  // by side as the cipher takes.
+  virtual std::size_t OpenFull(const std::uint8_t* in, std::size_t count, std::uint8_t* out) {
+    std::size_t written = 0;
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t n = std::min(count - done, kLanes);
+      written += Open(in + done * stored_, n, stored_, false, out + written);
+      done += n;
+    }
+    return written;
+  }
 
  protected:
   explicit Body(std::size_t stored) : stored_(stored) {}
@@ -54,10 +70,72 @@ class BodyV2 final : public Body {
               return tag_.Matches(index, last, data, size, storedTag);
             },
             kChunkTagBytes, name, headerBytes, stored_, true),
-        name_(name) {}
+        name_(name),
+        headerBytes_(headerBytes) {}
 
   std::size_t Open(const std::uint8_t* in, std::size_t count, std::size_t lastSize, bool final,
                    std::uint8_t* out) override {
+    std::size_t length = OpenAt(in, count, lastSize, final, index_, check_, out);
+    index_ += count;
+    if (final) detail::Unpad(out, length, name_);
+    return length;
+  }
+
+  // Enough full chunks are split between this thread and a second core,
+  // the first half on the helper, each with a tag check of its own.
+  std::size_t OpenFull(const std::uint8_t* in, std::size_t count, std::uint8_t* out) override {
+    if (count >= kSplitFrom && !second_) second_ = std::make_unique<platform::SecondCore>(true);
+    if (count < kSplitFrom || !second_->Available()) return Body::OpenFull(in, count, out);
+    if (!helperTag_) {
+      helperTag_.emplace(unlocked_.keys.tag, unlocked_.headerMac);
+      helperCheck_.emplace(
+          [this](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size,
+                 const std::uint8_t* storedTag) {
+            return helperTag_->Matches(index, last, data, size, storedTag);
+          },
+          kChunkTagBytes, name_, headerBytes_, stored_, true);
+    }
+    const std::size_t chunk = unlocked_.header.chunkBytes;
+    const std::size_t onHelper = count / 2;
+    struct Run {
+      BodyV2* body;
+      const std::uint8_t* in;
+      std::size_t count;
+      std::uint64_t first;
+      std::uint8_t* out;
+      std::exception_ptr failure;
+    } run{this, in, onHelper, index_, out, {}};
+    std::exception_ptr failure;
+    second_->Run(
+        [](void* context) noexcept {
+          Run& r = *static_cast<Run*>(context);
+          try {
+            r.body->OpenRun(r.in, r.count, r.first, *r.body->helperCheck_, r.out);
+          } catch (...) {
+            r.failure = std::current_exception();
+          }
+        },
+        &run,
+        [&] {
+          try {
+            OpenRun(in + onHelper * stored_, count - onHelper, index_ + onHelper, check_,
+                    out + onHelper * chunk);
+          } catch (...) {
+            failure = std::current_exception();
+          }
+        });
+    // The earlier chunks' failure first, as one core would have found it.
+    if (run.failure) std::rethrow_exception(run.failure);
+    if (failure) std::rethrow_exception(failure);
+    index_ += count;
+    return count * chunk;
+  }
+
+ private:
+  // Opens `count` stored chunks from chunk `first` on with `check`; returns
+  // the plaintext length.
+  std::size_t OpenAt(const std::uint8_t* in, std::size_t count, std::size_t lastSize, bool final,
+                     std::uint64_t first, const ChunkCheck& check, std::uint8_t* out) const {
     const std::size_t chunk = unlocked_.header.chunkBytes;
     ChunkCipher::Piece pieces[kLanes];
     std::size_t length = 0;
@@ -65,25 +143,36 @@ class BodyV2 final : public Body {
       const bool last = c + 1 == count;
       const std::size_t size = last ? lastSize : stored_;
       const std::size_t cipherBytes =
-          check_.Verify(in + c * stored_, size, index_ + c, final && last);
+          check.Verify(in + c * stored_, size, first + c, final && last);
       pieces[c] = {in + c * stored_, out + c * chunk, cipherBytes / kBlock, {}};
-      ChunkIV(unlocked_.keys.iv, index_ + c, pieces[c].iv.data());
+      ChunkIV(unlocked_.keys.iv, first + c, pieces[c].iv.data());
       if (cipher_.DecryptsChunksWhole()) cipher_.Decrypt({&pieces[c], 1});
       length = c * chunk + cipherBytes;
     }
     if (!cipher_.DecryptsChunksWhole()) cipher_.Decrypt({pieces, count});
-    index_ += count;
-    if (final) detail::Unpad(out, length, name_);
     return length;
   }
+  // Full chunks, none the last, in groups of lanes.
+  void OpenRun(const std::uint8_t* in, std::size_t count, std::uint64_t first,
+               const ChunkCheck& check, std::uint8_t* out) const {
+    const std::size_t chunk = unlocked_.header.chunkBytes;
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t n = std::min(count - done, kLanes);
+      OpenAt(in + done * stored_, n, stored_, false, first + done, check, out + done * chunk);
+      done += n;
+    }
+  }
 
- private:
   detail::UnlockedV2 unlocked_;
   ChunkCipher cipher_;
   ChunkAuthenticator tag_;
   ChunkCheck check_;
   std::string name_;
+  std::size_t headerBytes_;
   std::uint64_t index_ = 0;
+  std::unique_ptr<platform::SecondCore> second_;  // made for the first run large enough
+  std::optional<ChunkAuthenticator> helperTag_;   // the second core's
+  std::optional<ChunkCheck> helperCheck_;
 };
 
 class BodyV1 final : public Body {
@@ -285,11 +374,9 @@ std::size_t IncrementalOpener::State::PushBinary(std::span<const std::uint8_t> s
     }
     if (s.held.empty()) {
       // Chunks wholly in the input with more input after them, side by side.
-      while (sealed.size() > stored) {
-        const std::size_t count = std::min((sealed.size() - 1) / stored, kLanes);
-        written += opened.Open(sealed.data(), count, stored, false, out.data() + written);
-        sealed = sealed.subspan(count * stored);
-      }
+      const std::size_t count = (sealed.size() - 1) / stored;
+      written += opened.OpenFull(sealed.data(), count, out.data() + written);
+      sealed = sealed.subspan(count * stored);
     }
     const std::size_t n = std::min(sealed.size(), stored - s.held.size());
     s.held.insert(s.held.end(), sealed.begin(), sealed.begin() + static_cast<std::ptrdiff_t>(n));

@@ -4,7 +4,10 @@
 // complete; only a partial chunk waits for more.
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "drivers/SealCore.h"
 #include "keys/PayloadKeys.h"
 #include "quorin/platform/Random.h"
+#include "quorin/platform/SecondCore.h"
 #include "quorin/seal/Armour.h"
 #include "quorin/seal/Incremental.h"
 
@@ -24,6 +28,8 @@ constexpr std::size_t kTag = kChunkTagBytes;
 constexpr std::size_t kLanes = ChunkCipher::kLanes;
 constexpr std::size_t kChunk = format::kChunkBytes;
 constexpr std::size_t kStored = kChunk + kTag;
+// An update of this many full chunks (2 MiB) or more is sealed on two cores.
+constexpr std::size_t kSplitFrom = kLanes;
 
 // The header, with a fresh file key wrapped for every secret and recipient.
 struct Sealing {
@@ -61,18 +67,78 @@ struct IncrementalSealer::State {
   // from `in` to `out`, side by side.
   void Seal(const std::uint8_t* in, std::size_t count, std::size_t lastBlocks, bool final,
             std::uint8_t* out) {
+    SealAt(in, count, lastBlocks, final, index, tag, out);
+    index += count;
+  }
+  // The same for the chunks from number `first` on, with the given tagger:
+  // two cores seal two runs at once, each with a tagger of its own.
+  void SealAt(const std::uint8_t* in, std::size_t count, std::size_t lastBlocks, bool final,
+              std::uint64_t first, ChunkAuthenticator& tagger, std::uint8_t* out) const {
     ChunkCipher::Piece pieces[kLanes];
     for (std::size_t c = 0; c < count; ++c) {
       const std::size_t blocks = c + 1 == count ? lastBlocks : kChunk / kBlock;
       pieces[c] = {in + c * kChunk, out + c * kStored, blocks, {}};
-      ChunkIV(keys.iv, index + c, pieces[c].iv.data());
+      ChunkIV(keys.iv, first + c, pieces[c].iv.data());
     }
     cipher.Encrypt({pieces, count});
     for (std::size_t c = 0; c < count; ++c) {
       const std::size_t length = pieces[c].blocks * kBlock;
-      const Poly1305Value t = tag.Of(index + c, final && c + 1 == count, pieces[c].out, length);
+      const Poly1305Value t = tagger.Of(first + c, final && c + 1 == count, pieces[c].out, length);
       std::memcpy(pieces[c].out + length, t.data(), kTag);
     }
+  }
+  // `count` full chunks, from chunk `first` on, as many side by side as the
+  // cipher takes.
+  void SealFull(const std::uint8_t* in, std::size_t count, std::uint64_t first,
+                ChunkAuthenticator& tagger, std::uint8_t* out) const {
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t n = std::min(count - done, kLanes);
+      SealAt(in + done * kChunk, n, kChunk / kBlock, false, first + done, tagger,
+             out + done * kStored);
+      done += n;
+    }
+  }
+  // Full chunks straight from the caller's buffer; enough of them are split
+  // between this thread and a second core, the first half on the helper.
+  void SealFullChunks(const std::uint8_t* in, std::size_t count, std::uint8_t* out) {
+    if (count >= kSplitFrom && !second) second = std::make_unique<platform::SecondCore>(true);
+    if (count < kSplitFrom || !second->Available()) {
+      SealFull(in, count, index, tag, out);
+      index += count;
+      return;
+    }
+    if (!helperTag) helperTag.emplace(keys.tag, headerMac);
+    const std::size_t onHelper = count / 2;
+    struct Run {
+      const State* state;
+      const std::uint8_t* in;
+      std::size_t count;
+      std::uint64_t first;
+      ChunkAuthenticator* tagger;
+      std::uint8_t* out;
+      std::exception_ptr failure;
+    } run{this, in, onHelper, index, &*helperTag, out, {}};
+    std::exception_ptr failure;
+    second->Run(
+        [](void* context) noexcept {
+          Run& r = *static_cast<Run*>(context);
+          try {
+            r.state->SealFull(r.in, r.count, r.first, *r.tagger, r.out);
+          } catch (...) {
+            r.failure = std::current_exception();
+          }
+        },
+        &run,
+        [&] {
+          try {
+            SealFull(in + onHelper * kChunk, count - onHelper, index + onHelper, tag,
+                     out + onHelper * kStored);
+          } catch (...) {
+            failure = std::current_exception();
+          }
+        });
+    if (run.failure) std::rethrow_exception(run.failure);
+    if (failure) std::rethrow_exception(failure);
     index += count;
   }
 
@@ -103,7 +169,9 @@ struct IncrementalSealer::State {
   MacValue headerMac;
   ChunkCipher cipher;
   ChunkAuthenticator tag;
-  SecureBuffer partial;  // plaintext of the chunk being filled
+  SecureBuffer partial;                          // plaintext of the chunk being filled
+  std::unique_ptr<platform::SecondCore> second;  // made for the first update large enough
+  std::optional<ChunkAuthenticator> helperTag;   // the second core's
   std::size_t held = 0;
   std::uint64_t index = 0;
   bool headerSent = false, finished = false;
@@ -181,14 +249,10 @@ std::size_t IncrementalSealer::State::Update(std::span<const std::uint8_t> plain
     written += kStored;
     s.held = 0;
   }
-  // Full chunks straight from the caller's buffer, as many side by side as
-  // the cipher takes.
-  while (plain.size() >= kChunk) {
-    const std::size_t count = std::min(plain.size() / kChunk, kLanes);
-    s.Seal(plain.data(), count, kChunk / kBlock, false, out.data() + written);
-    written += count * kStored;
-    plain = plain.subspan(count * kChunk);
-  }
+  const std::size_t full = plain.size() / kChunk;
+  s.SealFullChunks(plain.data(), full, out.data() + written);
+  written += full * kStored;
+  plain = plain.subspan(full * kChunk);
   std::memcpy(s.partial.data(), plain.data(), plain.size());
   s.held = plain.size();
   return written;
