@@ -278,9 +278,13 @@ QUORIN_C_API int quorin_open_reader_read(quorin_open_reader* r, uint8_t* dst, si
 QUORIN_C_API void quorin_open_reader_stop(quorin_open_reader* r);
 QUORIN_C_API void quorin_open_reader_free(quorin_open_reader* r);
 
-/* Sealing and opening pushed bytes, on the caller's thread and with no
- * thread of the library's: for an event loop that must not block
- * (WebAssembly in a browser, a network server). Memory stays at one chunk.
+/* Sealing and opening pushed bytes, on the caller's thread: for an event
+ * loop that must not block on a read (WebAssembly in a browser, a network
+ * server), and the engine under every other form. A call given 2 MiB or
+ * more splits the work with a second core where the process may use one
+ * (a helper thread the object keeps, ended by _free); smaller calls run on
+ * the caller's thread alone. Memory stays at one chunk beyond what a call
+ * is given.
  * Each _update and _finish writes into dst, which holds at least
  * quorin_sealer_room(s, len) (or quorin_opener_room) bytes, len being 0
  * for _finish, and sets *written. The sealer writes the header with its

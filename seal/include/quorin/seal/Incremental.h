@@ -9,7 +9,9 @@
 //   ...                                       // then Finish, sized by MostOutput(0)
 //
 // Memory stays constant: a sealer holds at most one chunk of plaintext, an
-// opener one stored chunk (the last is known only when the input ends).
+// opener one stored chunk (the last is known only when the input ends). An
+// update of 32 chunks (2 MiB) or more is split with a second core where the
+// process may use one, through a helper thread the object keeps.
 #pragma once
 
 #include <cstddef>
