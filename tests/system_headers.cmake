@@ -4,7 +4,7 @@
 # cmake -DROOT=<source dir> -P system_headers.cmake
 set(_system_header "#include <(windows|shellapi|io|direct|unistd|fcntl|dlfcn|termios|poll|pthread|sched|linux/[a-z_]+|sys/[a-z_]+)\\.h>")
 set(_offending "")
-foreach(_folder bench bindings capi cipher component framework fuzz host seal tests tools)
+foreach(_folder bench bindings capi cipher component extensions framework fuzz host seal tests tools)
   file(GLOB_RECURSE _sources "${ROOT}/${_folder}/*.c" "${ROOT}/${_folder}/*.cpp" "${ROOT}/${_folder}/*.h")
   foreach(_source IN LISTS _sources)
     file(RELATIVE_PATH _relative "${ROOT}" "${_source}")
