@@ -4,7 +4,6 @@
 // after it.
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -15,10 +14,10 @@
 #include "chunks/ChunkCheck.h"
 #include "chunks/ChunkCipher.h"
 #include "chunks/ChunkTag.h"
+#include "chunks/SplitRun.h"
 #include "drivers/SealCore.h"
 #include "keys/UnlockV2.h"
 #include "quorin/framework/MemoryStream.h"
-#include "quorin/platform/SecondCore.h"
 #include "quorin/seal/Armour.h"
 #include "quorin/seal/Incremental.h"
 
@@ -97,36 +96,12 @@ class BodyV2 final : public Body {
     }
     const std::size_t chunk = unlocked_.header.chunkBytes;
     const std::size_t onHelper = count / 2;
-    struct Run {
-      BodyV2* body;
-      const std::uint8_t* in;
-      std::size_t count;
-      std::uint64_t first;
-      std::uint8_t* out;
-      std::exception_ptr failure;
-    } run{this, in, onHelper, index_, out, {}};
-    std::exception_ptr failure;
-    second_->Run(
-        [](void* context) noexcept {
-          Run& r = *static_cast<Run*>(context);
-          try {
-            r.body->OpenRun(r.in, r.count, r.first, *r.body->helperCheck_, r.out);
-          } catch (...) {
-            r.failure = std::current_exception();
-          }
-        },
-        &run,
+    SplitRun(
+        *second_, [&] { OpenRun(in, onHelper, index_, *helperCheck_, out); },
         [&] {
-          try {
-            OpenRun(in + onHelper * stored_, count - onHelper, index_ + onHelper, check_,
-                    out + onHelper * chunk);
-          } catch (...) {
-            failure = std::current_exception();
-          }
+          OpenRun(in + onHelper * stored_, count - onHelper, index_ + onHelper, check_,
+                  out + onHelper * chunk);
         });
-    // The earlier chunks' failure first, as one core would have found it.
-    if (run.failure) std::rethrow_exception(run.failure);
-    if (failure) std::rethrow_exception(failure);
     index_ += count;
     return count * chunk;
   }

@@ -4,7 +4,6 @@
 // complete; only a partial chunk waits for more.
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -13,10 +12,10 @@
 
 #include "chunks/ChunkAuthenticator.h"
 #include "chunks/ChunkCipher.h"
+#include "chunks/SplitRun.h"
 #include "drivers/SealCore.h"
 #include "keys/PayloadKeys.h"
 #include "quorin/platform/Random.h"
-#include "quorin/platform/SecondCore.h"
 #include "quorin/seal/Armour.h"
 #include "quorin/seal/Incremental.h"
 
@@ -109,36 +108,12 @@ struct IncrementalSealer::State {
     }
     if (!helperTag) helperTag.emplace(keys.tag, headerMac);
     const std::size_t onHelper = count / 2;
-    struct Run {
-      const State* state;
-      const std::uint8_t* in;
-      std::size_t count;
-      std::uint64_t first;
-      ChunkAuthenticator* tagger;
-      std::uint8_t* out;
-      std::exception_ptr failure;
-    } run{this, in, onHelper, index, &*helperTag, out, {}};
-    std::exception_ptr failure;
-    second->Run(
-        [](void* context) noexcept {
-          Run& r = *static_cast<Run*>(context);
-          try {
-            r.state->SealFull(r.in, r.count, r.first, *r.tagger, r.out);
-          } catch (...) {
-            r.failure = std::current_exception();
-          }
-        },
-        &run,
+    SplitRun(
+        *second, [&] { SealFull(in, onHelper, index, *helperTag, out); },
         [&] {
-          try {
-            SealFull(in + onHelper * kChunk, count - onHelper, index + onHelper, tag,
-                     out + onHelper * kStored);
-          } catch (...) {
-            failure = std::current_exception();
-          }
+          SealFull(in + onHelper * kChunk, count - onHelper, index + onHelper, tag,
+                   out + onHelper * kStored);
         });
-    if (run.failure) std::rethrow_exception(run.failure);
-    if (failure) std::rethrow_exception(failure);
     index += count;
   }
 
