@@ -14,7 +14,7 @@
 set -eu
 
 BUILD="cmake ninja-build g++ make pkg-config libcli11-dev libsodium-dev libssl-dev"
-TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-venv python3-nacl python3-cryptography python3-pip python3-build python3-setuptools python3-wheel mypy python3-pandas python3-dask python3-distributed postgresql-15 postgresql-server-dev-15"
+TEST="libgtest-dev libgmock-dev bsdutils man-db python3 python3-pytest python3-venv python3-nacl python3-cryptography python3-pip python3-build python3-setuptools python3-wheel mypy python3-pandas python3-dask python3-distributed postgresql-15 postgresql-server-dev-15 mono-mcs"
 PEERS="libbenchmark-dev libtomcrypt-dev libcrypto++-dev"
 PACKAGING="dpkg-dev file lintian"
 WASM="emscripten nodejs autoconf automake libtool dpkg-dev"

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The PostgreSQL extension against a server of its own: the regression SQL
 and its expected output, a server log free of keys, the SQL functions beside
-the Python package in every mode and key size, and a table of a million
-armoured values decrypted in SQL by parallel workers.
+the Python package in every mode and key size, the example of
+docs/postgresql.md, and a table of a million armoured values decrypted in
+SQL by parallel workers.
 
 Usage: run_tests.py EXTENSION_DIR LIBRARY_DIR [ROWS]
 (the Python package is found through PYTHONPATH and QUORIN_C_LIBRARY), or
@@ -19,6 +20,8 @@ from pg_server import Server, pg_config
 
 HERE = Path(__file__).resolve().parent
 DATA = HERE.parent / "data"
+sys.path.insert(0, str(HERE.parent / "docs"))
+from examples import blocks  # noqa: E402
 MODES = ("ecb", "cbc", "cfb", "ofb")
 
 
@@ -71,7 +74,7 @@ def write_secrets(server: Server) -> Path:
     return folder
 
 
-def regression(server: Server) -> None:
+def regression(server: Server) -> Path:
     database = "quorin_regress"
     server.psql(f"CREATE DATABASE {database}")
     load_tables(server, database)
@@ -98,6 +101,7 @@ def regression(server: Server) -> None:
         raise SystemExit("a key reached the server log:\n" + log)
     if "quorin_decrypt: " not in log:
         raise SystemExit("the errors did not reach the server log:\n" + log)
+    return secrets
 
 
 def beside_python(server: Server) -> None:
@@ -134,6 +138,37 @@ def beside_python(server: Server) -> None:
     if wrong != "0":
         raise SystemExit(f"{wrong} of {len(rows)} values differ from the Python package's")
     print(f"beside Python: {len(rows)} values in 4 modes, 3 key sizes, raw and armoured agree")
+
+
+def documented(server: Server, secrets: Path) -> None:
+    """The documentation's example as it stands, on a legacy table holding a
+    value the component wrote, with its key file and a real recipient in
+    place of the placeholders."""
+    import quorin
+    database = "quorin_docs"
+    server.psql(f"CREATE DATABASE {database}")
+    key = bytes.fromhex("00112233445566778899aabbccddeeff")
+    iv = bytes(range(16))
+    plain = "caf\u00e9 at noon"
+    secret = quorin.encrypt_strings([plain.encode("cp1252")], key, iv, mode="cbc")[0]
+    (secrets / "legacy.key").write_bytes(key)
+    server.give_to_server(secrets / "legacy.key")
+    me = quorin.generate_identity()
+    (secrets / "legacy.identity").write_text(str(me) + "\n")
+    server.give_to_server(secrets / "legacy.identity")
+    (line, sql), = blocks(HERE.parent.parent / "docs" / "postgresql.md", "sql")
+    sql = sql.replace("/etc/quorin/legacy.key", str(secrets / "legacy.key"))
+    sql = sql.replace("quorin1...", str(me.recipient))
+    server.psql(sql.split(";", 1)[0], database)  # CREATE EXTENSION
+    server.psql("CREATE TABLE legacy (id int, secret text, sealed bytea)", database)
+    server.psql(f"INSERT INTO legacy VALUES (1, '{secret}', NULL)", database)
+    shown = server.psql(sql.split(";", 1)[1], database)
+    opened = server.psql("SELECT convert_from(quorin_open_identityfile(sealed, "
+                         f"'{secrets / 'legacy.identity'}'), 'WIN1252') FROM legacy", database)
+    if f"1|{plain}" not in shown or opened != plain:
+        raise SystemExit(f"the example at postgresql.md:{line} showed {shown!r}, "
+                         f"opened {opened!r}")
+    print("the documented example decrypts the legacy value and seals it")
 
 
 def million(server: Server, rows: int) -> None:
@@ -189,8 +224,9 @@ def main(argv: List[str]) -> None:
     extension_dir, library_dir = Path(argv[1]).resolve(), Path(argv[2]).resolve()
     rows = int(argv[3]) if len(argv) > 3 else 1_000_000
     with Server(extension_dir, library_dir) as server:
-        regression(server)
+        secrets = regression(server)
         beside_python(server)
+        documented(server, secrets)
         million(server, rows)
 
 

@@ -30,6 +30,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "quorin/seal/Seal.h"
@@ -128,25 +129,26 @@ inline std::string Utf8(const std::filesystem::path& path) {
 QUORIN_SEAL_API std::vector<const Secret*> Pointers(SecretList secrets);
 }  // namespace detail
 
-// SealFile and OpenFile of Seal.h for std::filesystem paths (these forms
-// take only paths, so that a string still means the std::string forms).
+// SealFile and OpenFile of Seal.h for std::filesystem paths. The source must
+// be a path (so that two strings still mean the std::string forms); the
+// output may be anything a path is made from, such as a string literal.
 template <std::same_as<std::filesystem::path> Path>
-void SealFile(const Path& source, const Path& dest, const Secret& secret,
+void SealFile(const Path& source, const std::type_identity_t<Path>& dest, const Secret& secret,
               const SealOptions& options = {}) {
   SealFile(detail::Utf8(source), detail::Utf8(dest), secret, options);
 }
 template <std::same_as<std::filesystem::path> Path>
-void SealFile(const Path& source, const Path& dest, SecretList secrets,
+void SealFile(const Path& source, const std::type_identity_t<Path>& dest, SecretList secrets,
               const SealOptions& options = {}) {
   SealFile(detail::Utf8(source), detail::Utf8(dest), detail::Pointers(secrets), options);
 }
 template <std::same_as<std::filesystem::path> Path>
-void OpenFile(const Path& source, const Path& dest, const Secret& secret,
+void OpenFile(const Path& source, const std::type_identity_t<Path>& dest, const Secret& secret,
               const OpenOptions& options = {}) {
   OpenFile(detail::Utf8(source), detail::Utf8(dest), secret, options);
 }
 template <std::same_as<std::filesystem::path> Path>
-void OpenFile(const Path& source, const Path& dest, SecretList secrets,
+void OpenFile(const Path& source, const std::type_identity_t<Path>& dest, SecretList secrets,
               const OpenOptions& options = {}) {
   OpenFile(detail::Utf8(source), detail::Utf8(dest), detail::Pointers(secrets), options);
 }
