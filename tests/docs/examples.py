@@ -8,7 +8,7 @@ scratch folder holding the files examples name (notes.txt, report.pdf).
 
 Usage:
   examples.py cpp DOCUMENT OUTPUT.cpp   writes the C++ examples as one program
-  examples.py python DOCUMENT           runs each Python example
+  examples.py python DOCUMENT...        runs each Python example
   examples.py windows DOCUMENT          the C# example (mcs, mono), the Python
                                         example and the batch lines (as POSIX
                                         shell lines), against the Linux library
@@ -117,7 +117,7 @@ int main() {
 """ + calls + f'  std::printf("ok   {len(functions)} C++ examples ran\\n");\n}}\n')
 
 
-PYTHON_PRELUDE = 'key = b"a 16-byte secret"\niv = bytes(range(16))\n'
+PYTHON_PRELUDE = 'import quorin\nkey = b"a 16-byte secret"\niv = bytes(range(16))\n'
 
 
 def python(document: Path) -> None:
@@ -157,8 +157,11 @@ def windows(document: Path) -> None:
 def main(argv: List[str]) -> None:
     if len(argv) == 4 and argv[1] == "cpp":
         cpp(Path(argv[2]), Path(argv[3]))
-    elif len(argv) == 3 and argv[1] in ("python", "windows"):
-        {"python": python, "windows": windows}[argv[1]](Path(argv[2]))
+    elif len(argv) >= 3 and argv[1] == "python":
+        for document in argv[2:]:
+            python(Path(document))
+    elif len(argv) == 3 and argv[1] == "windows":
+        windows(Path(argv[2]))
     else:
         raise SystemExit(__doc__)
 

@@ -72,8 +72,10 @@ export function errorFrom({ kind, status, message }) {
 
 // ---------------------------------------------------------------- memory
 
+// Always a plain Uint8Array: a subclass's slice() (Node's Buffer) is a view,
+// not a copy, whose buffer (Node's shared pool) holds more than its bytes.
 export function bytesOf(value, what) {
-  if (value instanceof Uint8Array) return value;
+  if (value instanceof Uint8Array && value.constructor === Uint8Array) return value;
   if (value instanceof ArrayBuffer) return new Uint8Array(value);
   if (ArrayBuffer.isView(value)) return new Uint8Array(value.buffer, value.byteOffset, value.byteLength);
   throw new TypeError(`${what} must be bytes (a Uint8Array, an ArrayBuffer or a view), not ${kindOf(value)}`);

@@ -153,6 +153,28 @@ test("results are plain ArrayBuffers that Blob, TextDecoder and Response take", 
   assert.equal(new Blob([await quorin.seal("hello", { keyFile: new Uint8Array(32) })]).size, sealed.length);
 });
 
+test("views into a larger buffer are read at their offset; the buffer stays whole", async () => {
+  const key = { keyFile: new Uint8Array(32).fill(9) };
+  const plain = Uint8Array.from({ length: 70000 }, (_, i) => i % 251);
+  const sealed = await quorin.seal(plain, key);
+  const inside = (bytes) => {
+    // Node's small Buffers share one pool: the kind of view that exposed this.
+    const around = isNode ? globalThis.Buffer.from(bytes) : new Uint8Array(bytes.length + 40);
+    if (!isNode) around.set(bytes, 40);
+    return isNode ? around : around.subarray(40);
+  };
+  const small = inside(new Uint8Array([1, 2, 3]));
+  const neighbour = isNode ? globalThis.Buffer.from("the pool's other tenant") : null;
+  for (const view of [inside(sealed), inside(sealed.subarray(0, 200))]) {
+    if (view.length === sealed.length) assert.deepEqual(await quorin.open(view, key), plain);
+    else await assert.rejects(quorin.open(view, key), quorin.TruncatedError);
+  }
+  assert.deepEqual(await quorin.open(await quorin.seal(small, key), key), new Uint8Array([1, 2, 3]));
+  assert.deepEqual(await collect(quorin.open(streamOf(inside(sealed), [999]), key)), plain);
+  assert.deepEqual(await quorin.open(await collect(quorin.seal(streamOf(inside(plain), [999]), key)), key), plain);
+  if (neighbour) assert.equal(neighbour.toString(), "the pool's other tenant");
+});
+
 test("a passphrase is hashed off the event loop, and an abort stops the call", async () => {
   let ticks = 0;
   const timer = setInterval(() => ++ticks, 5);
