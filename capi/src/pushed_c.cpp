@@ -39,6 +39,28 @@ int Pushed(auto& o, const uint8_t* src, size_t len, uint8_t* dst, size_t dst_len
   return status;
 }
 
+// The chunk keys of a sealer or opener that has not failed; a refusal
+// (the wrong state) is not sticky: nothing was changed.
+int ChunkKeys(const auto& o, uint8_t* keys, size_t keys_len, size_t* chunk_len) {
+  if (keys == nullptr || keys_len != QUORIN_CHUNK_KEYS_BYTES || chunk_len == nullptr)
+    return Invalid("keys must have room for QUORIN_CHUNK_KEYS_BYTES, and chunk_len be given");
+  if (o.failure) return Fail(*o.failure);
+  if (o.finished) return Invalid("it was finished");
+  return SealGuarded([&]() -> int {
+    *chunk_len = o.pushed.ChunkKeys(std::span<std::uint8_t, seal::kChunkKeysBytes>(keys, keys_len));
+    return QUORIN_OK;
+  });
+}
+
+int Skip(auto& o, uint64_t chunks) {
+  if (o.failure) return Fail(*o.failure);
+  if (o.finished) return Invalid("it was finished");
+  return SealGuarded([&]() -> int {
+    o.pushed.Skip(chunks);
+    return QUORIN_OK;
+  });
+}
+
 }  // namespace
 
 struct quorin_sealer {
@@ -122,6 +144,63 @@ int quorin_opener_info(const quorin_opener* o, quorin_sealed_info* info) {
 
 void quorin_opener_free(quorin_opener* o) {
   delete o;
+}
+
+int quorin_sealed_header_size(const uint8_t* sealed, size_t len, size_t* header_len) {
+  if ((sealed == nullptr && len != 0) || header_len == nullptr)
+    return Invalid("sealed or header_len is NULL");
+  return SealGuarded([&]() -> int {
+    *header_len = seal::HeaderBytes({sealed, len});
+    return QUORIN_OK;
+  });
+}
+
+int quorin_sealer_chunk_keys(const quorin_sealer* s, uint8_t* keys, size_t keys_len,
+                             size_t* chunk_len) {
+  if (s == nullptr) return Invalid("the sealer is NULL");
+  return ChunkKeys(*s, keys, keys_len, chunk_len);
+}
+
+int quorin_sealer_skip(quorin_sealer* s, uint64_t chunks) {
+  if (s == nullptr) return Invalid("the sealer is NULL");
+  return Skip(*s, chunks);
+}
+
+int quorin_opener_chunk_keys(const quorin_opener* o, uint8_t* keys, size_t keys_len,
+                             size_t* stored_chunk_len) {
+  if (o == nullptr) return Invalid("the opener is NULL");
+  return ChunkKeys(*o, keys, keys_len, stored_chunk_len);
+}
+
+int quorin_opener_skip(quorin_opener* o, uint64_t chunks) {
+  if (o == nullptr) return Invalid("the opener is NULL");
+  return Skip(*o, chunks);
+}
+
+int quorin_seal_chunks(const uint8_t* keys, size_t keys_len, uint64_t first, const uint8_t* src,
+                       size_t len, uint8_t* dst, size_t dst_len) {
+  if (keys == nullptr || keys_len != QUORIN_CHUNK_KEYS_BYTES || (src == nullptr && len != 0) ||
+      (dst == nullptr && dst_len != 0))
+    return Invalid("keys (QUORIN_CHUNK_KEYS_BYTES bytes), src or dst is NULL or wrong");
+  return SealGuarded([&]() -> int {
+    seal::SealChunks(std::span<const std::uint8_t, seal::kChunkKeysBytes>(keys, keys_len), first,
+                     {src, len}, {dst, dst_len});
+    return QUORIN_OK;
+  });
+}
+
+int quorin_open_chunks(const uint8_t* keys, size_t keys_len, uint64_t first, const uint8_t* src,
+                       size_t len, uint8_t* dst, size_t dst_len) {
+  if (keys == nullptr || keys_len != QUORIN_CHUNK_KEYS_BYTES || (src == nullptr && len != 0) ||
+      (dst == nullptr && dst_len != 0))
+    return Invalid("keys (QUORIN_CHUNK_KEYS_BYTES bytes), src or dst is NULL or wrong");
+  const int status = SealGuarded([&]() -> int {
+    seal::OpenChunks(std::span<const std::uint8_t, seal::kChunkKeysBytes>(keys, keys_len), first,
+                     {src, len}, {dst, dst_len});
+    return QUORIN_OK;
+  });
+  if (status != QUORIN_OK && dst != nullptr) quorin::platform::Wipe(dst, dst_len);
+  return status;
 }
 
 }  // extern "C"

@@ -742,6 +742,117 @@ static void test_options_by_name(void) {
   free(sealed);
 }
 
+/* A file's chunks sealed and opened away from its sealer and opener, as
+ * threads without shared memory do: the file opens as a whole, a file
+ * sealed whole opens in parts, a damaged chunk is refused with its dst
+ * wiped, and every other state is refused. */
+static void test_chunks_elsewhere(void) {
+  static const size_t sizes[] = {0, 5, CHUNK, 3 * CHUNK + 5, 70 * CHUNK};
+  static const quorin_mode modes[] = {QUORIN_CBC, QUORIN_CFB, QUORIN_OFB};
+  quorin_secrets* s = secrets_of(KEY_FILE, 1);
+  uint8_t keys[QUORIN_CHUNK_KEYS_BYTES];
+  size_t chunk = 0, stored = 0, n = 0, header = 0;
+  for (size_t m = 0; m < 3; ++m) {
+    for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+      const quorin_seal_options o = fast(modes[m], QUORIN_KEY_256);
+      uint8_t* plain = pattern(sizes[i] + 1);
+      const size_t full = sizes[i] / CHUNK, rest = sizes[i] % CHUNK;
+      /* Sealing: the header, the full chunks in two runs, the rest. */
+      quorin_sealer* sealer = NULL;
+      CHECK(quorin_sealer_new(s, &o, &sealer) == QUORIN_OK);
+      CHECK(quorin_sealer_chunk_keys(sealer, keys, sizeof keys, &chunk) == QUORIN_INVALID_ARGUMENT);
+      const size_t room = quorin_sealer_room(sealer, sizes[i]);
+      uint8_t* sealed = malloc(room + 1);
+      CHECK(quorin_sealer_update(sealer, NULL, 0, sealed, room, &header) == QUORIN_OK);
+      CHECK(quorin_sealer_chunk_keys(sealer, keys, sizeof keys, &chunk) == QUORIN_OK);
+      CHECK(chunk == CHUNK);
+      const size_t half = full / 2;
+      CHECK(quorin_seal_chunks(keys, sizeof keys, half, plain + half * CHUNK, (full - half) * CHUNK,
+                               sealed + header + half * (CHUNK + 16), room) == QUORIN_OK);
+      CHECK(quorin_seal_chunks(keys, sizeof keys, 0, plain, half * CHUNK, sealed + header, room) ==
+            QUORIN_OK);
+      CHECK(quorin_sealer_skip(sealer, full) == QUORIN_OK);
+      size_t at = header + full * (CHUNK + 16);
+      CHECK(quorin_sealer_update(sealer, plain + full * CHUNK, rest, sealed + at, room - at, &n) ==
+                QUORIN_OK &&
+            n == 0);
+      if (rest > 0) /* a partial chunk held: no more chunks elsewhere */
+        CHECK(quorin_sealer_skip(sealer, 1) == QUORIN_INVALID_ARGUMENT);
+      CHECK(quorin_sealer_finish(sealer, sealed + at, room - at, &n) == QUORIN_OK);
+      const size_t sealed_size = at + n;
+      CHECK(quorin_sealer_skip(sealer, 1) == QUORIN_INVALID_ARGUMENT);
+      quorin_sealer_free(sealer);
+      uint8_t* out = malloc(room + CHUNK);
+      n = room;
+      CHECK(quorin_open_buffer(s, NULL, sealed, sealed_size, out, &n) == QUORIN_OK);
+      CHECK(n == sizes[i] && memcmp(out, plain, n) == 0);
+
+      /* Opening: exactly the header, the chunks before the last elsewhere. */
+      CHECK(quorin_sealed_header_size(sealed, 10, &n) == QUORIN_OK && n == 0);
+      CHECK(quorin_sealed_header_size(sealed, sealed_size, &n) == QUORIN_OK && n == header);
+      quorin_opener* opener = NULL;
+      CHECK(quorin_opener_new(s, NULL, &opener) == QUORIN_OK);
+      CHECK(quorin_opener_update(opener, sealed, header, out, room, &n) == QUORIN_OK && n == 0);
+      CHECK(quorin_opener_chunk_keys(opener, keys, sizeof keys, &stored) == QUORIN_OK &&
+            stored == CHUNK + 16);
+      CHECK(quorin_open_chunks(keys, sizeof keys, 0, sealed + header, full * stored, out,
+                               full * CHUNK) == QUORIN_OK);
+      CHECK(quorin_opener_skip(opener, full) == QUORIN_OK);
+      at = header + full * stored;
+      CHECK(quorin_opener_update(opener, sealed + at, sealed_size - at, out + full * CHUNK,
+                                 quorin_opener_room(opener, sealed_size - at), &n) == QUORIN_OK);
+      CHECK(quorin_opener_finish(opener, out + full * CHUNK + n, CHUNK, &n) == QUORIN_OK);
+      CHECK(memcmp(out, plain, sizes[i]) == 0);
+      quorin_opener_free(opener);
+      if (full > 1) { /* a damaged chunk, numbered as it stands */
+        sealed[header + stored + 7] ^= 1;
+        memset(out, 0, full * CHUNK);
+        CHECK(quorin_open_chunks(keys, sizeof keys, 0, sealed + header, full * stored, out,
+                                 full * CHUNK) == QUORIN_AUTHENTICATION);
+        CHECK(memcmp(out, plain, CHUNK) != 0); /* wiped, the good first chunk too */
+        CHECK(quorin_open_chunks(keys, sizeof keys, 1, sealed + header, stored, out, CHUNK) ==
+              QUORIN_AUTHENTICATION); /* the first chunk given another number */
+      }
+      free(out);
+      free(sealed);
+      free(plain);
+    }
+  }
+  /* Refused: armour, a version-1 file, more than the header pushed, bad keys. */
+  quorin_seal_options armoured = fast(QUORIN_CBC, QUORIN_KEY_128);
+  armoured.armour = 1;
+  quorin_sealer* sealer = NULL;
+  static uint8_t out[4 * CHUNK];
+  CHECK(quorin_sealer_new(s, &armoured, &sealer) == QUORIN_OK);
+  CHECK(quorin_sealer_update(sealer, NULL, 0, out, sizeof out, &n) == QUORIN_OK);
+  CHECK(quorin_sealer_chunk_keys(sealer, keys, sizeof keys, &chunk) == QUORIN_INVALID_ARGUMENT);
+  quorin_sealer_free(sealer);
+  quorin_seal_options v1 = fast(QUORIN_CBC, QUORIN_KEY_128);
+  v1.format_version = 1;
+  size_t sealed_size = 0;
+  uint8_t* sealed = seal_buffer(s, &v1, (const uint8_t*)"abc", 3, &sealed_size);
+  CHECK(quorin_sealed_header_size(sealed, sealed_size, &header) == QUORIN_OK && header > 0);
+  quorin_opener* opener = NULL;
+  CHECK(quorin_opener_new(s, NULL, &opener) == QUORIN_OK);
+  CHECK(quorin_opener_update(opener, sealed, header, out, sizeof out, &n) == QUORIN_OK);
+  CHECK(quorin_opener_chunk_keys(opener, keys, sizeof keys, &stored) == QUORIN_INVALID_ARGUMENT);
+  quorin_opener_free(opener);
+  free(sealed);
+  sealed = seal_buffer(s, NULL, (const uint8_t*)"abc", 3, &sealed_size);
+  CHECK(quorin_sealed_header_size(sealed, sealed_size, &header) == QUORIN_OK);
+  CHECK(quorin_opener_new(s, NULL, &opener) == QUORIN_OK);
+  CHECK(quorin_opener_update(opener, sealed, header + 1, out, sizeof out, &n) == QUORIN_OK);
+  CHECK(quorin_opener_chunk_keys(opener, keys, sizeof keys, &stored) == QUORIN_INVALID_ARGUMENT);
+  quorin_opener_free(opener);
+  CHECK(quorin_sealed_header_size((const uint8_t*)"not sealed at all", 17, &n) ==
+        QUORIN_NOT_SEALED);
+  memset(keys, 0, sizeof keys);
+  CHECK(quorin_seal_chunks(keys, sizeof keys, 0, out, 0, out, 0) == QUORIN_INVALID_ARGUMENT);
+  CHECK(quorin_open_chunks(keys, sizeof keys - 1, 0, out, 0, out, 0) == QUORIN_INVALID_ARGUMENT);
+  free(sealed);
+  quorin_secrets_free(s);
+}
+
 int main(void) {
   test_identities();
   test_secret_refusals();
@@ -751,5 +862,6 @@ int main(void) {
   test_files();
   test_limits_and_stops();
   test_options_by_name();
+  test_chunks_elsewhere();
   return check_summary();
 }

@@ -318,6 +318,40 @@ QUORIN_C_API int quorin_opener_finish(quorin_opener* o, uint8_t* dst, size_t dst
 QUORIN_C_API int quorin_opener_info(const quorin_opener* o, quorin_sealed_info* info);
 QUORIN_C_API void quorin_opener_free(quorin_opener* o);
 
+/* One file's chunks on several threads that share no memory (WebAssembly
+ * workers; a native program needs none of this, the calls above use a
+ * second core themselves). A binary version-2 sealer whose header was
+ * written (its first _update, which may be of 0 bytes) and which holds no
+ * partial chunk, or an opener given exactly the header (its length from
+ * quorin_sealed_header_size), copies out the file's chunk keys with
+ * _chunk_keys: QUORIN_CHUNK_KEYS_BYTES secret bytes (wipe every copy), and
+ * the length of a chunk (the sealer: its plaintext; the opener: its stored
+ * form, ciphertext and tag). Any thread then seals whole chunks with
+ * quorin_seal_chunks, or checks and opens whole stored chunks with
+ * quorin_open_chunks, numbered from `first` (the first after the header is
+ * 0); neither may be given the file's last chunk. _skip then tells the
+ * sealer or opener how many chunks came next, and its _update and _finish
+ * go on with the rest. The output is byte for byte what the sealer alone
+ * writes; a chunk whose tag differs gives what opening it would give, and
+ * quorin_open_chunks then wipes dst. Other states give
+ * QUORIN_INVALID_ARGUMENT. */
+#define QUORIN_CHUNK_KEYS_BYTES 148
+/* Sets *header_len to the length of the header at the start of sealed
+ * (binary, either version), or to 0 when more bytes are needed to tell. */
+QUORIN_C_API int quorin_sealed_header_size(const uint8_t* sealed, size_t len, size_t* header_len);
+QUORIN_C_API int quorin_sealer_chunk_keys(const quorin_sealer* s, uint8_t* keys, size_t keys_len,
+                                          size_t* chunk_len);
+QUORIN_C_API int quorin_sealer_skip(quorin_sealer* s, uint64_t chunks);
+QUORIN_C_API int quorin_opener_chunk_keys(const quorin_opener* o, uint8_t* keys, size_t keys_len,
+                                          size_t* stored_chunk_len);
+QUORIN_C_API int quorin_opener_skip(quorin_opener* o, uint64_t chunks);
+/* src: a whole number of chunks; dst: room for as many stored chunks. */
+QUORIN_C_API int quorin_seal_chunks(const uint8_t* keys, size_t keys_len, uint64_t first,
+                                    const uint8_t* src, size_t len, uint8_t* dst, size_t dst_len);
+/* src: a whole number of stored chunks; dst: room for their plaintext. */
+QUORIN_C_API int quorin_open_chunks(const uint8_t* keys, size_t keys_len, uint64_t first,
+                                    const uint8_t* src, size_t len, uint8_t* dst, size_t dst_len);
+
 #ifdef __cplusplus
 }
 #endif

@@ -43,6 +43,10 @@ constexpr void StoreLE16(std::uint16_t v, std::uint8_t* p) noexcept {
   p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
+constexpr std::uint64_t LoadLE64(const std::uint8_t* p) noexcept {
+  return LoadLE32(p) | static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32;
+}
+
 constexpr void StoreLE64(std::uint64_t v, std::uint8_t* p) noexcept {
   StoreLE32(static_cast<std::uint32_t>(v), p);
   StoreLE32(static_cast<std::uint32_t>(v >> 32), p + 4);

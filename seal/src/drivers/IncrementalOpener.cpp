@@ -10,9 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "chunks/ChunkAuthenticator.h"
-#include "chunks/ChunkCheck.h"
-#include "chunks/ChunkCipher.h"
+#include "chunks/ChunkRun.h"
 #include "chunks/ChunkTag.h"
 #include "chunks/SplitRun.h"
 #include "drivers/SealCore.h"
@@ -24,8 +22,7 @@
 namespace quorin::seal {
 namespace {
 
-constexpr std::size_t kBlock = ChunkCipher::kBlock;
-constexpr std::size_t kLanes = ChunkCipher::kLanes;
+constexpr std::size_t kLanes = ChunkRun::kLanes;
 // A push of this many full chunks (2 MiB) or more is opened on two cores.
 constexpr std::size_t kSplitFrom = kLanes;
 
@@ -50,6 +47,10 @@ class Body {
     }
     return written;
   }
+  // Chunks opened elsewhere: the chunk run (version 2 only), and passing
+  // over what it opened.
+  virtual const ChunkRun* Run() const { return nullptr; }
+  virtual void Skip(std::uint64_t) {}
 
  protected:
   explicit Body(std::size_t stored) : stored_(stored) {}
@@ -60,21 +61,15 @@ class BodyV2 final : public Body {
  public:
   BodyV2(detail::UnlockedV2 unlocked, std::size_t headerBytes, const std::string& name)
       : Body(unlocked.header.chunkBytes + kChunkTagBytes),
-        unlocked_(std::move(unlocked)),
-        cipher_(unlocked_.header.mode, unlocked_.keys.encryption),
-        tag_(unlocked_.keys.tag, unlocked_.headerMac),
-        check_(
-            [this](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size,
-                   const std::uint8_t* storedTag) {
-              return tag_.Matches(index, last, data, size, storedTag);
-            },
-            kChunkTagBytes, name, headerBytes, stored_, true),
-        name_(name),
-        headerBytes_(headerBytes) {}
+        run_(unlocked.header.mode, unlocked.header.chunkBytes, headerBytes,
+             std::move(unlocked.keys), unlocked.headerMac),
+        tag_(run_.Tagger()),
+        check_(run_.CheckWith(tag_, name)),
+        name_(name) {}
 
   std::size_t Open(const std::uint8_t* in, std::size_t count, std::size_t lastSize, bool final,
                    std::uint8_t* out) override {
-    std::size_t length = OpenAt(in, count, lastSize, final, index_, check_, out);
+    std::size_t length = run_.OpenAt(in, count, lastSize, final, index_, check_, out);
     index_ += count;
     if (final) detail::Unpad(out, length, name_);
     return length;
@@ -86,64 +81,29 @@ class BodyV2 final : public Body {
     if (count >= kSplitFrom && !second_) second_ = std::make_unique<platform::SecondCore>(true);
     if (count < kSplitFrom || !second_->Available()) return Body::OpenFull(in, count, out);
     if (!helperTag_) {
-      helperTag_.emplace(unlocked_.keys.tag, unlocked_.headerMac);
-      helperCheck_.emplace(
-          [this](std::uint64_t index, bool last, const std::uint8_t* data, std::size_t size,
-                 const std::uint8_t* storedTag) {
-            return helperTag_->Matches(index, last, data, size, storedTag);
-          },
-          kChunkTagBytes, name_, headerBytes_, stored_, true);
+      run_.Tagger(helperTag_);
+      helperCheck_.emplace(run_.CheckWith(*helperTag_, name_));
     }
-    const std::size_t chunk = unlocked_.header.chunkBytes;
+    const std::size_t chunk = run_.ChunkBytes();
     const std::size_t onHelper = count / 2;
     SplitRun(
-        *second_, [&] { OpenRun(in, onHelper, index_, *helperCheck_, out); },
+        *second_, [&] { run_.OpenFull(in, onHelper, index_, *helperCheck_, out); },
         [&] {
-          OpenRun(in + onHelper * stored_, count - onHelper, index_ + onHelper, check_,
-                  out + onHelper * chunk);
+          run_.OpenFull(in + onHelper * stored_, count - onHelper, index_ + onHelper, check_,
+                        out + onHelper * chunk);
         });
     index_ += count;
     return count * chunk;
   }
 
- private:
-  // Opens `count` stored chunks from chunk `first` on with `check`; returns
-  // the plaintext length.
-  std::size_t OpenAt(const std::uint8_t* in, std::size_t count, std::size_t lastSize, bool final,
-                     std::uint64_t first, const ChunkCheck& check, std::uint8_t* out) const {
-    const std::size_t chunk = unlocked_.header.chunkBytes;
-    ChunkCipher::Piece pieces[kLanes];
-    std::size_t length = 0;
-    for (std::size_t c = 0; c < count; ++c) {
-      const bool last = c + 1 == count;
-      const std::size_t size = last ? lastSize : stored_;
-      const std::size_t cipherBytes =
-          check.Verify(in + c * stored_, size, first + c, final && last);
-      pieces[c] = {in + c * stored_, out + c * chunk, cipherBytes / kBlock, {}};
-      ChunkIV(unlocked_.keys.iv, first + c, pieces[c].iv.data());
-      if (cipher_.DecryptsChunksWhole()) cipher_.Decrypt({&pieces[c], 1});
-      length = c * chunk + cipherBytes;
-    }
-    if (!cipher_.DecryptsChunksWhole()) cipher_.Decrypt({pieces, count});
-    return length;
-  }
-  // Full chunks, none the last, in groups of lanes.
-  void OpenRun(const std::uint8_t* in, std::size_t count, std::uint64_t first,
-               const ChunkCheck& check, std::uint8_t* out) const {
-    const std::size_t chunk = unlocked_.header.chunkBytes;
-    for (std::size_t done = 0; done < count;) {
-      const std::size_t n = std::min(count - done, kLanes);
-      OpenAt(in + done * stored_, n, stored_, false, first + done, check, out + done * chunk);
-      done += n;
-    }
-  }
+  const ChunkRun* Run() const override { return &run_; }
+  void Skip(std::uint64_t chunks) override { index_ += chunks; }
 
-  detail::UnlockedV2 unlocked_;
-  ChunkCipher cipher_;
+ private:
+  ChunkRun run_;
   ChunkAuthenticator tag_;
   ChunkCheck check_;
   std::string name_;
-  std::size_t headerBytes_;
   std::uint64_t index_ = 0;
   std::unique_ptr<platform::SecondCore> second_;  // made for the first run large enough
   std::optional<ChunkAuthenticator> helperTag_;   // the second core's
@@ -248,6 +208,13 @@ struct IncrementalOpener::State {
   void Usable() const {
     if (over) throw std::logic_error("the opener was finished or failed");
   }
+  // Whether chunks may be opened elsewhere now.
+  void Splittable() const {
+    Usable();
+    if (decoder || !body || !body->Run() || !held.empty())
+      throw std::invalid_argument(
+          "chunks are opened elsewhere only for a binary version-2 file, right after its header");
+  }
 
   // Binary or armoured, on the input's first bytes.
   void Decide();
@@ -290,6 +257,19 @@ bool IncrementalOpener::HasHeader() const {
 const HeaderInfo& IncrementalOpener::Header() const {
   if (!state_->info) throw std::logic_error("the header has not been read yet");
   return *state_->info;
+}
+
+std::size_t IncrementalOpener::ChunkKeys(std::span<std::uint8_t, kChunkKeysBytes> out) const {
+  const State& s = *state_;
+  s.Splittable();
+  s.body->Run()->Export(out);
+  return s.body->StoredChunk();
+}
+
+void IncrementalOpener::Skip(std::uint64_t chunks) {
+  State& s = *state_;
+  s.Splittable();
+  s.body->Skip(chunks);
 }
 
 std::size_t IncrementalOpener::Update(std::span<const std::uint8_t> sealed,

@@ -10,8 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "chunks/ChunkAuthenticator.h"
-#include "chunks/ChunkCipher.h"
+#include "chunks/ChunkRun.h"
 #include "chunks/SplitRun.h"
 #include "drivers/SealCore.h"
 #include "keys/PayloadKeys.h"
@@ -24,7 +23,7 @@ namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kTag = kChunkTagBytes;
-constexpr std::size_t kLanes = ChunkCipher::kLanes;
+constexpr std::size_t kLanes = ChunkRun::kLanes;
 constexpr std::size_t kChunk = format::kChunkBytes;
 constexpr std::size_t kStored = kChunk + kTag;
 // An update of this many full chunks (2 MiB) or more is sealed on two cores.
@@ -53,66 +52,43 @@ struct Sealing {
 struct IncrementalSealer::State {
   State(Sealing sealing, bool armoured)
       : armour(armoured),
-        keys(DerivePayloadKeys(sealing.fileKey, sealing.header.nonce, sealing.header.keyBits)),
         head(format2::Encode(sealing.header)),
-        headerMac(Mac({keys.headerMac.data(), keys.headerMac.size()}).Of({head})),
-        cipher(sealing.header.mode, keys.encryption),
-        tag(keys.tag, headerMac),
-        partial(kChunk) {
-    head.insert(head.end(), headerMac.begin(), headerMac.end());
+        run(RunFor(sealing, head)),
+        tag(run.Tagger()),
+        partial(kChunk) {}
+
+  // The payload's chunks; the header's MAC is appended to `head`.
+  static ChunkRun RunFor(const Sealing& sealing, std::vector<std::uint8_t>& head) {
+    PayloadKeys keys =
+        DerivePayloadKeys(sealing.fileKey, sealing.header.nonce, sealing.header.keyBits);
+    const MacValue mac = Mac({keys.headerMac.data(), keys.headerMac.size()}).Of({head});
+    head.insert(head.end(), mac.begin(), mac.end());
+    return ChunkRun(sealing.header.mode, kChunk, head.size(), std::move(keys), mac);
   }
 
   // Seals `count` chunks of `blocks` blocks each (the last may be shorter)
   // from `in` to `out`, side by side.
   void Seal(const std::uint8_t* in, std::size_t count, std::size_t lastBlocks, bool final,
             std::uint8_t* out) {
-    SealAt(in, count, lastBlocks, final, index, tag, out);
+    run.SealAt(in, count, lastBlocks, final, index, tag, out);
     index += count;
-  }
-  // The same for the chunks from number `first` on, with the given tagger:
-  // two cores seal two runs at once, each with a tagger of its own.
-  void SealAt(const std::uint8_t* in, std::size_t count, std::size_t lastBlocks, bool final,
-              std::uint64_t first, ChunkAuthenticator& tagger, std::uint8_t* out) const {
-    ChunkCipher::Piece pieces[kLanes];
-    for (std::size_t c = 0; c < count; ++c) {
-      const std::size_t blocks = c + 1 == count ? lastBlocks : kChunk / kBlock;
-      pieces[c] = {in + c * kChunk, out + c * kStored, blocks, {}};
-      ChunkIV(keys.iv, first + c, pieces[c].iv.data());
-    }
-    cipher.Encrypt({pieces, count});
-    for (std::size_t c = 0; c < count; ++c) {
-      const std::size_t length = pieces[c].blocks * kBlock;
-      const Poly1305Value t = tagger.Of(first + c, final && c + 1 == count, pieces[c].out, length);
-      std::memcpy(pieces[c].out + length, t.data(), kTag);
-    }
-  }
-  // `count` full chunks, from chunk `first` on, as many side by side as the
-  // cipher takes.
-  void SealFull(const std::uint8_t* in, std::size_t count, std::uint64_t first,
-                ChunkAuthenticator& tagger, std::uint8_t* out) const {
-    for (std::size_t done = 0; done < count;) {
-      const std::size_t n = std::min(count - done, kLanes);
-      SealAt(in + done * kChunk, n, kChunk / kBlock, false, first + done, tagger,
-             out + done * kStored);
-      done += n;
-    }
   }
   // Full chunks straight from the caller's buffer; enough of them are split
   // between this thread and a second core, the first half on the helper.
   void SealFullChunks(const std::uint8_t* in, std::size_t count, std::uint8_t* out) {
     if (count >= kSplitFrom && !second) second = std::make_unique<platform::SecondCore>(true);
     if (count < kSplitFrom || !second->Available()) {
-      SealFull(in, count, index, tag, out);
+      run.SealFull(in, count, index, tag, out);
       index += count;
       return;
     }
-    if (!helperTag) helperTag.emplace(keys.tag, headerMac);
+    if (!helperTag) run.Tagger(helperTag);
     const std::size_t onHelper = count / 2;
     SplitRun(
-        *second, [&] { SealFull(in, onHelper, index, *helperTag, out); },
+        *second, [&] { run.SealFull(in, onHelper, index, *helperTag, out); },
         [&] {
-          SealFull(in + onHelper * kChunk, count - onHelper, index + onHelper, tag,
-                   out + onHelper * kStored);
+          run.SealFull(in + onHelper * kChunk, count - onHelper, index + onHelper, tag,
+                       out + onHelper * kStored);
         });
     index += count;
   }
@@ -127,6 +103,14 @@ struct IncrementalSealer::State {
   void Usable() const {
     if (finished) throw std::logic_error("the sealer was finished");
   }
+  // Whether chunks may be sealed elsewhere now.
+  void Splittable() const {
+    Usable();
+    if (armour || !headerSent || held != 0)
+      throw std::invalid_argument(
+          "chunks are sealed elsewhere only after the header, between whole chunks, without "
+          "armour");
+  }
 
   std::size_t MostBinary(std::size_t inputBytes) const;
   std::size_t Update(std::span<const std::uint8_t> plain, std::span<std::uint8_t> out);
@@ -139,10 +123,8 @@ struct IncrementalSealer::State {
   ArmourEncoder encoder;
   std::vector<std::uint8_t> binary;  // with armour: the sealed bytes of a call
   std::string text;
-  PayloadKeys keys;
   std::vector<std::uint8_t> head;  // the header and its MAC
-  MacValue headerMac;
-  ChunkCipher cipher;
+  ChunkRun run;
   ChunkAuthenticator tag;
   SecureBuffer partial;                          // plaintext of the chunk being filled
   std::unique_ptr<platform::SecondCore> second;  // made for the first update large enough
@@ -199,6 +181,19 @@ std::size_t IncrementalSealer::Finish(std::span<std::uint8_t> out) {
   s.binary.resize(s.MostBinary(0));
   const std::size_t n = s.Finish(s.binary);
   return s.Armoured(std::span(s.binary).first(n), out, true);
+}
+
+std::size_t IncrementalSealer::ChunkKeys(std::span<std::uint8_t, kChunkKeysBytes> out) const {
+  const State& s = *state_;
+  s.Splittable();
+  s.run.Export(out);
+  return kChunk;
+}
+
+void IncrementalSealer::Skip(std::uint64_t chunks) {
+  State& s = *state_;
+  s.Splittable();
+  s.index += chunks;
 }
 
 std::size_t IncrementalSealer::State::Armoured(std::span<const std::uint8_t> bytes,

@@ -24,6 +24,9 @@ inline std::uint16_t Get16(const std::uint8_t* at) {
 inline std::uint32_t Get32(const std::uint8_t* at) {
   return cipher::LoadLE32(at);
 }
+inline std::uint64_t Get64(const std::uint8_t* at) {
+  return cipher::LoadLE64(at);
+}
 
 inline void Append16(std::vector<std::uint8_t>& out, std::uint16_t v) {
   std::uint8_t b[2];

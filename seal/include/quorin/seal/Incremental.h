@@ -12,6 +12,14 @@
 // opener one stored chunk (the last is known only when the input ends). An
 // update of 32 chunks (2 MiB) or more is split with a second core where the
 // process may use one, through a helper thread the object keeps.
+//
+// Threads that share no memory (WebAssembly workers) split a file's chunks
+// among themselves instead: once a binary version-2 sealer has written its
+// header, or an opener has read exactly the header (HeaderBytes tells its
+// length), ChunkKeys copies out what sealing or opening a chunk needs;
+// SealChunks and OpenChunks seal or open full chunks by number on any
+// thread; Skip tells the sealer or opener how many came next, and it goes
+// on with the rest and its Finish. The chunk keys are secret: wipe them.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +31,8 @@
 #include "quorin/seal/Seal.h"
 
 namespace quorin::seal {
+
+inline constexpr std::size_t kChunkKeysBytes = 148;
 
 // Seals in format version 2 (streams of version 1 are sealed by SealStream).
 class QUORIN_SEAL_API IncrementalSealer {
@@ -42,6 +52,12 @@ class QUORIN_SEAL_API IncrementalSealer {
   std::size_t Update(std::span<const std::uint8_t> plain, std::span<std::uint8_t> out);
   // Writes the final chunk. Update and Finish throw std::logic_error after it.
   std::size_t Finish(std::span<std::uint8_t> out);
+  // The chunk keys, and the length of a chunk's plaintext: only after the
+  // header was written, with no partial chunk held and no armour
+  // (std::logic_error).
+  std::size_t ChunkKeys(std::span<std::uint8_t, kChunkKeysBytes> out) const;
+  // The next `chunks` full chunks were sealed elsewhere (same conditions).
+  void Skip(std::uint64_t chunks);
 
  private:
   struct State;
@@ -73,10 +89,34 @@ class QUORIN_SEAL_API IncrementalOpener {
   // before).
   bool HasHeader() const;
   const HeaderInfo& Header() const;
+  // The chunk keys: only for a binary version-2 file whose header, and
+  // nothing after it, was pushed (std::logic_error). Returns the length of
+  // a stored chunk (its ciphertext and tag).
+  std::size_t ChunkKeys(std::span<std::uint8_t, kChunkKeysBytes> out) const;
+  // The next `chunks` stored chunks, none the last, were opened elsewhere.
+  void Skip(std::uint64_t chunks);
 
  private:
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// The length of the sealed header at the start of `sealed` (binary, either
+// version), or 0 when more bytes are needed to tell. Throws what opening
+// would for bytes that are not a sealed file or whose header is malformed.
+QUORIN_SEAL_API std::size_t HeaderBytes(std::span<const std::uint8_t> sealed,
+                                        const OpenOptions& options = {});
+
+// Seals whole chunks, the first numbered `first`, into `out` (a stored
+// chunk for each); none may be the file's last. `plain` holds a whole
+// number of chunks. Throws std::invalid_argument for anything else.
+QUORIN_SEAL_API void SealChunks(std::span<const std::uint8_t, kChunkKeysBytes> keys,
+                                std::uint64_t first, std::span<const std::uint8_t> plain,
+                                std::span<std::uint8_t> out);
+// Checks and opens whole stored chunks, none the file's last, into `out`;
+// a chunk whose tag differs throws AuthenticationError, as opening would.
+QUORIN_SEAL_API void OpenChunks(std::span<const std::uint8_t, kChunkKeysBytes> keys,
+                                std::uint64_t first, std::span<const std::uint8_t> sealed,
+                                std::span<std::uint8_t> out, const std::string& name = "the input");
 
 }  // namespace quorin::seal
