@@ -6,7 +6,7 @@
 // error the call would give.
 import { isNode } from "./load.js";
 import {
-  bytesOf, checkedOptions, errorFrom, QuorinError, sealedSize, textOrBytes,
+  bytesOf, checkedOptions, errorFrom, headerLength, QuorinError, sealedSize, textOrBytes,
 } from "./quorin.js";
 
 const decoder = new TextDecoder();
@@ -121,8 +121,16 @@ function thread() {
 // opened output is gathered and put in a result of its length at the end
 // (the padding's length is known only then), so that the result is a
 // plain ArrayBuffer of its own length made by one copy.
+//
+// Where there are two cores or more, a large binary file's chunks are
+// shared among the threads instead (split below): one thread writes or
+// reads the header and ends the file, and every thread takes batches of
+// chunks by number, with the file's chunk keys.
 const PIECE = 2 ** 20;
 const IN_FLIGHT = 4;
+const SPLIT_FROM = 8 * 2 ** 20;
+const BATCH_CHUNKS = 32;
+const TAG_BYTES = 16;
 
 function signalOf(options) {
   const signal = options?.signal;
@@ -145,21 +153,39 @@ async function whole(data, options, sealing) {
   const t = thread();
   const sid = streamNumber++;
   t.streams++;
-  let n = 0, open = true;
+  let n = 0, open = true, keys = null;
   const take = (out) => {
     if (result) result.set(out, n);
     else pieces.push(out);
     n += out.length;
   };
-  const sent = (request, transfer) => {
-    const reply = t.request(request, transfer);
+  const sent = (request, transfer, on = t) => {
+    const reply = on.request(request, transfer);
     reply.catch(() => {});  // the first failure is the one reported
     return reply;
   };
   try {
-    await settled(sent({ op: "stream", sid, sealing, options: plain }));
+    let from = 0;
+    const large = cores >= 2 && raw.length >= SPLIT_FROM;
+    const header = large && !sealing ? headerLength(raw) : 0;
+    if (large && (sealing ? !plain.armour : header > 0)) {
+      const split = await settled(sent({ op: "split", sid, sealing, options: plain, header: sealing ? undefined : raw.slice(0, header).buffer }));
+      take(split.head);
+      from = header;
+      keys = split.keys;
+      if (keys) {
+        const layout = { input: header, output: split.head.length, chunk: split.chunk };
+        const ended = await splitRun(raw, sealing, layout, keys, result, settled, sent, sid);
+        open = false;  // "rest" dropped the thread's state
+        t.streams--;
+        t.settle();
+        return ended;
+      }
+    } else {
+      await settled(sent({ op: "stream", sid, sealing, options: plain }));
+    }
     const waiting = [];
-    for (let at = 0; at < raw.length; at += PIECE) {
+    for (let at = from; at < raw.length; at += PIECE) {
       const piece = raw.slice(at, at + PIECE);
       waiting.push(sent({ op: "push", sid, data: piece.buffer }, [piece.buffer]));
       if (waiting.length >= IN_FLIGHT) take(await settled(waiting.shift()));
@@ -173,8 +199,59 @@ async function whole(data, options, sealing) {
     for (const p of result ? [result] : pieces) p.fill(0);  // plaintext of chunks verified before the failure
     if (open) closeStream(t, sid);
     throw e;
+  } finally {
+    keys?.fill(0);
   }
   return result ?? joined(pieces, n);
+}
+
+// The chunks after the header, but for those of the last, in batches on
+// every thread (a few batches on their way to each), and the rest on the
+// file's own thread. Sealing writes straight into `result`, whose header is
+// in place. Opening ends the file first, to learn the plaintext's exact
+// length, but reports a failing batch before a failing end, as opening in
+// order would.
+async function splitRun(raw, sealing, { input, output, chunk }, keys, result, settled, sent, sid) {
+  const stored = chunk + TAG_BYTES;
+  const unit = sealing ? chunk : stored;
+  // Opening leaves the last stored chunk (the only one that may be short) to the end.
+  const full = sealing ? Math.floor(raw.length / chunk) : Math.max(0, Math.ceil((raw.length - input) / stored) - 1);
+  const rest = raw.slice(input + full * unit);
+  const ending = sent({ op: "rest", sid, skip: full, data: rest.buffer }, [rest.buffer]);
+  let tail = null, tailError = null;
+  if (!sealing) {
+    try {
+      tail = await settled(ending);
+      result = new Uint8Array(full * chunk + tail.length);
+    } catch (e) {
+      tailError = e;  // the batches run on, to report a failure before it first
+    }
+  }
+  const waiting = [];
+  const land = async () => {
+    const { first, reply } = waiting.shift();
+    const out = await settled(reply);
+    result?.set(out, sealing ? output + first * stored : first * chunk);
+    out.fill(0);
+  };
+  try {
+    const most = IN_FLIGHT * Math.min(Math.max(cores, 1), 4);
+    for (let first = 0; first < full; first += BATCH_CHUNKS) {
+      const count = Math.min(BATCH_CHUNKS, full - first);
+      const data = raw.slice(input + first * unit, input + (first + count) * unit);
+      waiting.push({ first, reply: sent({ op: "chunks", sealing, keys, first, chunk, data: data.buffer }, [data.buffer], thread()) });
+      if (waiting.length >= most) await land();
+    }
+    while (waiting.length > 0) await land();
+    if (tailError) throw tailError;
+    if (sealing) tail = await settled(ending);
+  } catch (e) {
+    result?.fill(0);
+    throw e;
+  }
+  result.set(tail, sealing ? output + full * stored : full * chunk);
+  tail.fill(0);
+  return result;
 }
 
 function joined(pieces, n) {

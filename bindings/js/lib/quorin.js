@@ -500,6 +500,34 @@ export function checkedOptions(sealing, options) {
 // however long the input. A piece of a few chunks keeps the cipher's lanes
 // busy and both blocks in cache (256 KiB measured faster than 64 KiB or 1 MiB).
 const PIECE = 256 * 1024;
+const CHUNK_KEYS_BYTES = 148;
+const CHUNK_TAG_BYTES = 16;
+
+/** Seals whole chunks of `chunk` bytes, or opens whole stored chunks, the
+ * first numbered `first`, with a file's chunk keys (which are wiped here). */
+export function chunks(sealing, keys, first, data, chunk) {
+  const out = sealing ? (data.length / chunk) * (chunk + CHUNK_TAG_BYTES)
+    : (data.length / (chunk + CHUNK_TAG_BYTES)) * chunk;
+  try {
+    return withHeap([Heap.of(keys), Heap.of(data), new Heap(out)], (k, src, dst) => {
+      check((sealing ? M._quorin_seal_chunks : M._quorin_open_chunks)(
+        k.ptr, keys.length, BigInt(first), src.ptr, data.length, dst.ptr, out));
+      return dst.bytes();
+    });
+  } finally {
+    keys.fill(0);
+    if (sealing) data.fill(0);  // this thread's copy of the plaintext
+  }
+}
+
+/** The length of the binary sealed header that `data` starts with, or 0
+ * where it cannot be told (armour, too short, not a sealed file: opening
+ * the whole reports those). */
+export function headerLength(data) {
+  const start = data.subarray(0, Math.min(data.length, 2 ** 20));
+  return withHeap([Heap.of(start), new Heap(4)], (src, length) =>
+    M._quorin_sealed_header_size(src.ptr, start.length, length.ptr) === 0 ? M.HEAPU32[length.ptr >> 2] : 0);
+}
 // A stream dropped without end or cancel gives its native state back once
 // collected. The cleanup is made outside the object, so that it holds
 // nothing of it (a closure made inside the constructor would share its
@@ -526,9 +554,11 @@ export class Pushed {
     try {
       this.#calls = sealing
         ? { room: M._quorin_sealer_room, update: M._quorin_sealer_update,
-            finish: M._quorin_sealer_finish, free: M._quorin_sealer_free }
+            finish: M._quorin_sealer_finish, free: M._quorin_sealer_free,
+            chunkKeys: M._quorin_sealer_chunk_keys, skip: M._quorin_sealer_skip }
         : { room: M._quorin_opener_room, update: M._quorin_opener_update,
-            finish: M._quorin_opener_finish, free: M._quorin_opener_free };
+            finish: M._quorin_opener_finish, free: M._quorin_opener_free,
+            chunkKeys: M._quorin_opener_chunk_keys, skip: M._quorin_opener_skip };
       withHeap([sealing ? sealOptions(options) : openOptions(options), new Heap(4)], (o, place) => {
         check(sealing ? M._quorin_sealer_new(set, o.ptr, place.ptr) : M._quorin_opener_new(set, o.ptr, place.ptr));
         this.#h = M.HEAPU32[place.ptr >> 2];
@@ -559,6 +589,31 @@ export class Pushed {
     if (this.#filled > 0) this.#step(false, emit);
     this.#step(true, emit);
     this.close();
+  }
+
+  /** The start of a file whose chunks other threads seal or open: a
+   * sealer writes its header, an opener is given exactly the header. Then
+   * the file's chunk keys (secret) and the chunk's plaintext length; no keys
+   * for a file whose chunks follow one chain (version 1). */
+  split(header) {
+    this.#live();
+    let head = new Uint8Array(0);
+    const keep = (view) => { head = view.slice(); };
+    if (header) this.push(header, keep);
+    this.#step(false, keep);
+    return withHeap([new Heap(CHUNK_KEYS_BYTES), new Heap(4)], (keys, length) => {
+      const status = this.#calls.chunkKeys(this.#h, keys.ptr, CHUNK_KEYS_BYTES, length.ptr);
+      if (status === -21 && header) return { head, keys: null, chunk: 0 };
+      check(status);
+      const n = M.HEAPU32[length.ptr >> 2];
+      return { head, keys: keys.bytes(), chunk: header ? n - CHUNK_TAG_BYTES : n };
+    });
+  }
+
+  /** The next chunks were sealed or opened by other threads. */
+  skip(chunks) {
+    this.#live();
+    check(this.#calls.skip(this.#h, BigInt(chunks)));
   }
 
   /** Wipes and frees the native state; a failure or the end does so too. */

@@ -4,7 +4,7 @@
 // passphrase's hashing and the ciphering never hold up the caller's event
 // loop. Requests and replies are lib/async.js's.
 import { isNode, instantiate } from "./load.js";
-import { attach, checkedOptions, describeError, memoryBytes, Pushed } from "./quorin.js";
+import { attach, checkedOptions, chunks, describeError, memoryBytes, Pushed } from "./quorin.js";
 
 const port = isNode ? (await import("node:worker_threads")).parentPort : self;
 const listen = (handler) =>
@@ -43,6 +43,24 @@ function serve(request) {
       const pushed = streams.get(sid);
       streams.delete(sid);
       return gathered((emit) => pushed.finish(emit));
+    }
+    // A file whose chunks several threads take: its sealer or opener here
+    // starts it and ends it ("rest": the chunks after those taken elsewhere).
+    case "split": {
+      const pushed = new Pushed(request.sealing, checkedOptions(request.sealing, request.options));
+      streams.set(sid, pushed);
+      return pushed.split(request.header && new Uint8Array(request.header));
+    }
+    case "chunks":
+      return chunks(request.sealing, new Uint8Array(request.keys), request.first, new Uint8Array(request.data), request.chunk);
+    case "rest": {
+      const pushed = streams.get(sid);
+      streams.delete(sid);
+      pushed.skip(request.skip);
+      return gathered((emit) => {
+        pushed.push(new Uint8Array(request.data), emit);
+        pushed.finish(emit);
+      });
     }
   }
   throw new TypeError(`unknown request ${op}`);
