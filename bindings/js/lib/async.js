@@ -296,7 +296,10 @@ function closeStream(thread, sid) {
   thread.settle();
 }
 
-// A TransformStream's transformer whose work is done on a thread.
+// A TransformStream's transformer whose work is done on a thread; where
+// there are two cores or more, a binary file's chunks are shared among the
+// threads as a whole array's are (Batches), and the stream's thread writes
+// or reads the header and ends the file.
 function transformerOn(sealing, plain, signal) {
   const t = thread();
   const sid = streamNumber++;
@@ -306,6 +309,7 @@ function transformerOn(sealing, plain, signal) {
     if (!open) return;
     open = false;
     dropped.unregister(transformer);
+    batches?.drop();
     closeStream(t, sid);
   };
   const ended = () => {  // the thread dropped its state itself
@@ -315,17 +319,76 @@ function transformerOn(sealing, plain, signal) {
     t.streams--;
     t.settle();
   };
-  const started = t.request({ op: "stream", sid, sealing, options: plain });
-  started.catch(() => {});
+  // How the stream runs: "plain" pushes every piece to the stream's thread;
+  // "split" gathers batches of whole chunks for every thread; an opening
+  // stream is "deciding" until it knows whether its input is binary and
+  // where its header ends.
+  let way = "plain", started = null, batches = null, lead = new Uint8Array(0);
+  const startPlain = () => {
+    way = "plain";
+    started ??= t.request({ op: "stream", sid, sealing, options: plain });
+    started.catch(() => {});
+  };
+  const startSplit = (header) => {
+    way = "split";
+    started = t.request({ op: "split", sid, sealing, options: plain, header: header?.slice().buffer })
+      .then((reply) => {
+        if (reply.keys) batches = new Batches(sealing, reply.keys, reply.chunk);
+        else way = "plain";  // version 1: the opener has read the header; the rest is pushed
+        return reply.head;
+      });
+    started.catch(() => {});
+  };
+  if (cores < 2) startPlain();
+  else if (sealing) startSplit(null);
+  else way = "deciding";
+
   const guarded = (f) => async (...args) => {
     try {
       return await f(...args);
     } catch (e) {
-      ended();
+      if (way === "plain") ended();
+      else close();
       throw e;
     }
   };
-  const enqueue = (controller, out) => { if (out.length > 0) controller.enqueue(out); };
+  // Nothing goes out once the stream was cancelled or aborted mid-call (a
+  // reader's cancel reaches the transformer only as a failing enqueue where
+  // the engine has no cancel hook): returns whether the stream goes on.
+  const enqueue = (controller, out) => {
+    if (!open) return false;
+    if (out.length === 0) return true;
+    try {
+      controller.enqueue(out);
+      return true;
+    } catch {
+      out.fill(0);
+      close();
+      return false;
+    }
+  };
+  const push = async (controller, bytes) => {
+    if (bytes.length === 0) return;
+    const copy = bytes.slice();
+    enqueue(controller, await t.request({ op: "push", sid, data: copy.buffer }, [copy.buffer]));
+  };
+  // The lead of an opening stream, until it is clear whether it splits.
+  const decide = async (controller, ending) => {
+    const header = lead.length >= 8 && isBinary(lead) ? headerLength(lead) : 0;
+    if (header > 0) {
+      startSplit(lead.subarray(0, header));
+      const rest = lead.subarray(header);
+      lead = null;
+      await started;
+      await (way === "split" ? batches.add(rest, controller, enqueue) : push(controller, rest));
+    } else if (ending || (lead.length >= 8 && !isBinary(lead)) || lead.length >= 2 ** 20) {
+      startPlain();
+      await started;
+      const rest = lead;
+      lead = null;
+      await push(controller, rest);
+    }
+  };
   const transformer = {
     start(controller) {
       signal?.addEventListener("abort", () => {
@@ -334,15 +397,34 @@ function transformerOn(sealing, plain, signal) {
       }, { once: true });
     },
     transform: guarded(async (chunk, controller) => {
-      const bytes = bytesOf(chunk, "each chunk").slice();
-      await started;
-      enqueue(controller, await t.request({ op: "push", sid, data: bytes.buffer }, [bytes.buffer]));
+      const bytes = bytesOf(chunk, "each chunk");
+      if (!open) return;
+      if (way === "deciding") {
+        const grown = new Uint8Array(lead.length + bytes.length);
+        grown.set(lead);
+        grown.set(bytes, lead.length);
+        lead = grown;
+        return decide(controller, false);
+      }
+      const head = await started;
+      if (way === "plain") return push(controller, bytes);
+      if (head?.length) enqueue(controller, head);
+      started = Promise.resolve(null);  // the header goes out once
+      await batches.add(bytes, controller, enqueue);
     }),
     flush: guarded(async (controller) => {
-      await started;
-      const out = await t.request({ op: "finish", sid });
+      if (!open) return;
+      if (way === "deciding") await decide(controller, true);
+      const head = await started;
+      if (way === "split") {
+        if (head?.length) enqueue(controller, head);
+        const { skip, rest } = await batches.end(controller, enqueue);
+        if (!open) return;
+        enqueue(controller, await t.request({ op: "rest", sid, skip, data: rest.buffer }, [rest.buffer]));
+      } else {
+        enqueue(controller, await t.request({ op: "finish", sid }));
+      }
       ended();
-      enqueue(controller, out);
     }),
     // The reader cancelled, the writer aborted, or the source failed.
     cancel: close,
@@ -351,13 +433,77 @@ function transformerOn(sealing, plain, signal) {
   return transformer;
 }
 
+const STREAM_BATCH_CHUNKS = 8;
+const STREAM_IN_FLIGHT = 2;
+const MAGIC = [0x51, 0x55, 0x4f, 0x52, 0x53, 0x45, 0x41, 0x4c];  // "QUORSEAL"
+const isBinary = (bytes) => MAGIC.every((b, i) => bytes[i] === b);
+
+// A stream's whole chunks gathered into batches, each sealed or opened on
+// the least busy thread, a few on their way, their output given in order.
+// Smaller batches than a whole array's, and fewer on their way, keep a
+// stream's memory flat.
+// An opening stream keeps back what may be the last chunk (a chunk is the
+// last only when the input ends after it).
+class Batches {
+  #sealing; #keys; #chunk; #unit; #size; #buffer; #length = 0; #next = 0; #waiting = [];
+  constructor(sealing, keys, chunk) {
+    this.#sealing = sealing;
+    this.#keys = keys;
+    this.#chunk = chunk;
+    this.#unit = sealing ? chunk : chunk + TAG_BYTES;
+    this.#size = STREAM_BATCH_CHUNKS * this.#unit;
+    this.#buffer = new Uint8Array(this.#size + this.#unit);
+  }
+  async add(bytes, controller, enqueue) {
+    for (let at = 0; at < bytes.length;) {
+      const n = Math.min(this.#buffer.length - this.#length, bytes.length - at);
+      this.#buffer.set(bytes.subarray(at, at + n), this.#length);
+      this.#length += n;
+      at += n;
+      if (this.#length > this.#size || (this.#sealing && this.#length === this.#size)) this.#send(STREAM_BATCH_CHUNKS);
+      while (this.#waiting.length >= STREAM_IN_FLIGHT * Math.min(Math.max(cores, 1), MOST_THREADS))
+        if (!enqueue(controller, await this.#oldest())) return this.drop();
+    }
+  }
+  /** Sends the whole chunks left but an opening stream's last; returns how
+   * many chunks went to batches and the bytes after them, once every batch
+   * has given its output. */
+  async end(controller, enqueue) {
+    const whole = this.#sealing ? Math.floor(this.#length / this.#unit) : Math.max(0, Math.ceil(this.#length / this.#unit) - 1);
+    if (whole > 0) this.#send(whole);
+    while (this.#waiting.length > 0) if (!enqueue(controller, await this.#oldest())) break;
+    const rest = this.#buffer.slice(0, this.#length);
+    this.drop();
+    return { skip: this.#next, rest };
+  }
+  drop() {
+    for (const reply of this.#waiting) reply.then((out) => out.fill(0), () => {});
+    this.#waiting = [];
+    this.#keys.fill(0);
+    this.#buffer.fill(0);
+  }
+  #send(count) {
+    const bytes = count * this.#unit;
+    const data = this.#buffer.slice(0, bytes);
+    this.#buffer.copyWithin(0, bytes, this.#length);
+    this.#length -= bytes;
+    const reply = thread().request({ op: "chunks", sealing: this.#sealing, keys: this.#keys, first: this.#next,
+      chunk: this.#chunk, data: data.buffer }, [data.buffer]);
+    reply.catch(() => {});
+    this.#waiting.push(reply);
+    this.#next += count;
+  }
+  async #oldest() {
+    return this.#waiting.shift();
+  }
+}
 function streamOptions(sealing, options) {
   const signal = signalOf(options);
   return [checkedOptions(sealing, options), signal];
 }
 
-/** A TransformStream that seals what is written to it, on one of the
- * package's threads, in constant memory. Bad options throw here. */
+/** A TransformStream that seals what is written to it, on the package's
+ * threads, in constant memory. Bad options throw here. */
 export class SealStream extends TransformStream {
   constructor(options = {}) {
     const [plain, signal] = streamOptions(true, options);

@@ -175,7 +175,10 @@ test("views into a larger buffer are read at their offset; the buffer stays whol
   if (neighbour) assert.equal(neighbour.toString(), "the pool's other tenant");
 });
 
-test("a large file's chunks, shared among the threads, are what one thread seals and opens", async () => {
+// Whole arrays and streams share a file's chunks among the threads in
+// batches of different sizes; each opens what the other seals, and both
+// report the same failure (interop.test.js checks them against the tool).
+test("a large file's chunks, shared among the threads, agree between arrays and streams", async () => {
   const key = { keyFile: new Uint8Array(32).fill(7) };
   const C = 65536, S = C + 16;
   const whole = async (data) => quorin.open(data, key);
@@ -183,15 +186,15 @@ test("a large file's chunks, shared among the threads, are what one thread seals
   const failure = (promise) => promise.then(() => null, (e) => `${e.name}: ${e.message}`);
   for (const [mode, size] of [["cbc", 8 * 2 ** 20], ["cfb", 8 * 2 ** 20 + 5], ["ofb", 130 * C + 17]]) {
     const plain = Uint8Array.from({ length: size }, (_, i) => (i * 13) % 251);
-    const split = await quorin.seal(plain, { ...key, mode });          // shared among threads
-    const single = await collect(quorin.seal(streamOf(plain, [2 ** 20]), { ...key, mode }));  // one thread
+    const split = await quorin.seal(plain, { ...key, mode });
+    const single = await collect(quorin.seal(streamOf(plain, [2 ** 20]), { ...key, mode }));
     assert.equal(split.length, single.length);
-    assert.deepEqual(await streamed(split), plain, `${mode}: sealed in parts, opened in order`);
-    assert.deepEqual(await whole(single), plain, `${mode}: sealed in order, opened in parts`);
+    assert.deepEqual(await streamed(split), plain, `${mode}: an array's sealed form opened as a stream`);
+    assert.deepEqual(await whole(single), plain, `${mode}: a stream's sealed form opened as an array`);
     const last = Math.floor(size / C);  // the final chunk's number
     const header = split.length - last * S - ((size % C) - (size % 16) + 32);
-    // Damage, each refused as opening in order refuses it: a middle chunk,
-    // the last, both (the first in the file is reported), a cut at a chunk.
+    // Damage, refused alike: a middle chunk, the last, both (the first in
+    // the file is reported), a cut at a chunk.
     const damaged = (...chunks) => {
       const copy = split.slice();
       for (const c of chunks) copy[header + c * S + 8] ^= 1;
