@@ -96,7 +96,9 @@ def cpp(document: Path, output: Path) -> None:
             + f"\n    {check}\n  }}\n}}\n")
     calls = "".join(f"  RunIn(Example{n});\n" for n in range(1, len(functions) + 1))
     output.write_text(
-        f"// The C++ examples of {document.name}, each run in a scratch folder.\n"
+        f"// The C++ examples of {document.name}, each run in a scratch folder. An\n"
+        "// example may declare a name its surroundings give another example.\n"
+        "#pragma GCC diagnostic ignored \"-Wshadow\"\n"
         + "".join(sorted(f"{i}\n" for i in includes))
         + "#include <cstdint>\n#include <cstdio>\n#include <filesystem>\n#include <fstream>\n"
         "#include <sstream>\n#include <stdexcept>\n#include <string>\n#include <vector>\n\n"

@@ -211,7 +211,7 @@ std::size_t IncrementalSealer::State::Update(std::span<const std::uint8_t> plain
   std::size_t written = s.Header(out.data());
   if (s.held > 0) {
     const std::size_t n = std::min(plain.size(), kChunk - s.held);
-    std::memcpy(s.partial.data() + s.held, plain.data(), n);
+    if (n > 0) std::memcpy(s.partial.data() + s.held, plain.data(), n);
     s.held += n;
     plain = plain.subspan(n);
     if (s.held < kChunk) return written;
@@ -223,7 +223,7 @@ std::size_t IncrementalSealer::State::Update(std::span<const std::uint8_t> plain
   s.SealFullChunks(plain.data(), full, out.data() + written);
   written += full * kStored;
   plain = plain.subspan(full * kChunk);
-  std::memcpy(s.partial.data(), plain.data(), plain.size());
+  if (!plain.empty()) std::memcpy(s.partial.data(), plain.data(), plain.size());
   s.held = plain.size();
   return written;
 }
