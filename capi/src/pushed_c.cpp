@@ -61,6 +61,25 @@ int Skip(auto& o, uint64_t chunks) {
   });
 }
 
+// Chunks sealed or opened away from their sealer or opener; a failed
+// opening leaves dst wiped.
+int Chunks(bool sealing, const uint8_t* keys, size_t keys_len, uint64_t first, const uint8_t* src,
+           size_t len, uint8_t* dst, size_t dst_len) {
+  if (keys == nullptr || keys_len != QUORIN_CHUNK_KEYS_BYTES || (src == nullptr && len != 0) ||
+      (dst == nullptr && dst_len != 0))
+    return Invalid("keys (QUORIN_CHUNK_KEYS_BYTES bytes), src or dst is NULL or wrong");
+  const std::span<const std::uint8_t, seal::kChunkKeysBytes> fileKeys(keys, keys_len);
+  const int status = SealGuarded([&]() -> int {
+    if (sealing)
+      seal::SealChunks(fileKeys, first, {src, len}, {dst, dst_len});
+    else
+      seal::OpenChunks(fileKeys, first, {src, len}, {dst, dst_len});
+    return QUORIN_OK;
+  });
+  if (status != QUORIN_OK && !sealing && dst != nullptr) quorin::platform::Wipe(dst, dst_len);
+  return status;
+}
+
 }  // namespace
 
 struct quorin_sealer {
@@ -179,28 +198,12 @@ int quorin_opener_skip(quorin_opener* o, uint64_t chunks) {
 
 int quorin_seal_chunks(const uint8_t* keys, size_t keys_len, uint64_t first, const uint8_t* src,
                        size_t len, uint8_t* dst, size_t dst_len) {
-  if (keys == nullptr || keys_len != QUORIN_CHUNK_KEYS_BYTES || (src == nullptr && len != 0) ||
-      (dst == nullptr && dst_len != 0))
-    return Invalid("keys (QUORIN_CHUNK_KEYS_BYTES bytes), src or dst is NULL or wrong");
-  return SealGuarded([&]() -> int {
-    seal::SealChunks(std::span<const std::uint8_t, seal::kChunkKeysBytes>(keys, keys_len), first,
-                     {src, len}, {dst, dst_len});
-    return QUORIN_OK;
-  });
+  return Chunks(true, keys, keys_len, first, src, len, dst, dst_len);
 }
 
 int quorin_open_chunks(const uint8_t* keys, size_t keys_len, uint64_t first, const uint8_t* src,
                        size_t len, uint8_t* dst, size_t dst_len) {
-  if (keys == nullptr || keys_len != QUORIN_CHUNK_KEYS_BYTES || (src == nullptr && len != 0) ||
-      (dst == nullptr && dst_len != 0))
-    return Invalid("keys (QUORIN_CHUNK_KEYS_BYTES bytes), src or dst is NULL or wrong");
-  const int status = SealGuarded([&]() -> int {
-    seal::OpenChunks(std::span<const std::uint8_t, seal::kChunkKeysBytes>(keys, keys_len), first,
-                     {src, len}, {dst, dst_len});
-    return QUORIN_OK;
-  });
-  if (status != QUORIN_OK && dst != nullptr) quorin::platform::Wipe(dst, dst_len);
-  return status;
+  return Chunks(false, keys, keys_len, first, src, len, dst, dst_len);
 }
 
 }  // extern "C"

@@ -32,6 +32,7 @@ export async function startThreads(compiled) {
 // to do is let go, and a new one made when needed.
 const KEPT_MEMORY = 64 * 2 ** 20;
 const MOST_THREADS = 4;
+const threadsWanted = () => Math.min(Math.max(cores, 1), MOST_THREADS);
 
 class Thread {
   #worker;
@@ -105,7 +106,7 @@ function retire(thread) {
 function thread() {
   const idle = threads.find((t) => t.busy === 0 && t.streams === 0) ?? threads.find((t) => t.busy === 0);
   if (idle) return idle;
-  if (threads.length < Math.min(Math.max(cores, 1), MOST_THREADS)) {
+  if (threads.length < threadsWanted()) {
     threads.push(new Thread());
     return threads.at(-1);
   }
@@ -159,8 +160,8 @@ async function whole(data, options, sealing) {
     else pieces.push(out);
     n += out.length;
   };
-  const sent = (request, transfer, on = t) => {
-    const reply = on.request(request, transfer);
+  const sent = (request, transfer) => {
+    const reply = t.request(request, transfer);
     reply.catch(() => {});  // the first failure is the one reported
     return reply;
   };
@@ -227,29 +228,29 @@ async function splitRun(raw, sealing, { input, output, chunk }, keys, result, se
       tailError = e;  // the batches run on, to report a failure before it first
     }
   }
-  const waiting = [];
+  const queue = new ChunkQueue(sealing, keys, chunk, IN_FLIGHT);
+  let at = sealing ? output : 0;  // where the next batch's output goes
   const land = async () => {
-    const { first, reply } = waiting.shift();
-    const out = await settled(reply);
-    result?.set(out, sealing ? output + first * stored : first * chunk);
+    const out = await settled(queue.next());
+    result?.set(out, at);
+    at += out.length;
     out.fill(0);
   };
   try {
-    const most = IN_FLIGHT * Math.min(Math.max(cores, 1), 4);
     for (let first = 0; first < full; first += BATCH_CHUNKS) {
       const count = Math.min(BATCH_CHUNKS, full - first);
-      const data = raw.slice(input + first * unit, input + (first + count) * unit);
-      waiting.push({ first, reply: sent({ op: "chunks", sealing, keys, first, chunk, data: data.buffer }, [data.buffer], thread()) });
-      if (waiting.length >= most) await land();
+      queue.send(raw.slice(input + first * unit, input + (first + count) * unit), count);
+      if (queue.full) await land();
     }
-    while (waiting.length > 0) await land();
+    while (!queue.empty) await land();
     if (tailError) throw tailError;
     if (sealing) tail = await settled(ending);
   } catch (e) {
+    queue.drop();
     result?.fill(0);
     throw e;
   }
-  result.set(tail, sealing ? output + full * stored : full * chunk);
+  result.set(tail, at);
   tail.fill(0);
   return result;
 }
@@ -438,21 +439,51 @@ const STREAM_IN_FLIGHT = 2;
 const MAGIC = [0x51, 0x55, 0x4f, 0x52, 0x53, 0x45, 0x41, 0x4c];  // "QUORSEAL"
 const isBinary = (bytes) => MAGIC.every((b, i) => bytes[i] === b);
 
-// A stream's whole chunks gathered into batches, each sealed or opened on
-// the least busy thread, a few on their way, their output given in order.
-// Smaller batches than a whole array's, and fewer on their way, keep a
-// stream's memory flat.
-// An opening stream keeps back what may be the last chunk (a chunk is the
-// last only when the input ends after it).
-class Batches {
-  #sealing; #keys; #chunk; #unit; #size; #buffer; #length = 0; #next = 0; #waiting = [];
-  constructor(sealing, keys, chunk) {
+// Batches of a file's whole chunks, each sealed or opened on the least busy
+// thread with the file's chunk keys, numbered in the order sent, `perThread`
+// on their way for each thread; their outputs are taken in that order.
+class ChunkQueue {
+  #sealing; #keys; #chunk; #most; #sent = 0; #waiting = [];
+  constructor(sealing, keys, chunk, perThread) {
     this.#sealing = sealing;
     this.#keys = keys;
     this.#chunk = chunk;
+    this.#most = perThread * threadsWanted();
+  }
+  /** How many chunks were sent. */
+  get sent() { return this.#sent; }
+  get full() { return this.#waiting.length >= this.#most; }
+  get empty() { return this.#waiting.length === 0; }
+  /** Sends `count` whole chunks (a copy of its own, moved to the thread). */
+  send(data, count) {
+    const reply = thread().request({ op: "chunks", sealing: this.#sealing, keys: this.#keys, first: this.#sent,
+      chunk: this.#chunk, data: data.buffer }, [data.buffer]);
+    reply.catch(() => {});
+    this.#waiting.push(reply);
+    this.#sent += count;
+  }
+  /** The oldest batch's output, a promise. */
+  next() { return this.#waiting.shift(); }
+  /** Wipes the keys and the output of batches still on their way. */
+  drop() {
+    for (const reply of this.#waiting) reply.then((out) => out.fill(0), () => {});
+    this.#waiting = [];
+    this.#keys.fill(0);
+  }
+}
+
+// A stream's whole chunks gathered into batches for a ChunkQueue. Smaller
+// batches than a whole array's, and fewer on their way, keep a stream's
+// memory flat. An opening stream keeps back what may be the last chunk (a
+// chunk is the last only when the input ends after it).
+class Batches {
+  #sealing; #unit; #size; #buffer; #length = 0; #queue;
+  constructor(sealing, keys, chunk) {
+    this.#sealing = sealing;
     this.#unit = sealing ? chunk : chunk + TAG_BYTES;
     this.#size = STREAM_BATCH_CHUNKS * this.#unit;
     this.#buffer = new Uint8Array(this.#size + this.#unit);
+    this.#queue = new ChunkQueue(sealing, keys, chunk, STREAM_IN_FLIGHT);
   }
   async add(bytes, controller, enqueue) {
     for (let at = 0; at < bytes.length;) {
@@ -461,8 +492,7 @@ class Batches {
       this.#length += n;
       at += n;
       if (this.#length > this.#size || (this.#sealing && this.#length === this.#size)) this.#send(STREAM_BATCH_CHUNKS);
-      while (this.#waiting.length >= STREAM_IN_FLIGHT * Math.min(Math.max(cores, 1), MOST_THREADS))
-        if (!enqueue(controller, await this.#oldest())) return this.drop();
+      while (this.#queue.full) if (!enqueue(controller, await this.#queue.next())) return this.drop();
     }
   }
   /** Sends the whole chunks left but an opening stream's last; returns how
@@ -471,15 +501,13 @@ class Batches {
   async end(controller, enqueue) {
     const whole = this.#sealing ? Math.floor(this.#length / this.#unit) : Math.max(0, Math.ceil(this.#length / this.#unit) - 1);
     if (whole > 0) this.#send(whole);
-    while (this.#waiting.length > 0) if (!enqueue(controller, await this.#oldest())) break;
+    while (!this.#queue.empty) if (!enqueue(controller, await this.#queue.next())) break;
     const rest = this.#buffer.slice(0, this.#length);
     this.drop();
-    return { skip: this.#next, rest };
+    return { skip: this.#queue.sent, rest };
   }
   drop() {
-    for (const reply of this.#waiting) reply.then((out) => out.fill(0), () => {});
-    this.#waiting = [];
-    this.#keys.fill(0);
+    this.#queue.drop();
     this.#buffer.fill(0);
   }
   #send(count) {
@@ -487,14 +515,7 @@ class Batches {
     const data = this.#buffer.slice(0, bytes);
     this.#buffer.copyWithin(0, bytes, this.#length);
     this.#length -= bytes;
-    const reply = thread().request({ op: "chunks", sealing: this.#sealing, keys: this.#keys, first: this.#next,
-      chunk: this.#chunk, data: data.buffer }, [data.buffer]);
-    reply.catch(() => {});
-    this.#waiting.push(reply);
-    this.#next += count;
-  }
-  async #oldest() {
-    return this.#waiting.shift();
+    this.#queue.send(data, count);
   }
 }
 function streamOptions(sealing, options) {

@@ -23,8 +23,6 @@ namespace quorin::seal {
 namespace {
 
 constexpr std::size_t kLanes = ChunkRun::kLanes;
-// A push of this many full chunks (2 MiB) or more is opened on two cores.
-constexpr std::size_t kSplitFrom = kLanes;
 
 // A file's body after its header: checks and decrypts stored chunks.
 class Body {
@@ -78,20 +76,16 @@ class BodyV2 final : public Body {
   // Enough full chunks are split between this thread and a second core,
   // the first half on the helper, each with a tag check of its own.
   std::size_t OpenFull(const std::uint8_t* in, std::size_t count, std::uint8_t* out) override {
-    if (count >= kSplitFrom && !second_) second_ = std::make_unique<platform::SecondCore>(true);
-    if (count < kSplitFrom || !second_->Available()) return Body::OpenFull(in, count, out);
+    if (!TwoCoresFor(second_, count)) return Body::OpenFull(in, count, out);
     if (!helperTag_) {
       run_.Tagger(helperTag_);
       helperCheck_.emplace(run_.CheckWith(*helperTag_, name_));
     }
     const std::size_t chunk = run_.ChunkBytes();
-    const std::size_t onHelper = count / 2;
-    SplitRun(
-        *second_, [&] { run_.OpenFull(in, onHelper, index_, *helperCheck_, out); },
-        [&] {
-          run_.OpenFull(in + onHelper * stored_, count - onHelper, index_ + onHelper, check_,
-                        out + onHelper * chunk);
-        });
+    SplitHalves(*second_, count, [&](std::size_t from, std::size_t n, bool onHelper) {
+      run_.OpenFull(in + from * stored_, n, index_ + from, onHelper ? *helperCheck_ : check_,
+                    out + from * chunk);
+    });
     index_ += count;
     return count * chunk;
   }

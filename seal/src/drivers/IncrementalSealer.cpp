@@ -23,11 +23,8 @@ namespace {
 
 constexpr std::size_t kBlock = ChunkCipher::kBlock;
 constexpr std::size_t kTag = kChunkTagBytes;
-constexpr std::size_t kLanes = ChunkRun::kLanes;
 constexpr std::size_t kChunk = format::kChunkBytes;
 constexpr std::size_t kStored = kChunk + kTag;
-// An update of this many full chunks (2 MiB) or more is sealed on two cores.
-constexpr std::size_t kSplitFrom = kLanes;
 
 // The header, with a fresh file key wrapped for every secret and recipient.
 struct Sealing {
@@ -76,20 +73,15 @@ struct IncrementalSealer::State {
   // Full chunks straight from the caller's buffer; enough of them are split
   // between this thread and a second core, the first half on the helper.
   void SealFullChunks(const std::uint8_t* in, std::size_t count, std::uint8_t* out) {
-    if (count >= kSplitFrom && !second) second = std::make_unique<platform::SecondCore>(true);
-    if (count < kSplitFrom || !second->Available()) {
+    if (!TwoCoresFor(second, count)) {
       run.SealFull(in, count, index, tag, out);
-      index += count;
-      return;
+    } else {
+      if (!helperTag) run.Tagger(helperTag);
+      SplitHalves(*second, count, [&](std::size_t from, std::size_t n, bool onHelper) {
+        run.SealFull(in + from * kChunk, n, index + from, onHelper ? *helperTag : tag,
+                     out + from * kStored);
+      });
     }
-    if (!helperTag) run.Tagger(helperTag);
-    const std::size_t onHelper = count / 2;
-    SplitRun(
-        *second, [&] { run.SealFull(in, onHelper, index, *helperTag, out); },
-        [&] {
-          run.SealFull(in + onHelper * kChunk, count - onHelper, index + onHelper, tag,
-                       out + onHelper * kStored);
-        });
     index += count;
   }
 
